@@ -1,0 +1,52 @@
+# Test helpers shared by every subsystem.
+#
+# qern_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l1] [TIMEOUT s])
+#   builds a GoogleTest executable into bin/ and registers each test case with ctest.
+#   Under the win32 build ctest runs it through the Wine wrapper (the crossing emulator).
+#
+# qern_add_script_test(NAME COMMAND cmd args...)  registers a plain command (bash script).
+enable_testing()
+
+if(QERN_NATIVE)
+  find_package(GTest REQUIRED)
+  set(QERN_GTEST_LIBS GTest::gtest GTest::gmock)
+elseif(QERN_WIN32)
+  # Debian ships GoogleTest as source; build it with the cross compiler.
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(QERN_GTEST_LIBS gtest gmock)
+endif()
+
+include(GoogleTest)
+
+function(qern_add_gtest name)
+  if(NOT (QERN_NATIVE OR QERN_WIN32))
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ${QERN_GTEST_LIBS})
+  if(TARGET gtest_main_qern)
+    target_link_libraries(${name} PRIVATE gtest_main_qern)
+  endif()
+  qern_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endfunction()
+
+function(qern_add_script_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${T_COMMAND})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+endfunction()
