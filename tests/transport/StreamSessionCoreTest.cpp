@@ -1,0 +1,463 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "transport/StreamSessionCore.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Delivers a fixed byte string in pieces of the given sizes (cycled). Once
+// drained it returns 0 (an ended stream); strict streams also fail the test,
+// standing in for a camera that would block there.
+class FakeStream : public ByteStream {
+ public:
+  explicit FakeStream(std::string bytes, std::vector<int32_t> pieces = {1 << 30})
+      : data(std::move(bytes)), sizes(std::move(pieces)) {}
+  int32_t Read(uint8_t* buffer, int32_t size) override {
+    ++calls;
+    if (pos >= data.size()) {
+      if (strict) ADD_FAILURE() << "read past the end of what the camera sent";
+      return 0;
+    }
+    const int32_t piece = sizes[piece_index++ % sizes.size()];
+    const int32_t n = int32_t(std::min<size_t>({size_t(size), size_t(piece), data.size() - pos}));
+    std::copy(data.begin() + long(pos), data.begin() + long(pos) + n, buffer);
+    pos += size_t(n);
+    return n;
+  }
+  void Append(const std::string& more) { data += more; }
+  size_t Remaining() const { return data.size() - pos; }
+
+  std::string data;
+  std::vector<int32_t> sizes;
+  size_t pos = 0;
+  size_t piece_index = 0;
+  int calls = 0;
+  bool strict = false;
+};
+
+class CollectingSink : public RecordSink {
+ public:
+  bool WriteFrame(const uint8_t* data, size_t size) override {
+    frames.emplace_back(data, data + size);
+    return true;
+  }
+  std::vector<Bytes> frames;
+};
+
+class CountingSession : public StreamSessionCore {
+ public:
+  using StreamSessionCore::StreamSessionCore;
+  int recordedSignals = 0;
+
+ protected:
+  void OnFrameRecorded() override { ++recordedSignals; }
+};
+
+// A JPEG-shaped payload: FF D8, bytes without markers, FF D9.
+std::string Jpeg(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string s(size, '\0');
+  for (auto& c : s) c = char(rng() % 0xFE);  // no 0xFF: no stray markers
+  s[0] = char(0xFF);
+  s[1] = char(0xD8);
+  s[size - 2] = char(0xFF);
+  s[size - 1] = char(0xD9);
+  return s;
+}
+
+const char kStamp[] = "0A5F5E100003039";  // seconds 0x5F5E1000 = 1600000000, micros 0x3039 = 12345
+
+std::string Header(const std::string& lengthText, const char* stamp) {
+  std::string h = "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + lengthText + "\r\n";
+  if (stamp) h += std::string("Content-Auth: ") + stamp + "\r\n";
+  return h + "\r\n";
+}
+
+std::string Part(const std::string& jpeg, const char* stamp = kStamp) {
+  return Header(std::to_string(jpeg.size()), stamp) + jpeg + "\r\n";
+}
+
+// Reads the current frame as a decoder would, in blocks of `block` bytes.
+std::string ReadFrame(StreamSessionCore& s, int32_t block = 4096) {
+  std::string out;
+  std::vector<uint8_t> buf(size_t(block) + 1);
+  bool end = false;
+  for (int guard = 0; !end && guard < 100000; ++guard) {
+    const int32_t n = s.Read(buf.data(), block, &end);
+    out.append(buf.begin(), buf.begin() + n);
+  }
+  EXPECT_TRUE(end);
+  return out;
+}
+
+class StreamSessionCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+};
+
+TEST_F(StreamSessionCoreTest, PartWithStamp) {
+  const std::string jpeg = Jpeg(12345, 1);
+  const std::string part = Part(jpeg);
+  FakeStream stream(part + Part(Jpeg(500, 2)));
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(20000);
+  EXPECT_GT(s.Fill(), 12345);
+  int32_t missing = 0, budget = 0;
+  const int32_t header = int32_t(Header("12345", kStamp).size());
+  EXPECT_EQ(s.ParseHeader(&missing, &budget), header);
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(s.frameBudget, 12359);
+  EXPECT_EQ(s.frameRemaining, 12359);
+  EXPECT_EQ(s.cameraMicros, 12345);
+  // 2020-09-13 12:26:40 UTC
+  EXPECT_EQ(s.cameraTime.year, 120);
+  EXPECT_EQ(s.cameraTime.month, 8);
+  EXPECT_EQ(s.cameraTime.dayOfMonth, 13);
+  EXPECT_EQ(s.cameraTime.hours, 12);
+  EXPECT_EQ(s.cameraTime.minutes, 26);
+  EXPECT_EQ(s.cameraTime.seconds, 40);
+  EXPECT_EQ(s.cameraTime.dayOfWeek, 0);
+  const std::string got = ReadFrame(s);
+  ASSERT_GE(got.size(), jpeg.size());
+  EXPECT_TRUE(got.substr(0, jpeg.size()) == jpeg);
+  // The bytes beyond the budget stay for the next part.
+  EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0);
+  EXPECT_EQ(s.frameBudget, 514);
+}
+
+TEST_F(StreamSessionCoreTest, PartWithoutStampKeepsTheTime) {
+  const std::string jpeg = Jpeg(12345, 3);
+  FakeStream stream(Part(jpeg, nullptr));
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.cameraTime.year = 99;
+  s.cameraMicros = 7;
+  s.SetThreshold(20000);
+  s.Fill();
+  EXPECT_EQ(s.ParseHeader(nullptr, nullptr), int32_t(Header("12345", nullptr).size()));
+  EXPECT_EQ(s.frameBudget, 12359);
+  EXPECT_EQ(s.cameraTime.year, 99);
+  EXPECT_EQ(s.cameraMicros, 7);
+  EXPECT_TRUE(ReadFrame(s, 1000).substr(0, jpeg.size()) == jpeg);
+}
+
+TEST_F(StreamSessionCoreTest, LengthLineShapes) {
+  struct Case {
+    std::string length;
+    int32_t budget;
+  } cases[] = {{" 321", 335}, {"321", 335}, {"  321", 335}, {" 00000321", 51200}, {"123456789", 51200}};
+  for (const auto& c : cases) {
+    FakeStream stream(Header(c.length, nullptr) + Jpeg(321, 4) + "\r\n" + std::string(60000, 'x'));
+    StreamSessionCore s;
+    s.SetVideoStream(&stream);
+    s.SetThreshold(70000);
+    s.Fill();
+    EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0) << c.length;
+    EXPECT_EQ(s.frameBudget, c.budget) << c.length;
+  }
+}
+
+TEST_F(StreamSessionCoreTest, ShortStampChangesNothing) {
+  for (const char* stamp : {"0A5F5E1000", "", "zz", " 0A 5F5E1000 03039"}) {
+    FakeStream stream(Part(Jpeg(100, 5), stamp));
+    StreamSessionCore s;
+    s.SetVideoStream(&stream);
+    s.cameraMicros = 7;
+    s.Fill();
+    EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0) << stamp;
+    const bool whole = std::string(stamp).size() > 15;
+    EXPECT_EQ(s.cameraMicros, whole ? 12345 : 7) << stamp;
+    EXPECT_EQ(s.cameraTime.year, whole ? 120 : 0) << stamp;
+  }
+}
+
+TEST_F(StreamSessionCoreTest, ShortfallIsReportedAndCompleted) {
+  const std::string jpeg = Jpeg(30000, 6);
+  const std::string part = Part(jpeg);
+  const std::string header = Header("30000", kStamp);
+  // The first fill stops at 10000 bytes; the rest comes in odd pieces.
+  FakeStream stream(part.substr(0, part.size() - 2), {4096, 4096, 1808, 7, 1, 333, 4096});
+  stream.strict = true;  // the trailing CR LF never comes: waiting for it would block
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(10000);
+  EXPECT_EQ(s.Fill(), 10000);
+  int32_t missing = 0, budget = 0;
+  EXPECT_EQ(s.ParseHeader(&missing, &budget), int32_t(header.size()));
+  EXPECT_EQ(budget, 30014);
+  EXPECT_EQ(missing, 30014 - (10000 - int32_t(header.size())));
+  EXPECT_EQ(s.ring.Available(), 30000);  // completed up to the Content-Length
+  EXPECT_TRUE(ReadFrame(s) == jpeg);
+  EXPECT_EQ(stream.Remaining(), 0u);
+}
+
+TEST_F(StreamSessionCoreTest, ReadCompletesAFrameWithoutLength) {
+  // Without a usable length the budget is 51200; Read fetches what it needs.
+  const std::string jpeg = Jpeg(3000, 7);
+  FakeStream stream(Header("123456789", nullptr) + jpeg + std::string(60000, 'z'), {700});
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(1000);
+  s.Fill();
+  EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0);
+  EXPECT_EQ(s.frameBudget, 51200);
+  // The headers end with the length line; the empty line leads the data.
+  const std::string got = ReadFrame(s);
+  EXPECT_TRUE(got.substr(0, jpeg.size() + 2) == "\r\n" + jpeg);
+  EXPECT_GE(got.size(), 51200u);
+  EXPECT_LT(s.frameRemaining, 1);
+}
+
+TEST_F(StreamSessionCoreTest, EndedStreamEndsTheFrame) {
+  const std::string jpeg = Jpeg(5000, 8);
+  FakeStream stream(Part(jpeg).substr(0, 3000));
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(1000);
+  s.Fill();
+  int32_t missing = 0;
+  EXPECT_GT(s.ParseHeader(&missing, nullptr), 0);
+  EXPECT_GT(missing, 0);
+  const std::string got = ReadFrame(s);  // ends although the budget is not used up
+  EXPECT_LT(got.size(), jpeg.size());
+  EXPECT_TRUE(got == jpeg.substr(0, got.size()));
+  bool end = false;
+  uint8_t byte;
+  EXPECT_EQ(s.Read(&byte, 1, &end), 0);
+  EXPECT_TRUE(end);
+}
+
+TEST_F(StreamSessionCoreTest, GarbageIsDroppedChunkByChunk) {
+  FakeStream stream(std::string(5000, 'g'));
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(5000);
+  s.Fill();
+  EXPECT_EQ(s.ParseHeader(nullptr, nullptr), -1);
+  EXPECT_EQ(s.ring.Available(), 5000 - 4096);
+  EXPECT_EQ(s.ParseHeader(nullptr, nullptr), -1);  // the rest, except a tail that could start a match
+  EXPECT_EQ(s.ring.Available(), 6);
+  EXPECT_EQ(s.ParseHeader(nullptr, nullptr), -1);
+  EXPECT_EQ(s.ring.Available(), 6);
+  // Much garbage is scanned through in one call, then the part is found.
+  const std::string jpeg = Jpeg(200, 9);
+  FakeStream more(std::string(10000, 'g') + "/jp" + Part(Jpeg(9000, 9)));
+  StreamSessionCore t;
+  t.SetVideoStream(&more);
+  t.SetThreshold(30000);
+  t.Fill();
+  EXPECT_EQ(t.ParseHeader(nullptr, nullptr), 10003 + int32_t(Header("9000", kStamp).size()));
+  EXPECT_TRUE(ReadFrame(t).substr(0, 9000) == Jpeg(9000, 9));
+  // With less than 8192 bytes after the scanned chunk the call gives up.
+  FakeStream less(std::string(10000, 'g') + Part(jpeg));
+  StreamSessionCore u;
+  u.SetVideoStream(&less);
+  u.SetThreshold(30000);
+  u.Fill();
+  EXPECT_EQ(u.ParseHeader(nullptr, nullptr), -1);
+  EXPECT_EQ(u.ParseHeader(nullptr, nullptr), -1);
+  EXPECT_EQ(u.ParseHeader(nullptr, nullptr), 10000 - 8192 + int32_t(Header("200", kStamp).size()));
+}
+
+TEST_F(StreamSessionCoreTest, HeaderSplitAcrossReads) {
+  // The type line is buffered, the rest of the headers are still on the way.
+  const std::string jpeg = Jpeg(800, 10);
+  const std::string part = Part(jpeg);
+  const size_t typeEnd = part.find("/jpeg\r\n") + 7;
+  FakeStream stream(part, {int32_t(typeEnd), 3});
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(int32_t(typeEnd));
+  s.Fill();
+  EXPECT_EQ(s.ring.Available(), int32_t(typeEnd));
+  EXPECT_EQ(s.ParseHeader(nullptr, nullptr), int32_t(Header("800", kStamp).size()));
+  EXPECT_EQ(s.cameraMicros, 12345);
+  EXPECT_TRUE(ReadFrame(s, 64).substr(0, 800) == jpeg);
+}
+
+TEST_F(StreamSessionCoreTest, BadLengthsResynchronise) {
+  const std::string good = Jpeg(400, 11);
+  for (const std::string length : {"-5", "-1", "131073", "9999999"}) {
+    // The rejected part's data holds no part header; its bytes are skipped as garbage.
+    const std::string data = Header(length, kStamp) + Jpeg(2000, 12) + "\r\n" + Part(good, nullptr);
+    FakeStream stream(data);
+    StreamSessionCore s;
+    s.SetVideoStream(&stream);
+    s.SetThreshold(int32_t(data.size()));
+    s.Fill();
+    EXPECT_EQ(s.ParseHeader(nullptr, nullptr), int32_t(data.size() - good.size() - 2)) << length;
+    EXPECT_EQ(s.frameBudget, 414) << length;
+    EXPECT_TRUE(ReadFrame(s).substr(0, 400) == good) << length;
+  }
+  // The largest length the ring can hold is accepted.
+  FakeStream edge(Header("131072", nullptr));
+  StreamSessionCore e;
+  e.SetVideoStream(&edge);
+  e.Fill();
+  EXPECT_GT(e.ParseHeader(nullptr, nullptr), 0);
+  EXPECT_EQ(e.frameBudget, 131086);
+}
+
+TEST_F(StreamSessionCoreTest, PartsStraddlingTheWrap) {
+  // A small ring; every header, frame and marker search crosses the wrap at some point.
+  CountingSession s(8192);
+  CollectingSink sink;
+  s.AttachRecordSink(&sink);
+  s.recording = 1;
+  std::string data;
+  std::vector<std::string> frames;
+  for (uint32_t i = 0; i < 40; ++i) {
+    frames.push_back(Jpeg(1000 + i * 97, 100 + i));
+    data += Part(frames.back(), i % 2 ? kStamp : nullptr);
+  }
+  FakeStream stream(data, {1500, 333, 4096});
+  s.SetVideoStream(&stream);
+  s.SetThreshold(1000);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    s.Fill();
+    ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0) << i;
+    ASSERT_EQ(s.frameBudget, int32_t(frames[i].size()) + 14) << i;
+    EXPECT_TRUE(ReadFrame(s, 1024).substr(0, frames[i].size()) == frames[i]) << i;
+    ASSERT_GE(s.ring.ReadPos(), 0);
+    ASSERT_LT(s.ring.ReadPos(), 8192);
+  }
+  ASSERT_EQ(sink.frames.size(), frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_TRUE(std::string(sink.frames[i].begin(), sink.frames[i].end()) == frames[i]) << i;
+  }
+  EXPECT_EQ(s.recordedSignals, 40);
+}
+
+TEST_F(StreamSessionCoreTest, RecordingFindsMarkersAroundTheData) {
+  // Padding before FF D8 and after FF D9 inside the Content-Length.
+  const std::string jpeg = Jpeg(5000, 13);
+  const std::string padded = std::string(37, '\0') + jpeg + std::string(50, '\0');
+  CountingSession s;
+  CollectingSink sink;
+  s.AttachRecordSink(&sink);
+  s.recording = 1;
+  FakeStream stream(Part(padded, nullptr) + Part(std::string(300, 'n')) + Part(jpeg));
+  s.SetVideoStream(&stream);
+  s.SetThreshold(20000);
+  s.Fill();
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0);
+    ReadFrame(s);
+  }
+  ASSERT_EQ(sink.frames.size(), 2u);  // the part without markers is not recorded
+  EXPECT_TRUE(std::string(sink.frames[0].begin(), sink.frames[0].end()) == jpeg);
+  EXPECT_TRUE(std::string(sink.frames[1].begin(), sink.frames[1].end()) == jpeg);
+  EXPECT_EQ(s.recordedSignals, 2);
+  // Detached: nothing more is written; not recording: nothing is searched.
+  s.DetachRecordSink();
+  FakeStream more(Part(jpeg) + Part(jpeg));
+  s.SetVideoStream(&more);
+  s.Fill();
+  ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0);
+  ReadFrame(s);
+  EXPECT_EQ(sink.frames.size(), 2u);
+  EXPECT_EQ(s.recordedSignals, 3);
+  s.recording = 0;
+  ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0);
+  EXPECT_EQ(s.soi, -1);
+  EXPECT_EQ(s.recordedSignals, 3);
+}
+
+TEST_F(StreamSessionCoreTest, DropBacklogKeepsTheNewest) {
+  std::string data(100001, 'a');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = char(i % 251);
+  std::vector<int32_t> pieces(24, 4096);  // 99999 bytes, then 2 more
+  pieces.push_back(1695);
+  pieces.push_back(2);
+  FakeStream stream(data, pieces);
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(99999);
+  s.Fill();
+  EXPECT_EQ(s.ring.Available(), 99999);
+  EXPECT_FALSE(s.DropBacklog());
+  EXPECT_EQ(s.ring.Available(), 99999);
+  s.SetThreshold(100001);
+  s.Fill();
+  EXPECT_TRUE(s.DropBacklog());
+  EXPECT_EQ(s.ring.Available(), 997);
+  EXPECT_EQ(s.ring.At(0), uint8_t((100001 - 997) % 251));
+}
+
+TEST_F(StreamSessionCoreTest, ReadPushesTheOvershootBack) {
+  FakeStream stream(std::string(6000, 'r'));
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(6000);
+  s.Fill();
+  s.frameRemaining = 100;
+  std::vector<uint8_t> buf(4096);
+  bool end = false;
+  EXPECT_EQ(s.Read(buf.data(), 4096, &end), 4096);
+  EXPECT_TRUE(end);
+  EXPECT_EQ(s.ring.Available(), 5900);  // 3996 of the 4096 stay buffered
+  EXPECT_EQ(s.frameRemaining, 100 - 4096);
+  EXPECT_EQ(s.Read(buf.data(), 4096, &end), 0);
+  EXPECT_TRUE(end);
+}
+
+TEST_F(StreamSessionCoreTest, FillStopsAtThresholdAndNeverOverwrites) {
+  FakeStream stream(std::string(300000, 'f'), {5000});
+  StreamSessionCore s(16384);
+  s.SetVideoStream(&stream);
+  s.SetThreshold(10000);
+  EXPECT_EQ(s.Fill(), 12288);  // 3 reads of 4096
+  EXPECT_EQ(s.Fill(), 0);      // threshold already buffered
+  s.SetThreshold(1 << 30);     // clamped to the capacity
+  s.Fill();
+  EXPECT_EQ(s.ring.Available(), 16384);
+  EXPECT_EQ(s.Fill(), 0);
+  EXPECT_EQ(stream.pos, 16384u);
+  StreamSessionCore none;
+  EXPECT_EQ(none.Fill(), 0);
+  EXPECT_EQ(none.ParseHeader(nullptr, nullptr), -1);
+}
+
+TEST_F(StreamSessionCoreTest, LongStreamInRandomPieces) {
+  // The worker's loop over a long stream with garbage, a bad part and random piece sizes.
+  std::mt19937 rng(42);
+  std::string data;
+  std::vector<std::string> frames;
+  for (int i = 0; i < 300; ++i) {
+    if (i % 50 == 7) data += std::string(rng() % 9000, 'q');
+    if (i % 97 == 3) data += Header("-3", nullptr) + "\r\n";
+    frames.push_back(Jpeg(200 + rng() % 20000, uint32_t(i)));
+    data += Part(frames.back(), i % 3 ? kStamp : nullptr);
+  }
+  std::vector<int32_t> pieces;
+  for (int i = 0; i < 64; ++i) pieces.push_back(int32_t(1 + rng() % 5000));
+  FakeStream stream(data, pieces);
+  StreamSessionCore s;
+  s.SetVideoStream(&stream);
+  s.SetThreshold(18000);
+  size_t next = 0;
+  for (int pass = 0; pass < 5000 && next < frames.size(); ++pass) {
+    s.Fill();
+    if (s.DropBacklog()) continue;
+    if (s.ParseHeader(nullptr, nullptr) < 0) continue;
+    const std::string got = ReadFrame(s);
+    const std::string& want = frames[next];
+    ASSERT_GE(got.size(), want.size()) << next;
+    ASSERT_TRUE(got.substr(0, want.size()) == want) << next;
+    ++next;
+  }
+  EXPECT_EQ(next, frames.size());
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "transport/RingBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+RingBuffer::RingBuffer(int32_t capacity_)
+    : storage(static_cast<size_t>(std::max<int32_t>(capacity_, 1)), 0),
+      capacity(std::max<int32_t>(capacity_, 1)) {
+  threshold = std::min(threshold, capacity);
+}
+
+int32_t RingBuffer::ContiguousFree() const {
+  return std::min(capacity - writePos, capacity - filled);
+}
+
+void RingBuffer::AdvanceWrite(int32_t n) {
+  n = std::clamp(n, 0, ContiguousFree());
+  writePos = Wrap(int64_t{writePos} + n);
+  filled += n;
+  totalWritten += n;
+}
+
+int32_t RingBuffer::Write(const uint8_t* src, int32_t n) {
+  int32_t done = 0;
+  while (done < n) {
+    const int32_t piece = std::min(n - done, ContiguousFree());
+    if (piece <= 0) break;
+    std::memcpy(WritePointer(), src + done, static_cast<size_t>(piece));
+    AdvanceWrite(piece);
+    done += piece;
+  }
+  return done;
+}
+
+int32_t RingBuffer::AdvanceRead(int32_t n) {
+  n = std::clamp(n, 0, filled);
+  readPos = Wrap(int64_t{readPos} + n);
+  filled -= n;
+  totalRead += n;
+  return n;
+}
+
+int32_t RingBuffer::Peek(int32_t offset, uint8_t* dst, int32_t n) const {
+  if (offset < 0 || offset >= filled || n <= 0) return 0;
+  n = std::min(n, filled - offset);
+  const int32_t start = Wrap(int64_t{readPos} + offset);
+  const int32_t first = std::min(n, capacity - start);
+  std::memcpy(dst, storage.data() + start, static_cast<size_t>(first));
+  if (n > first) std::memcpy(dst + first, storage.data(), static_cast<size_t>(n - first));
+  return n;
+}
+
+int32_t RingBuffer::ReadBytes(uint8_t* dst, int32_t n) {
+  return AdvanceRead(Peek(0, dst, n));
+}
+
+int32_t RingBuffer::PushBack(int32_t n) {
+  n = std::clamp(n, 0, capacity - filled);
+  readPos = Wrap(int64_t{readPos} - n + capacity);
+  filled += n;
+  totalRead -= n;
+  return n;
+}
+
+const uint8_t* RingBuffer::Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const {
+  if (offset < 0 || n <= 0 || int64_t{offset} + n > filled) return nullptr;
+  const int32_t start = Wrap(int64_t{readPos} + offset);
+  if (start + n <= capacity) return storage.data() + start;
+  if (scratch.size() < static_cast<size_t>(n)) scratch.resize(static_cast<size_t>(n));
+  Peek(offset, scratch.data(), n);
+  return scratch.data();
+}
+
+void RingBuffer::SetThreshold(int32_t n) {
+  threshold = std::clamp(n, 0, capacity);
+}
