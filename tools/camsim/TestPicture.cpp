@@ -1,0 +1,96 @@
+#include "tools/camsim/TestPicture.h"
+
+#include <algorithm>
+#include <array>
+
+namespace camsim {
+namespace {
+
+// 3x5 digit glyphs, one row per entry, bit 2 = left column.
+constexpr std::array<std::array<uint8_t, 5>, 10> kGlyphs = {{
+    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 2, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+}};
+
+constexpr std::array<Rgb, 6> kPalette = {{
+    {255, 255, 255}, {0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {128, 128, 128},
+}};
+
+}  // namespace
+
+TestPicture::TestPicture(VideoSize size)
+    : size_(size),
+      bandHeight_(size.height / 4),
+      digitScale_(std::max(1, std::min(bandHeight_ / 7, (size.width / 2) / (kDigits * 4)))),
+      background_(static_cast<size_t>(size.width) * size.height, kWhite) {
+  for (const FlatArea& area : FlatAreas()) {
+    uint8_t index = kGrey;
+    if (area.colour.r == 255) index = kRed;
+    else if (area.colour.g == 255) index = kGreen;
+    else if (area.colour.b == 255) index = kBlue;
+    FillRect(background_, area.x, area.y, area.width, area.height, index);
+  }
+}
+
+std::vector<FlatArea> TestPicture::FlatAreas() const {
+  std::vector<FlatArea> areas;
+  const int barWidth = size_.width / 4;
+  const std::array<Rgb, 4> colours = {kPalette[kRed], kPalette[kGreen], kPalette[kBlue], kPalette[kGrey]};
+  for (int i = 0; i < 4; ++i) {
+    int width = (i == 3) ? size_.width - 3 * barWidth : barWidth;
+    areas.push_back(FlatArea{i * barWidth, bandHeight_, width, size_.height - bandHeight_, colours[i]});
+  }
+  return areas;
+}
+
+int TestPicture::SquareX(uint64_t frameIndex) const {
+  const int left = size_.width / 2;
+  const int travel = std::max(1, size_.width - left - SquareSide());
+  const int step = std::max(1, size_.width / 80);
+  return left + static_cast<int>((frameIndex * step) % static_cast<uint64_t>(travel));
+}
+
+void TestPicture::FillRect(std::vector<uint8_t>& indices, int x, int y, int w, int h, uint8_t index) const {
+  const int x0 = std::clamp(x, 0, size_.width), x1 = std::clamp(x + w, 0, size_.width);
+  const int y0 = std::clamp(y, 0, size_.height), y1 = std::clamp(y + h, 0, size_.height);
+  for (int row = y0; row < y1; ++row) {
+    std::fill(indices.begin() + static_cast<size_t>(row) * size_.width + x0,
+              indices.begin() + static_cast<size_t>(row) * size_.width + x1, index);
+  }
+}
+
+void TestPicture::DrawDigit(std::vector<uint8_t>& indices, int x, int y, int digit) const {
+  const auto& glyph = kGlyphs[static_cast<size_t>(digit)];
+  for (int row = 0; row < 5; ++row) {
+    for (int col = 0; col < 3; ++col) {
+      if (glyph[static_cast<size_t>(row)] & (4 >> col))
+        FillRect(indices, x + col * digitScale_, y + row * digitScale_, digitScale_, digitScale_, kBlack);
+    }
+  }
+}
+
+void TestPicture::Render(uint64_t frameIndex, const PictureControls& controls, std::vector<uint8_t>& rgb) const {
+  std::vector<uint8_t> indices = background_;
+
+  const int top = std::max(0, (bandHeight_ - 5 * digitScale_) / 2);
+  uint64_t value = frameIndex;
+  for (int i = kDigits - 1; i >= 0; --i) {
+    DrawDigit(indices, digitScale_ + i * 4 * digitScale_, top, static_cast<int>(value % 10));
+    value /= 10;
+  }
+  const int side = SquareSide();
+  FillRect(indices, SquareX(frameIndex), (bandHeight_ - side) / 2, side, side, kBlack);
+
+  std::array<Rgb, kPaletteSize> palette;
+  for (size_t i = 0; i < palette.size(); ++i) palette[i] = AdjustColour(kPalette[i], controls);
+
+  rgb.resize(indices.size() * 3);
+  for (size_t i = 0; i < indices.size(); ++i) {
+    const Rgb& c = palette[indices[i]];
+    rgb[3 * i] = c.r;
+    rgb[3 * i + 1] = c.g;
+    rgb[3 * i + 2] = c.b;
+  }
+}
+
+}  // namespace camsim
