@@ -1,0 +1,177 @@
+// Sequential Huffman decoding of JpegDecoder: scan geometry, derived tables, restart markers, MCU rows.
+#include <cstring>
+
+#include "jpeg/JpegDecoder.h"
+#include "jpeg/JpegFailure.h"
+#include "jpeg/JpegZigzag.h"
+
+using namespace jpegbits;
+
+namespace {
+
+inline int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+
+constexpr int kRestartSearchLimit = 1535;
+
+}  // namespace
+
+void JpegDecoder::SetupScan() {
+    int hmax = 1;
+    int vmax = 1;
+    for (int c = 0; c < componentCount_; ++c) {
+        if (comp_[c].h > hmax) hmax = comp_[c].h;
+        if (comp_[c].v > vmax) vmax = comp_[c].v;
+    }
+    const int w = static_cast<int>(width_);
+    const int h = static_cast<int>(height_);
+    for (int c = 0; c < componentCount_; ++c) {
+        comp_[c].widthBlocks = CeilDiv(CeilDiv(w * comp_[c].h, hmax), 8);
+        comp_[c].heightBlocks = CeilDiv(CeilDiv(h * comp_[c].v, vmax), 8);
+    }
+    if (scanCount_ > 1) {
+        mcusPerRow_ = CeilDiv(CeilDiv(w, 8), hmax);
+        mcuRows_ = CeilDiv(CeilDiv(h, 8), vmax);
+        int n = 0;
+        for (int i = 0; i < scanCount_; ++i) {
+            const Component& k = comp_[scanComp_[i]];
+            for (int by = 0; by < k.v; ++by) {
+                for (int bx = 0; bx < k.h; ++bx) {
+                    if (n == kMaxBlocksPerMcu) Fail(kJpegBadSampling);
+                    mcuMembership_[n] = scanComp_[i];
+                    mcuBlockX_[n] = bx;
+                    mcuBlockY_[n] = by;
+                    ++n;
+                }
+            }
+        }
+        blocksPerMcu_ = n;
+    } else {
+        const Component& k = comp_[scanComp_[0]];
+        mcusPerRow_ = k.widthBlocks;
+        mcuRows_ = k.heightBlocks;
+        blocksPerMcu_ = 1;
+        mcuMembership_[0] = scanComp_[0];
+        mcuBlockX_[0] = mcuBlockY_[0] = 0;
+    }
+    // Where each decoded block goes inside an output MCU (frame order, whatever the SOS order).
+    for (int b = 0; b < blocksPerMcu_; ++b) {
+        mcuSlot_[b] = 0;
+        for (int k = 0; k < outBlocksPerMcu_; ++k) {
+            if (outBlockComp_[k] == mcuMembership_[b] && outBlockX_[k] == mcuBlockX_[b] &&
+                outBlockY_[k] == mcuBlockY_[b]) {
+                mcuSlot_[b] = k;
+            }
+        }
+    }
+
+    for (int i = 0; i < scanCount_; ++i) {
+        const Component& k = comp_[scanComp_[i]];
+        if (spectralStart_ == 0 && huffCounts_[k.dcSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
+        if (spectralEnd_ >= 1 && huffCounts_[k.acSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
+    }
+    for (int slot = 0; slot < 8; ++slot) {
+        if (huffCounts_[slot] == nullptr) continue;
+        // Camera frames repeat the same tables: rebuild only what changed since the last build.
+        uint8_t def[17 + 256];
+        std::memcpy(def, huffCounts_[slot], 17);
+        std::memcpy(def + 17, huffSymbols_[slot], 256);
+        if (huffBuilt_[slot] && std::memcmp(def, huffBuiltFrom_[slot], sizeof def) == 0) continue;
+        huffBuilt_[slot] = false;
+        if (!huff_[slot].Build(huffCounts_[slot], huffSymbols_[slot])) Fail(kJpegBadHuffmanCounts);
+        std::memcpy(huffBuiltFrom_[slot], def, sizeof def);
+        huffBuilt_[slot] = true;
+    }
+}
+
+void JpegDecoder::StartEntropy() { bits_ = JpegBitReader{}; }
+
+void JpegDecoder::ProcessRestart() {
+    bits_ = JpegBitReader{};  // bits left in the reader are dropped
+    int count = 0;
+    uint8_t b = input_.ReadByte();
+    while (b != 0xFF) {
+        if (++count > kRestartSearchLimit) Fail(kJpegBadRestart);
+        b = input_.ReadByte();
+    }
+    b = input_.ReadByte();
+    while (b == 0xFF) {
+        if (++count > kRestartSearchLimit) Fail(kJpegBadRestart);
+        b = input_.ReadByte();
+    }
+    if (b != 0xD0 + nextRestart_) Fail(kJpegBadRestart);
+    std::memset(lastDc_, 0, sizeof lastDc_);
+    eobRun_ = 0;
+    restartsToGo_ = restartInterval_;
+    nextRestart_ = (nextRestart_ + 1) & 7;
+}
+
+inline void JpegDecoder::DecodeSequentialBlock(JpegBitReader& r, int16_t* coef, int blockInMcu) {
+    const int c = mcuMembership_[blockInMcu];
+    Ensure(input_, r, 32);
+    const int s = DecodeSymbol(r, huff_[comp_[c].dcSlot]);
+    if (s > 16) Fail(kJpegBadEntropyData);
+    if (s != 0) lastDc_[c] += static_cast<uint32_t>(Extend(Take(r, s), s));
+    coef[0] = static_cast<int16_t>(static_cast<uint16_t>(lastDc_[c]));
+
+    const JpegHuffmanTable& ac = huff_[comp_[c].acSlot];
+    int k = 1;
+    while (k <= 63) {
+        if (r.nbits < 32) Fill(input_, r);
+        const uint32_t e = ac.acLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
+        if (e & JpegHuffmanTable::kAcValue) {
+            const int len = e & 0x1F;
+            r.bits <<= len;
+            r.nbits -= len;
+            k += (e >> 8) & 15;
+            if (k > 63) Fail(kJpegBadEntropyData);
+            coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
+            ++k;
+            continue;
+        }
+        int len;
+        int sym;
+        if (e != 0) {
+            len = e & 0x1F;
+            sym = (e >> 8) & 0xFF;
+        } else {
+            sym = ac.Decode16(static_cast<uint32_t>(r.bits >> 48), &len);
+        }
+        r.bits <<= len;
+        r.nbits -= len;
+        const int run = sym >> 4;
+        const int size = sym & 15;
+        if (size != 0) {
+            k += run;
+            if (k > 63) Fail(kJpegBadEntropyData);
+            coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(Extend(Take(r, size), size));
+            ++k;
+        } else if (run == 15) {
+            if (k + 15 > 63) Fail(kJpegBadEntropyData);
+            k += 16;
+        } else {
+            break;
+        }
+    }
+}
+
+void JpegDecoder::DecodeMcuRow() {
+    if (mcusPerRow_ != outMcusPerRow_ || blocksPerMcu_ != outBlocksPerMcu_) Fail(kJpegBadGeometry);
+    JpegBitReader r = bits_;
+    int16_t* coef = coefBuffer_;
+    for (int mx = 0; mx < mcusPerRow_; ++mx) {
+        if (restartInterval_ != 0 && restartsToGo_ == 0) {
+            ProcessRestart();
+            r = bits_;
+        }
+        for (int b = 0; b < blocksPerMcu_; ++b) DecodeSequentialBlock(r, coef + mcuSlot_[b] * 64, b);
+        coef += outBlocksPerMcu_ * 64;
+        --restartsToGo_;
+    }
+    bits_ = r;
+}
+
+void JpegDecoder::FinishSequentialImage() {
+    // The reader's bits are dropped; the marker loop runs once from the current input position.
+    bits_ = JpegBitReader{};
+    ProcessMarkers();
+}
