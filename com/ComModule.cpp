@@ -1,0 +1,145 @@
+#include "com/ComModule.h"
+
+#include <map>
+#include <string>
+
+#include "com/ClassFactory.h"
+#include "com/Registrar.h"
+
+namespace qern {
+
+ComModule& ComModule::Get() {
+    static ComModule module;
+    return module;
+}
+
+void ComModule::Init(HINSTANCE instance, const ClassEntry* entries, size_t count, const GUID& libid) {
+    m_instance = instance;
+    m_libid = libid;
+    m_entries.assign(entries, entries + count);
+    for (ClassFactory* f : m_factories) delete f;
+    m_factories.clear();
+    for (const ClassEntry& e : m_entries) m_factories.push_back(new ClassFactory(e.create));
+}
+
+void ComModule::Term(bool processExit) {
+    if (processExit) {
+        // The references are left behind on purpose: oleaut32 may already be unloaded.
+        for (CachedInfo& c : m_infos) c.info.detach();
+        m_infos.clear();
+        m_typeLib.detach();
+    } else {
+        ReleaseTypeInfo();
+    }
+    for (ClassFactory* f : m_factories) delete f;
+    m_factories.clear();
+    m_entries.clear();
+}
+
+HRESULT ComModule::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (IsEqualCLSID(clsid, *m_entries[i].clsid)) return m_factories[i]->QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+std::wstring ComModule::ModulePath() const {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(m_instance, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+HRESULT ComModule::RegisterServer() {
+    const std::map<std::wstring, std::wstring> vars = {{L"MODULE", ModulePath()}};
+    for (const ClassEntry& e : m_entries) {
+        HRESULT hr = RunRegistrarResource(m_instance, e.registrarResource, vars, true);
+        if (FAILED(hr)) return hr;
+    }
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_REGISTER, lib.put());
+    ReleaseTypeInfo();
+    return hr;
+}
+
+HRESULT ComModule::UnregisterServer() {
+    const std::map<std::wstring, std::wstring> vars = {{L"MODULE", ModulePath()}};
+    for (const ClassEntry& e : m_entries) {
+        HRESULT hr = RunRegistrarResource(m_instance, e.registrarResource, vars, false);
+        if (FAILED(hr)) return hr;
+    }
+    ReleaseTypeInfo();
+    // Looked up at run time: an old oleaut32 without it is not an error.
+    using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+    HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
+    if (!oleaut) return S_OK;
+    auto unregister = reinterpret_cast<UnRegisterFn>(reinterpret_cast<void*>(GetProcAddress(oleaut, "UnRegisterTypeLib")));
+    if (!unregister) return S_OK;
+
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, lib.put());
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    hr = unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    lib->ReleaseTLibAttr(attr);
+    // Already gone counts as removed.
+    if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
+    return hr;
+}
+
+HRESULT ComModule::LoadTypeLib(ITypeLib** out) {
+    if (!m_typeLib) {
+        HRESULT hr = LoadRegTypeLib(m_libid, 1, 0, LOCALE_NEUTRAL, m_typeLib.put());
+        if (FAILED(hr)) return hr;
+    }
+    return m_typeLib.copy_to(out);
+}
+
+HRESULT ComModule::GetTypeInfo(REFGUID guid, ITypeInfo** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ScopedLock lock(m_typeLock);
+    for (const CachedInfo& c : m_infos)
+        if (IsEqualGUID(c.guid, guid)) return c.info.copy_to(out);
+
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLib(lib.put());
+    if (FAILED(hr)) return hr;
+    ComPtr<ITypeInfo> info;
+    hr = lib->GetTypeInfoOfGuid(guid, info.put());
+    if (FAILED(hr)) return hr;
+
+    // A dual interface answers with its dispatch half; take the interface half it refers to.
+    TYPEATTR* attr = nullptr;
+    hr = info->GetTypeAttr(&attr);
+    if (FAILED(hr)) return hr;
+    bool dualDispatch = attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL);
+    info->ReleaseTypeAttr(attr);
+    if (dualDispatch) {
+        HREFTYPE ref = 0;
+        ComPtr<ITypeInfo> itf;
+        hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+        if (SUCCEEDED(hr)) hr = info->GetRefTypeInfo(ref, itf.put());
+        if (FAILED(hr)) return hr;
+        info = itf;
+    }
+    m_infos.push_back({guid, info});
+    return info.copy_to(out);
+}
+
+void ComModule::ReleaseTypeInfo() {
+    ScopedLock lock(m_typeLock);
+    m_infos.clear();
+    m_typeLib = nullptr;
+}
+
+}  // namespace qern

@@ -1,0 +1,376 @@
+#include "liveview/CCamImage.h"
+
+#include <cstring>
+
+#include "liveview/LiveViewShared.h"
+#include "liveview/PageUrl.h"
+#include "liveview/UrlParts.h"
+#include "transport/StreamSession.h"
+#include "transport/Trace.h"
+
+using qern::BStr;
+
+const char CCamImage::kVersionText[] = "ver070912 qern-1.0.1.5";
+
+namespace {
+
+std::atomic<LONG> g_terminatedWorkers{0};
+
+const int kFrameWidths[3] = {640, 320, 176};
+const int kFrameHeights[3] = {480, 240, 144};
+
+void FillPixels(DibBuffer& dib, int width, int height) {
+    if (uint8_t* bits = dib.GetBits()) std::memset(bits, 0xCC, size_t(width) * height * 4);
+}
+
+}  // namespace
+
+const qern::InterfaceEntry* CCamImage::InterfaceMap() {
+    static const qern::ControlInterfaceMap<CCamImage, ICamImage> map(IID_ICamImage, true);
+    return map.get();
+}
+
+const CLSID& CCamImage::ClassId() const { return CLSID_CamImage; }
+
+const IID* CCamImage::DefaultSourceIid() const { return &DIID__ICamImageEvents; }
+
+qern::PropertyMap CCamImage::Properties() const {
+    using P = qern::PropertyMapBuilder<CCamImage, ICamImage>;
+    static const qern::PropertyEntry entries[] = {
+        P::Bool<&ICamImage::get_AutoSize, &ICamImage::put_AutoSize>(L"AutoSize", DISPID_AUTOSIZE),
+        P::Text<&ICamImage::get_Caption, &ICamImage::put_Caption>(L"Caption", DISPID_CAPTION),
+        P::Bool<&ICamImage::get_Enabled, &ICamImage::put_Enabled>(L"Enabled", DISPID_ENABLED),
+        P::Text<&ICamImage::get_URL, &ICamImage::put_URL>(L"URL", 1),
+        P::Text<&ICamImage::get_User, &ICamImage::put_User>(L"Uname", 3),
+        P::Text<&ICamImage::get_Password, &ICamImage::put_Password>(L"Pword", 4),
+        P::Long<&ICamImage::get_Stretch, &ICamImage::put_Stretch>(L"Stretch", 5),
+    };
+    return {entries, sizeof(entries) / sizeof(entries[0])};
+}
+
+LONG CCamImage::TerminatedWorkers() { return g_terminatedWorkers.load(); }
+
+// --- Construction and destruction
+
+CCamImage::CCamImage() = default;
+CCamImage::~CCamImage() = default;
+
+HRESULT CCamImage::FinalConstruct() {
+    QernTrace("CCamImage::CCamImage()..\n");
+    m_stopVideo.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_stopVideo) return HRESULT_FROM_WIN32(GetLastError());
+
+    m_session.reset(new (std::nothrow) StreamSession(kRingCapacity));
+    if (!m_session) return E_OUTOFMEMORY;
+
+    DibBuffer* triples[3] = {m_dib640, m_dib320, m_dib176};
+    for (int mode = 0; mode < 3; ++mode) {
+        for (int i = 0; i < 3; ++i) {
+            // A buffer that cannot be allocated stays invalid; painting and decoding skip it.
+            if (triples[mode][i].Create(kFrameWidths[mode], kFrameHeights[mode], 32))
+                FillPixels(triples[mode][i], kFrameWidths[mode], kFrameHeights[mode]);
+        }
+    }
+
+    m_hPaintOK.reset(CreateEventA(nullptr, TRUE, FALSE, "PaintOK"));
+    m_hDumpOK.reset(CreateEventA(nullptr, TRUE, FALSE, "DumpOK"));
+
+    std::strcpy(m_overlayText, "RADaz");
+    m_fps = 0;
+
+    SharedLiveView().currentLiveView.store(this);
+    StartVideoStream();
+    return S_OK;
+}
+
+void CCamImage::FinalRelease() {
+    QernTrace("CCamImage::~CCamImage()..\n");
+    // The reader may wait for the address or show a box; both end within a bounded time.
+    AudioReader::Stop(this, kAudioStopWaitMs);
+    StopVideoStream();
+    DestroyControlWindow();
+    m_session.reset();
+    m_hPaintOK.reset();
+    m_hDumpOK.reset();
+    // Another live view registered later keeps its place.
+    CCamImage* self = this;
+    SharedLiveView().currentLiveView.compare_exchange_strong(self, nullptr);
+}
+
+// --- Workers
+
+bool CCamImage::StartVideoStream() {
+    QernTrace("CCamImage::StartVideoStream()..\n");
+    // Two workers must never share the session and the frame buffers.
+    EndVideoWorker();
+    // Set before the worker starts: it ends at once when it finds the flag clear.
+    m_bStreaming = true;
+    ResetEvent(m_stopVideo.get());
+    if (!m_videoThread.Start(&CCamImage::ThreadFunc, this, THREAD_PRIORITY_BELOW_NORMAL))
+        QernTrace("CCamImage::StartVideoStream()..CreateThread failed\n");
+    AudioReader::Start(this);
+    return true;
+}
+
+bool CCamImage::StopVideoStream() {
+    QernTrace("CCamImage::StopVideoStream()..\n");
+    m_bStreaming = false;
+    SetEvent(m_stopVideo.get());
+    EndVideoWorker();
+    return true;
+}
+
+void CCamImage::EndVideoWorker() {
+    if (!m_videoThread.Started()) return;
+    SetEvent(m_stopVideo.get());
+    if (m_session) m_session->CloseVideo();  // a read the worker is blocked in fails now
+    if (m_videoThread.Join(kStopWaitMs)) return;
+    ++g_terminatedWorkers;
+    QernTrace("CCamImage::StopVideoStream()..worker terminated (%ld so far)\n",
+              static_cast<long>(g_terminatedWorkers.load()));
+    m_videoThread.Terminate();
+}
+
+DWORD WINAPI CCamImage::ThreadFunc(void* control) {
+    QernTrace("ThreadFunc..\n");
+    static_cast<CCamImage*>(control)->ProceedingVideoStream();
+    return 0;
+}
+
+void CCamImage::ProceedingVideoStream() {
+    // Wait for an address: 15 checks, 500 ms apart; a stop ends the wait at once.
+    bool haveAddress = false;
+    for (int i = 0; i < 15 && m_bStreaming; ++i) {
+        if (HasCameraAddress()) {
+            haveAddress = true;
+            break;
+        }
+        if (WaitForSingleObject(m_stopVideo.get(), 500) == WAIT_OBJECT_0) break;
+    }
+    if (!haveAddress || !m_bStreaming) return;
+    // The frame pipeline runs from here once the decoder is wired in.
+}
+
+bool CCamImage::HasCameraAddress() {
+    qern::ScopedLock lock(m_textLock);
+    return !m_URL.empty() && !m_videoPath.empty();
+}
+
+std::string CCamImage::VideoPath() {
+    qern::ScopedLock lock(m_textLock);
+    return m_videoPath.toAnsi();
+}
+
+bool CCamImage::GetPageUrl(BStr& url) { return ::GetPageUrl(m_clientSite.get(), url); }
+
+// --- Properties
+
+HRESULT CCamImage::CopyText(const BStr& field, BSTR* out) {
+    if (!out) return E_POINTER;
+    qern::ScopedLock lock(m_textLock);
+    return field.copy_to(out);
+}
+
+STDMETHODIMP CCamImage::get_URL(BSTR* pVal) { return CopyText(m_URL, pVal); }
+
+STDMETHODIMP CCamImage::put_URL(BSTR value) {
+    QernTrace("CCamImage::put_URL()..\n");
+    if (!value || SysStringLen(value) == 0) {
+        qern::ScopedLock lock(m_textLock);
+        m_URL.reset();
+        m_videoPath.reset();
+        return S_OK;
+    }
+    std::string text = qern::WideToAnsi(value, static_cast<int>(SysStringLen(value)));
+    UrlParts parts;
+    bool cracked = parts.CrackUrl(text.c_str());
+    UrlParts page;
+    bool havePage = false;
+    if (!(cracked && parts.schemeNumber == kUrlSchemeHttp)) {
+        BStr pageUrl;
+        if (GetPageUrl(pageUrl) && !pageUrl.empty()) havePage = page.CrackUrl(pageUrl.toAnsi().c_str());
+    }
+    CameraAddress address = ResolveCameraAddress(text, parts, cracked, havePage ? &page : nullptr);
+
+    BStr base = address.hasBase ? BStr::fromAnsi(address.base.c_str()) : BStr();
+    // A path text is kept as given; an http URL contributes its path part.
+    BStr path = (cracked && parts.schemeNumber == kUrlSchemeHttp) ? BStr::fromAnsi(address.path.c_str())
+                                                                   : BStr::copy(value);
+    qern::ScopedLock lock(m_textLock);
+    m_URL = std::move(base);
+    m_videoPath = std::move(path);
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::get_User(BSTR* pVal) { return CopyText(m_user, pVal); }
+
+STDMETHODIMP CCamImage::put_User(BSTR value) {
+    BStr copy = BStr::copy(value);
+    qern::ScopedLock lock(m_textLock);
+    m_user = std::move(copy);
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::get_Password(BSTR* pVal) { return CopyText(m_pswd, pVal); }
+
+STDMETHODIMP CCamImage::put_Password(BSTR value) {
+    BStr copy = BStr::copy(value);
+    qern::ScopedLock lock(m_textLock);
+    m_pswd = std::move(copy);
+    return S_OK;
+}
+
+namespace {
+HRESULT GetFlag(bool flag, LONG* out) {
+    if (!out) return E_POINTER;
+    *out = flag ? 1 : 0;
+    return S_OK;
+}
+}  // namespace
+
+STDMETHODIMP CCamImage::get_Stretch(LONG* pVal) { return GetFlag(m_bStretch, pVal); }
+
+STDMETHODIMP CCamImage::put_Stretch(LONG value) {
+    m_bStretch = value != 0;
+    FireViewChange();
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::get_Reconnect(LONG* pVal) { return GetFlag(m_Reconnect, pVal); }
+
+STDMETHODIMP CCamImage::put_Reconnect(LONG value) {
+    QernTrace("CCamImage::put_Reconnect()..\n");
+    m_Reconnect = value != 0;
+    StopVideoStream();
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::SetReconnectTime(LONG) { return S_OK; }
+
+STDMETHODIMP CCamImage::get_Display(LONG*) { return S_OK; }
+
+STDMETHODIMP CCamImage::put_Display(LONG) { return S_OK; }
+
+STDMETHODIMP CCamImage::get_UpsideDown(LONG* pVal) { return GetFlag(m_bUpsideDown, pVal); }
+
+STDMETHODIMP CCamImage::put_UpsideDown(LONG value) {
+    m_bUpsideDown = value != 0;
+    FireViewChange();
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::get_Mirror(LONG* pVal) { return GetFlag(m_bMirror, pVal); }
+
+STDMETHODIMP CCamImage::put_Mirror(LONG value) {
+    m_bMirror = value != 0;
+    FireViewChange();
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
+    QernTrace("CCamImage::setaction(%d)..\n", iaction);
+    LiveViewShared& shared = SharedLiveView();
+    switch (iaction) {
+    case 0:  // end a recording: none can run before the recorder is attached
+        if (pVal) *pVal = 1;
+        break;
+    case 1:  // record with the settings dialog: nothing started
+        if (pVal) *pVal = 0;
+        break;
+    case 2: {
+        int32_t zoom = shared.zoomCounter.load();
+        if (zoom < 15) {
+            shared.zoomCounter = ++zoom;
+            m_zoom = zoom;
+            if (pVal) *pVal = 1;
+        }
+        break;
+    }
+    case 3: {
+        int32_t zoom = shared.zoomCounter.load();
+        if (zoom > 0) {
+            shared.zoomCounter = --zoom;
+            m_zoom = zoom;
+            if (pVal) *pVal = 1;
+        }
+        break;
+    }
+    case 4:  // infrared state: unknown until the settings channel answers
+        if (pVal) *pVal = 0;
+        break;
+    case 5:
+        if (pVal) *pVal = shared.recordingActive.load() == 1 ? 1 : 0;
+        break;
+    case 6:
+        if (pVal) *pVal = m_fps;
+        break;
+    default:
+        break;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::get_Version(BSTR* pVal) {
+    if (!pVal) return E_POINTER;
+    return BStr::fromAnsi(kVersionText).copy_to(pVal);
+}
+
+STDMETHODIMP CCamImage::put_Version(BSTR) { return S_OK; }
+
+// An address handed over automation is code or memory in the host's process: a page's script
+// (an untrusted caller) may only switch the hook off.
+HRESULT CCamImage::AcceptAddress(LONG value) {
+    if (value != 0 && CallerIsUntrusted()) return E_ACCESSDENIED;
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::SetImageProcessCallback(LONG pcallback) {
+    HRESULT hr = AcceptAddress(pcallback);
+    if (FAILED(hr)) return hr;
+    SharedLiveView().imageProcessCallback = static_cast<uintptr_t>(static_cast<ULONG>(pcallback));
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::gettmp(LONG pdata) {
+    HRESULT hr = AcceptAddress(pdata);
+    if (FAILED(hr)) return hr;
+    SharedLiveView().imageProcessBuffer = static_cast<uintptr_t>(static_cast<ULONG>(pdata));
+    return S_OK;
+}
+
+STDMETHODIMP CCamImage::getdata(LONG) { return S_OK; }
+
+STDMETHODIMP CCamImage::getbmpdata(BSTR*) { return S_OK; }
+
+STDMETHODIMP CCamImage::getbmpdata_a(LONG*) { return S_OK; }
+
+STDMETHODIMP CCamImage::UpdateView() {
+    FireViewChange();
+    return S_OK;
+}
+
+// --- Window messages
+
+bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    const UINT kReflectBase = OCM__BASE;
+    if (msg >= kReflectBase && msg < kReflectBase + WM_USER) {
+        result = DefWindowProcW(m_hWnd, msg - kReflectBase, wp, lp);
+        return true;
+    }
+    switch (msg) {
+    case WM_RBUTTONDOWN:
+    case WM_KEYUP:
+        result = 0;
+        return true;
+    case WM_KEYDOWN:
+        if (wp == 0x4B && GetKeyState(VK_CONTROL) < 0) {
+            BStr version;
+            get_Version(version.put());
+            MessageBoxA(m_hWnd, version.toAnsi().c_str(), "", MB_OK);
+        }
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,6 @@
+#include "liveview/LiveViewShared.h"
+
+LiveViewShared& SharedLiveView() {
+    static LiveViewShared shared;
+    return shared;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// State one process shares among all its live views.
+#include <atomic>
+#include <cstdint>
+
+class CCamImage;
+
+struct LiveViewShared {
+    // In-process frame hook: a function without arguments and the host's frame buffer.
+    std::atomic<uintptr_t> imageProcessCallback{0};
+    std::atomic<uintptr_t> imageProcessBuffer{0};
+    // 1 while a live view records.
+    std::atomic<int32_t> recordingActive{0};
+    // Zoom counter stepped by the live view's setaction (0..15).
+    std::atomic<int32_t> zoomCounter{0};
+    // The live view the other controls act on; the most recently created one.
+    std::atomic<CCamImage*> currentLiveView{nullptr};
+};
+
+LiveViewShared& SharedLiveView();

@@ -1,0 +1,29 @@
+// Entry point and exports of the in-process server.
+#include <windows.h>
+#include <objbase.h>
+
+#include "com/ComModule.h"
+#include "module/ObjectMap.h"
+#include "module/QERNCamControl_h.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        size_t count = 0;
+        const qern::ClassEntry* entries = ObjectMap(count);
+        qern::ComModule::Get().Init(instance, entries, count, LIBID_QERNCAMCONTROLLib);
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        qern::ComModule::Get().Term(reserved != nullptr);
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow() { return qern::ComModule::Get().CanUnloadNow(); }
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+    return qern::ComModule::Get().GetClassObject(clsid, riid, ppv);
+}
+
+STDAPI DllRegisterServer() { return qern::ComModule::Get().RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return qern::ComModule::Get().UnregisterServer(); }
