@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "jpeg/JpegBitReader.h"
+#include "jpeg/JpegHuffmanTable.h"
+
+namespace {
+
+std::unique_ptr<JpegHuffmanTable> Build(std::initializer_list<std::pair<int, int>> lengthCounts,
+                                        std::initializer_list<int> symbols, bool* ok = nullptr) {
+    uint8_t counts[17] = {};
+    for (const auto& lc : lengthCounts) counts[lc.first] = static_cast<uint8_t>(lc.second);
+    uint8_t syms[256] = {};
+    int i = 0;
+    for (int s : symbols) syms[i++] = static_cast<uint8_t>(s);
+    auto t = std::make_unique<JpegHuffmanTable>();
+    const bool built = t->Build(counts, syms);
+    if (ok != nullptr) *ok = built;
+    return t;
+}
+
+// Decodes through the lookup tables exactly like the entropy decoder does (DecodeSymbol).
+int LookupDecode(const JpegHuffmanTable& t, uint32_t peek16, int* length) {
+    JpegBitReader r;
+    r.bits = static_cast<uint64_t>(peek16) << 48;
+    r.nbits = 64;
+    const int sym = jpegbits::DecodeSymbol(r, t);
+    *length = 64 - r.nbits;
+    return sym;
+}
+
+}  // namespace
+
+TEST(JpegHuffmanTable, ShortAndNineBitCodesLandInFirstLevelAndTree) {
+    // Codes: 0x41 = 0, 0x42 = 1 0000 0000, 0x43 = 1 0000 0001.
+    auto t = Build({{1, 1}, {9, 2}}, {0x41, 0x42, 0x43});
+    for (int i = 0; i < 128; ++i) EXPECT_EQ(t->firstLevel[i], 0x41) << i;
+    EXPECT_EQ(t->firstLevel[128], -1);
+    for (int i = 129; i < 256; ++i) EXPECT_EQ(t->firstLevel[i], 0) << i;
+    EXPECT_EQ(t->tree[0], 0x43);
+    EXPECT_EQ(t->tree[1], 0x42);
+    EXPECT_EQ(t->lengths[0x41], 1);
+    EXPECT_EQ(t->lengths[0x42], 9);
+
+    struct Case {
+        uint32_t peek;
+        int symbol;
+        int length;
+    };
+    for (const Case& c : {Case{0x1234, 0x41, 1}, Case{0x8000, 0x42, 9}, Case{0x8080, 0x43, 9}, Case{0x81FF, 0, 0}}) {
+        int len = -1;
+        EXPECT_EQ(t->Decode16(c.peek, &len), c.symbol) << std::hex << c.peek;
+        EXPECT_EQ(len, c.length) << std::hex << c.peek;
+        EXPECT_EQ(LookupDecode(*t, c.peek, &len), c.symbol) << std::hex << c.peek;
+        EXPECT_EQ(len, c.length) << std::hex << c.peek;
+    }
+}
+
+TEST(JpegHuffmanTable, SixteenBitCodesDecodeThroughTheTree) {
+    // One code of each length 1..15, then two of length 16: the last ones are all ones but one bit.
+    bool ok = false;
+    auto t = Build({{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}, {11, 1},
+                    {12, 1}, {13, 1}, {14, 1}, {15, 1}, {16, 2}},
+                   {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, &ok);
+    ASSERT_TRUE(ok);
+    int len = 0;
+    EXPECT_EQ(t->Decode16(0xFFFE, &len), 16);
+    EXPECT_EQ(len, 16);
+    EXPECT_EQ(t->Decode16(0xFFFF, &len), 17);
+    EXPECT_EQ(len, 16);
+    EXPECT_EQ(t->Decode16(0xFF00, &len), 9);  // 1111 1111 0: nine bits
+    EXPECT_EQ(len, 9);
+    EXPECT_EQ(t->Decode16(0x7FFF, &len), 1);
+    EXPECT_EQ(len, 1);
+}
+
+TEST(JpegHuffmanTable, PatternThatIsNoCodeReadsAsSymbolZeroWithItsLength) {
+    // Symbol 0 has a 2-bit code (01); 11... is no code in the first level.
+    auto t = Build({{1, 1}, {2, 1}}, {0x05, 0x00});
+    int len = 0;
+    EXPECT_EQ(t->Decode16(0xC000, &len), 0);
+    EXPECT_EQ(len, 2);
+    EXPECT_EQ(LookupDecode(*t, 0xC000, &len), 0);
+    EXPECT_EQ(len, 2);
+    // Inside the tree: a missing branch reads as symbol 0 after the steps taken.
+    auto u = Build({{1, 1}, {10, 1}}, {0x07, 0x09});  // 0 and 10 0000 0000
+    EXPECT_EQ(u->Decode16(0x8040, &len), 0);          // 1000 0000 01: branch never created
+    EXPECT_EQ(len, 10);
+    EXPECT_EQ(LookupDecode(*u, 0x8040, &len), 0);
+    EXPECT_EQ(len, 10);
+}
+
+TEST(JpegHuffmanTable, OverfullTablesAreRefused) {
+    bool ok = true;
+    Build({{1, 3}}, {1, 2, 3}, &ok);
+    EXPECT_FALSE(ok);
+    Build({{2, 4}, {3, 1}}, {1, 2, 3, 4, 5}, &ok);
+    EXPECT_FALSE(ok);
+    Build({{8, 255}}, {}, &ok);  // 255 codes of 8 bits fit
+    EXPECT_TRUE(ok);
+    Build({{2, 4}}, {1, 2, 3, 4}, &ok);  // complete code
+    EXPECT_TRUE(ok);
+}
+
+TEST(JpegHuffmanTable, LookupsAgreeWithTheTreeOnEveryPattern) {
+    // Random complete and incomplete tables, duplicate symbols included: the fast lookups (symbol and
+    // whole-coefficient) must decode exactly what the tree decodes.
+    std::mt19937 rng(99);
+    for (int iter = 0; iter < 300; ++iter) {
+        uint8_t counts[17] = {};
+        uint32_t space = 1;
+        int total = 0;
+        for (int len = 1; len <= 16; ++len) {
+            space <<= 1;
+            const uint32_t room = space > 255u - total ? 255u - total : space;
+            const uint32_t n = room == 0 ? 0 : rng() % (room + 1) / (1 + rng() % 4);
+            counts[len] = static_cast<uint8_t>(n);
+            total += static_cast<int>(n);
+            space -= n;
+        }
+        uint8_t symbols[256];
+        for (auto& s : symbols) s = static_cast<uint8_t>(rng() % (iter % 2 ? 256 : 40));
+        JpegHuffmanTable t;
+        ASSERT_TRUE(t.Build(counts, symbols)) << iter;
+        for (uint32_t peek = 0; peek < 65536; ++peek) {
+            int lenTree = 0;
+            const int symTree = t.Decode16(peek, &lenTree);
+            int lenLookup = 0;
+            ASSERT_EQ(LookupDecode(t, peek, &lenLookup), symTree) << iter << " " << peek;
+            ASSERT_EQ(lenLookup, lenTree) << iter << " " << peek;
+            const uint32_t e = t.acLookup[peek >> (16 - JpegHuffmanTable::kLookupBits)];
+            if (e & JpegHuffmanTable::kAcValue) {
+                const int size = symTree & 15;
+                ASSERT_EQ(static_cast<int>((e >> 8) & 15), symTree >> 4);
+                ASSERT_EQ(static_cast<int>(e & 31), lenTree + size);
+                const uint32_t v = (peek >> (16 - lenTree - size)) & ((1u << size) - 1);
+                ASSERT_EQ(static_cast<int32_t>(e) >> 16, jpegbits::Extend(v, size));
+            }
+        }
+    }
+}

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "JpegTestStream.h"
+#include "jpeg/JpegDecoder.h"
+#include "jpeg/JpegFailure.h"
+#include "jpeg/MemoryJpegSource.h"
+
+using namespace jpegtest;
+
+namespace {
+
+// Entropy data of one grey block with DC 0 and no AC.
+Bytes OneFlatBlock() {
+    BitWriter w;
+    int pred = 0;
+    const int zz[64] = {};
+    PutBlock(w, zz, pred);
+    return w.Finish();
+}
+
+Bytes GreyFrame(Stream headers) {
+    return headers.Sos({{1, 0x00}}).Raw(OneFlatBlock()).Eoi().bytes();
+}
+
+Bytes MinimalGrey() { return GreyFrame(Stream().GreyHeaders(8, 8)); }
+
+// Result of ReadHeader, or StartDecompress's failure code when the header was read.
+int Outcome(const Bytes& data) {
+    auto d = std::make_unique<JpegDecoder>();
+    MemoryJpegSource source(data.data(), data.size());
+    const int h = d->ReadHeader(&source, 1);
+    if (h < 0) return h;
+    if (d->StartDecompress() != 0) return d->Error();
+    const uint8_t* row;
+    int32_t length;
+    int rc;
+    while ((rc = d->ReadScanline(&row, &length)) == 0) {
+    }
+    d->Release();
+    return rc == 1 ? 0 : d->Error();
+}
+
+Bytes Concat(const Bytes& a, const Bytes& b) {
+    Bytes r = a;
+    r.insert(r.end(), b.begin(), b.end());
+    return r;
+}
+
+}  // namespace
+
+TEST(JpegMarkers, MinimalFrameDecodes) { EXPECT_EQ(Outcome(MinimalGrey()), 0); }
+
+TEST(JpegMarkers, SoiFoundBySlidingWithinTheFirst512Bytes) {
+    const Bytes frame = MinimalGrey();  // FF D8 FF DB ...
+    EXPECT_EQ(Outcome(Concat(Bytes(511, 0x11), frame)), 0);          // pair starts at offset 511
+    EXPECT_EQ(Outcome(Concat(Bytes(512, 0x11), frame)), kJpegNoImage);  // offset 512
+    EXPECT_EQ(Outcome(Concat(Bytes{0xFF, 0xFF, 0x00}, frame)), 0);
+    // A slid-to SOI must be followed by 0xFF; one at offset 0 need not be.
+    Bytes late = Concat(Bytes(7, 0x20), frame);
+    late.insert(late.begin() + 9, 0x00);
+    EXPECT_EQ(Outcome(late), kJpegNoImage);
+    Bytes early = frame;
+    early.insert(early.begin() + 2, {0x00, 0x12});
+    EXPECT_EQ(Outcome(early), 0);
+    EXPECT_EQ(Outcome(Bytes{}), kJpegNoImage);
+    EXPECT_EQ(Outcome(Bytes(5000, 0xFF)), kJpegNoImage);
+}
+
+TEST(JpegMarkers, FillBytesAndStuffedZerosBetweenSegmentsAreSkipped) {
+    Stream s;
+    s.Soi().Raw({0xFF, 0xFF, 0xFF}).Dqt(0, 1).Raw({0xFF, 0x00, 0x12, 0x34}).Sof(0xC0, 8, 8, {{1, 0x11, 0}});
+    s.Raw({0xFF, 0xFF}).FlatDcTable(0).FlatAcTable(0);
+    EXPECT_EQ(Outcome(GreyFrame(s)), 0);
+}
+
+TEST(JpegMarkers, SkippedSegmentsNeedALengthOfTwoOrMore) {
+    for (uint8_t code : {0xE0, 0xEF, 0xFE, 0xDC, 0xF0, 0x02}) {
+        Stream ok;
+        ok.Soi().Segment(code, {}).Segment(code, Bytes(300, 0xFF)).Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}});
+        ok.FlatDcTable(0).FlatAcTable(0);
+        EXPECT_EQ(Outcome(GreyFrame(ok)), 0) << std::hex << int(code);
+        for (uint16_t length : {0, 1}) {
+            Stream bad;
+            bad.Soi().Marker(code).Word(length).Raw(Bytes(10, 0));
+            EXPECT_EQ(Outcome(bad.bytes()), kJpegBadSegmentLength) << std::hex << int(code);
+        }
+    }
+}
+
+TEST(JpegMarkers, RestartIntervalSegmentMustHaveLengthFour) {
+    Stream s;
+    s.Soi().Marker(0xDD).Word(5).Raw({0, 1, 0});
+    EXPECT_EQ(Outcome(s.bytes()), kJpegBadRestartLength);
+}
+
+TEST(JpegMarkers, UnsupportedAndArithmeticFrames) {
+    for (uint8_t sof : {0xC3, 0xC5, 0xC6, 0xC7, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF}) {
+        Stream s;
+        s.Soi().Dqt(0, 1).Sof(sof, 8, 8, {{1, 0x11, 0}});
+        EXPECT_EQ(Outcome(s.bytes()), kJpegUnsupportedFrame) << std::hex << int(sof);
+    }
+    Stream sof9;
+    sof9.Soi().Dqt(0, 1).Sof(0xC9, 8, 8, {{1, 0x11, 0}});
+    EXPECT_EQ(Outcome(sof9.bytes()), kJpegArithmetic);
+    Stream dac;
+    dac.Soi().Segment(0xCC, {0x00, 0x10});
+    EXPECT_EQ(Outcome(dac.bytes()), kJpegArithmetic);
+    // A second SOI or an EOI before any frame marker.
+    EXPECT_EQ(Outcome(Stream().Soi().Soi().bytes()), kJpegUnsupportedFrame);
+    EXPECT_EQ(Outcome(Stream().Soi().Eoi().bytes()), kJpegUnsupportedFrame);
+}
+
+TEST(JpegMarkers, MarkersOutOfPlaceAmongTheHeaders) {
+    for (uint8_t code : {0x01, 0xC8, 0xD0, 0xD7}) {
+        EXPECT_EQ(Outcome(Stream().Soi().Marker(code).bytes()), kJpegMarkerOutOfPlace) << std::hex << int(code);
+    }
+    // EOI or another frame marker where the scan is due.
+    EXPECT_EQ(Outcome(Stream().GreyHeaders(8, 8).Eoi().bytes()), kJpegMarkerOutOfPlace);
+    EXPECT_EQ(Outcome(Stream().GreyHeaders(8, 8).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).bytes()), kJpegMarkerOutOfPlace);
+}
+
+TEST(JpegMarkers, FrameHeaderFields) {
+    auto frame = [](uint8_t precision, uint16_t h, uint16_t w, uint8_t n, int extraLength) {
+        Stream s;
+        s.Soi().Marker(0xC0).Word(static_cast<uint16_t>(8 + 3 * n + extraLength));
+        s.Byte(precision).Word(h).Word(w).Byte(n);
+        for (int i = 0; i < n; ++i) s.Byte(static_cast<uint8_t>(i + 1)).Byte(0x11).Byte(0);
+        return Outcome(s.bytes());
+    };
+    EXPECT_EQ(frame(12, 8, 8, 1, 0), kJpegBadPrecision);
+    EXPECT_EQ(frame(8, 0, 8, 1, 0), kJpegBadHeight);
+    EXPECT_EQ(frame(8, 8193, 8, 1, 0), kJpegBadHeight);
+    EXPECT_EQ(frame(8, 0, 0, 1, 0), kJpegBadHeight);  // height is checked before width
+    EXPECT_EQ(frame(8, 8, 0, 1, 0), kJpegBadWidth);
+    EXPECT_EQ(frame(8, 8, 8193, 1, 0), kJpegBadWidth);
+    EXPECT_EQ(frame(8, 8, 8, 5, 0), kJpegTooManyComponents);
+    EXPECT_EQ(frame(8, 8, 8, 3, 1), kJpegBadFrameLength);
+    // Header counts: 0 to 4 are reported; only 1 and 3 decode.
+    EXPECT_EQ(frame(8, 8, 8, 0, 0), kJpegBadComponentCount);
+    EXPECT_EQ(frame(8, 8, 8, 2, 0), kJpegBadComponentCount);
+    EXPECT_EQ(frame(8, 8, 8, 4, 0), kJpegBadComponentCount);
+    EXPECT_EQ(frame(8, 8192, 8192, 1, 0), kJpegMarkerOutOfPlace);  // largest size passes the header
+}
+
+TEST(JpegMarkers, ReadHeaderReportsTheComponentCount) {
+    for (uint8_t n : {0, 1, 2, 3, 4}) {
+        Stream s;
+        s.Soi().Marker(0xC0).Word(static_cast<uint16_t>(8 + 3 * n)).Byte(8).Word(8).Word(8).Byte(n);
+        for (int i = 0; i < n; ++i) s.Byte(static_cast<uint8_t>(i + 1)).Byte(0x11).Byte(0);
+        auto d = std::make_unique<JpegDecoder>();
+        MemoryJpegSource source(s.bytes().data(), s.bytes().size());
+        EXPECT_EQ(d->ReadHeader(&source, 1), n);
+        d->Release();
+    }
+}
+
+TEST(JpegMarkers, HuffmanTableSegments) {
+    uint8_t full[16] = {};
+    full[7] = 255;
+    full[8] = 1;  // 256 symbols
+    Stream s256;
+    s256.Soi().Dht(0x00, full, Bytes(256, 0));
+    EXPECT_EQ(Outcome(s256.bytes()), kJpegBadHuffmanCounts);
+
+    uint8_t one[16] = {1};
+    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x14, one, {0}).bytes()), kJpegBadHuffmanSlot);
+    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x08, one, {0}).bytes()), kJpegBadHuffmanSlot);
+
+    uint8_t overfull[16] = {3};
+    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x00, overfull, {0, 1, 2}).bytes()), kJpegBadHuffmanCounts);
+
+    EXPECT_EQ(Outcome(Stream().Soi().Marker(0xC4).Word(1).bytes()), kJpegBadHuffmanLength);
+    // Length says 2 + 17 but the table holds one symbol more.
+    Stream shortSeg;
+    shortSeg.Soi().Marker(0xC4).Word(19).Byte(0x00).Raw(Bytes{1}).Raw(Bytes(15, 0)).Byte(0x00);
+    EXPECT_EQ(Outcome(shortSeg.bytes()), kJpegBadHuffmanLength);
+}
+
+TEST(JpegMarkers, DcIdFiveIsAcceptedAndFillsTheSlotOfAcTableOne) {
+    // The AC table arrives as class/id 0x05 (a DC table with id 5), which lands where AC table 1 lives.
+    uint8_t acCounts[16] = {};
+    acCounts[7] = static_cast<uint8_t>(FlatAcSymbols().size());
+    Stream s;
+    s.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).Dht(0x05, acCounts, FlatAcSymbols());
+    EXPECT_EQ(Outcome(s.Sos({{1, 0x01}}).Raw(OneFlatBlock()).Eoi().bytes()), 0);
+}
+
+TEST(JpegMarkers, QuantisationTableSegments) {
+    EXPECT_EQ(Outcome(Stream().Soi().Marker(0xDB).Word(1).bytes()), kJpegBadQuantLength);
+    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x04}, Bytes(64, 1))).bytes()), kJpegBadQuantId);
+    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x00}, Bytes(60, 1))).Raw(Bytes(10, 1)).bytes()),
+              kJpegShortQuantTable);
+    // 16-bit entries need 129 bytes.
+    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x10}, Bytes(64, 1))).Raw(Bytes(70, 1)).bytes()),
+              kJpegShortQuantTable);
+    uint16_t wide[64];
+    for (auto& q : wide) q = 300;
+    EXPECT_EQ(Outcome(GreyFrame(Stream().Soi().DqtTable(0, wide, true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0))), 0);
+}
+
+TEST(JpegMarkers, MissingTablesFailWhenTheScanStarts) {
+    Stream noDht;
+    noDht.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}});
+    EXPECT_EQ(Outcome(GreyFrame(noDht)), kJpegMissingHuffmanTable);
+    Stream noAc;
+    noAc.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0);
+    EXPECT_EQ(Outcome(GreyFrame(noAc)), kJpegMissingHuffmanTable);
+    Stream noDqt;
+    noDqt.Soi().Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
+    EXPECT_EQ(Outcome(GreyFrame(noDqt)), kJpegMissingQuantTable);
+    // A quantisation selector above 3 can never name a table.
+    Stream selector;
+    selector.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 9}}).FlatDcTable(0).FlatAcTable(0);
+    EXPECT_EQ(Outcome(GreyFrame(selector)), kJpegMissingQuantTable);
+}
+
+TEST(JpegMarkers, ScanHeaderFields) {
+    auto scan = [](const Bytes& sos) {
+        return Outcome(Stream().GreyHeaders(8, 8).Segment(0xDA, sos).Raw(OneFlatBlock()).Eoi().bytes());
+    };
+    EXPECT_EQ(scan({1, 1, 0x00, 0, 63, 0}), 0);
+    EXPECT_EQ(scan({0, 0, 63, 0}), kJpegBadScanComponents);
+    EXPECT_EQ(scan({5, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 63, 0}), kJpegBadScanComponents);
+    EXPECT_EQ(scan({1, 1, 0x00, 0, 63, 0, 0}), kJpegBadScanComponents);  // length not 6 + 2n
+    EXPECT_EQ(scan({1, 7, 0x00, 0, 63, 0}), kJpegUnknownComponent);
+    EXPECT_EQ(scan({2, 1, 0x00, 1, 0x00, 0, 63, 0}), kJpegBadScanComponents);  // the same component twice
+    EXPECT_EQ(scan({1, 1, 0x40, 0, 63, 0}), kJpegMissingHuffmanTable);         // DC id 4
+    EXPECT_EQ(scan({1, 1, 0x04, 0, 63, 0}), kJpegMissingHuffmanTable);         // AC id 4
+    EXPECT_EQ(scan({1, 1, 0x11, 0, 63, 0}), kJpegMissingHuffmanTable);         // tables 1 never defined
+    // Sequential frames ignore the spectral selection the SOS gives.
+    EXPECT_EQ(scan({1, 1, 0x00, 5, 2, 0x31}), 0);
+}
+
+TEST(JpegMarkers, SequentialScanMustHoldEveryComponent) {
+    Stream s;
+    s.ColourHeaders(16, 8, 0x21).Sos({{1, 0x00}});
+    EXPECT_EQ(Outcome(s.Raw(OneFlatBlock()).Eoi().bytes()), kJpegBadScanComponents);
+}
+
+TEST(JpegMarkers, SamplingFactorsOutsideTheLayouts) {
+    auto colour = [](uint8_t y, uint8_t cb, uint8_t cr) {
+        Stream s;
+        s.Soi().Dqt(0, 1).Sof(0xC0, 16, 16, {{1, y, 0}, {2, cb, 0}, {3, cr, 0}}).FlatDcTable(0).FlatAcTable(0);
+        return Outcome(s.Sos({{1, 0}, {2, 0}, {3, 0}}).Eoi().bytes());
+    };
+    EXPECT_EQ(colour(0x41, 0x11, 0x11), kJpegBadSampling);  // 4:1:1
+    EXPECT_EQ(colour(0x22, 0x12, 0x11), kJpegBadSampling);  // chroma 1x2
+    EXPECT_EQ(colour(0x22, 0x11, 0x21), kJpegBadSampling);
+    EXPECT_EQ(colour(0x00, 0x11, 0x11), kJpegBadSampling);  // zero factors
+    EXPECT_EQ(colour(0x20, 0x11, 0x11), kJpegBadSampling);
+    EXPECT_EQ(colour(0x22, 0x00, 0x11), kJpegBadSampling);
+    EXPECT_EQ(colour(0x33, 0x11, 0x11), kJpegBadSampling);
+    // A greyscale frame ignores its factors, zero included.
+    for (uint8_t hv : {0x00, 0x22, 0x41, 0xFF}) {
+        Stream s;
+        s.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, hv, 0}}).FlatDcTable(0).FlatAcTable(0);
+        EXPECT_EQ(Outcome(GreyFrame(s)), 0) << std::hex << int(hv);
+    }
+}

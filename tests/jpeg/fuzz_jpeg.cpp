@@ -1,0 +1,56 @@
+// libFuzzer target: whole files through a memory source. Each input is decoded twice with the fast path,
+// once in one piece and once in small pieces, and both runs must agree (the input buffering must not
+// change a single byte); then once with the accurate transform.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "jpeg/JpegDecoder.h"
+#include "jpeg/MemoryJpegSource.h"
+
+namespace {
+
+struct Outcome {
+    int status = 0;
+    uint64_t hash = 1469598103934665603ull;
+    uint32_t rows = 0;
+};
+
+Outcome Decode(JpegDecoder& d, const uint8_t* data, size_t size, size_t chunk, uint8_t accelerate) {
+    Outcome o;
+    MemoryJpegSource source(data, size, chunk);
+    o.status = d.ReadHeader(&source, accelerate);
+    // Huge pictures only make the fuzzer slow; their code paths are the same as for small ones.
+    if (o.status >= 0 && static_cast<uint64_t>(d.ImageWidth()) * d.ImageHeight() > (1u << 20)) {
+        d.Release();
+        o.status = 1000;
+        return o;
+    }
+    if (o.status >= 0 && d.StartDecompress() != 0) o.status = d.Error();
+    if (o.status >= 0) {
+        const uint8_t* row = nullptr;
+        int32_t length = 0;
+        int rc;
+        while ((rc = d.ReadScanline(&row, &length)) == 0) {
+            ++o.rows;
+            for (int32_t i = 0; i < length; ++i) o.hash = (o.hash ^ row[i]) * 1099511628211ull;
+        }
+        o.status = rc == 1 ? 0 : d.Error();
+    }
+    d.Release();
+    if (source.CloseCount() != 1) std::abort();
+    return o;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static JpegDecoder* whole = new JpegDecoder;
+    static JpegDecoder* pieces = new JpegDecoder;
+    const Outcome a = Decode(*whole, data, size, 0, 1);
+    const size_t chunk = 1 + (size * 2654435761u) % 97;
+    const Outcome b = Decode(*pieces, data, size, chunk, 1);
+    if (a.status != b.status || a.hash != b.hash || a.rows != b.rows) std::abort();
+    Decode(*whole, data, size, 0, 0);
+    return 0;
+}
