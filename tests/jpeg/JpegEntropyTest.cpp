@@ -57,7 +57,8 @@ TEST(JpegEntropy, StuffedFfInsideTheDataIsOneDataByte) {
             blocks.push_back(BlockSamples(zz));
         }
         const Bytes data = w.Finish();
-        if (std::search(data.begin(), data.end(), std::begin({0xFF, 0x00}), std::end({0xFF, 0x00})) == data.end()) continue;
+        const uint8_t stuffed[2] = {0xFF, 0x00};
+        if (std::search(data.begin(), data.end(), stuffed, stuffed + 2) == data.end()) continue;
         const Bytes frame = Stream().GreyHeaders(32, 8).Sos({{1, 0x00}}).Raw(data).Eoi().bytes();
         const Decoded d = DecodeAll(frame);
         ASSERT_EQ(d.last, 1);
