@@ -128,28 +128,20 @@ std::string Client::ReceiveOnce(std::chrono::milliseconds timeout) {
   return n > 0 ? std::string(chunk, static_cast<size_t>(n)) : std::string();
 }
 
+bool Client::ReceiveMore(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  if (left.count() <= 0) return false;
+  std::string got = ReceiveOnce(left);
+  buffer_ += got;
+  return !got.empty();
+}
+
 bool Client::Fill(size_t count, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (buffer_.size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    std::string got = ReceiveOnce(left);
-    if (got.empty()) return false;
-    buffer_ += got;
-  }
-  return true;
+  return FillWhileNot([count](const std::string& b) { return b.size() >= count; }, timeout);
 }
 
 bool Client::FillUntil(const std::string& marker, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (buffer_.find(marker) == std::string::npos) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    std::string got = ReceiveOnce(left);
-    if (got.empty()) return false;
-    buffer_ += got;
-  }
-  return true;
+  return FillWhileNot([&marker](const std::string& b) { return b.find(marker) != std::string::npos; }, timeout);
 }
 
 bool Client::ClosedWithin(std::chrono::milliseconds timeout) {
@@ -193,6 +185,10 @@ std::optional<Part> PartReader::ReadPart(std::chrono::milliseconds timeout) {
   if (!client_.Fill(*part.contentLength, timeout)) return std::nullopt;
   part.jpeg.assign(b.begin(), b.begin() + static_cast<long>(*part.contentLength));
   b.erase(0, *part.contentLength);
+  if (client_.Fill(2, timeout) && b.compare(0, 2, "\r\n") == 0) {
+    part.endsWithCrLf = true;
+    b.erase(0, 2);
+  }
   return part;
 }
 

@@ -57,16 +57,30 @@ class Client {
   bool Fill(size_t count, std::chrono::milliseconds timeout);
   // Receives until `marker` is buffered; false on close or time-out.
   bool FillUntil(const std::string& marker, std::chrono::milliseconds timeout);
+  // Receives until done() holds for the buffer; false on close or time-out.
+  template <typename Done>
+  bool FillWhileNot(Done done, std::chrono::milliseconds timeout);
   // True when the server closes the connection within the timeout.
   bool ClosedWithin(std::chrono::milliseconds timeout);
 
   std::string& Buffer() { return buffer_; }
 
  private:
+  bool ReceiveMore(std::chrono::steady_clock::time_point deadline);
+
   int fd_ = -1;
   int connectErrno_ = 0;
   std::string buffer_;
 };
+
+template <typename Done>
+bool Client::FillWhileNot(Done done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done(buffer_)) {
+    if (!ReceiveMore(deadline)) return false;
+  }
+  return true;
+}
 
 // A GET with Basic authorization, as the settings channel writes it.
 std::string RawGet(const std::string& target, const std::string& user = "admin", const std::string& password = "admin");
@@ -76,6 +90,7 @@ struct Part {
   std::optional<size_t> contentLength;
   std::optional<std::string> stamp;
   std::vector<uint8_t> jpeg; // Content-Length bytes after the header
+  bool endsWithCrLf = false; // the two bytes after the JPEG were CR LF (and were consumed)
 };
 
 // Reads the HTTP head of a video response, then parts, from a client.

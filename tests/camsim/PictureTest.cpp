@@ -76,7 +76,8 @@ TEST_P(CamsimPictureSizes, DecodesToTheSizeAndTheFlatColours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSizes, CamsimPictureSizes,
-                         ::testing::Values(VideoSize{640, 480}, VideoSize{320, 240}, VideoSize{176, 144}));
+                         ::testing::Values(VideoSize{640, 480}, VideoSize{320, 240}, VideoSize{176, 144}),
+                         [](const auto& info) { return "W" + SizeText(info.param); });
 
 class CamsimSubsampling : public ::testing::TestWithParam<std::pair<Subsampling, int>> {};
 
@@ -107,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(AllModes, CamsimSubsampling,
                                            std::make_pair(Subsampling::S422, static_cast<int>(TJSAMP_422)),
                                            std::make_pair(Subsampling::S420, static_cast<int>(TJSAMP_420)),
                                            std::make_pair(Subsampling::S440, static_cast<int>(TJSAMP_440)),
-                                           std::make_pair(Subsampling::Gray, static_cast<int>(TJSAMP_GRAY))));
+                                           std::make_pair(Subsampling::Gray, static_cast<int>(TJSAMP_GRAY))),
+                         [](const auto& info) { return std::string("S") + SubsamplingText(info.param.first); });
 
 TEST(CamsimJpeg, ProgressiveAndRestartOptionsShowInTheMarkers) {
   const TestPicture picture(VideoSize{176, 144});

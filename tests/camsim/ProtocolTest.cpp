@@ -104,6 +104,18 @@ TEST(CamsimRequest, KeepsALineFeedInsideTheAuthorizationValue) {
                                         Credentials{std::string(26, 'u'), std::string(26, 'p')}));
 }
 
+TEST(CamsimRequest, KeepsALineFeedInTheMiddleOfTheAuthorizationValue) {
+  // Longer credentials: the line feed after the 72nd character splits the value.
+  const Credentials longOnes{std::string(30, 'u'), std::string(29, 'p')};
+  std::string value = camsim_test::BasicHeader(longOnes.user, longOnes.password);
+  value.insert(6 + 72, "\n");
+  HeadParse parse = ParseRequestHead("GET /RdPTctrl.cgi HTTP/1.1\r\nAuthorization: " + value + "\r\n\r\n");
+  ASSERT_EQ(parse.status, HeadStatus::Complete);
+  EXPECT_EQ(parse.request.version, "HTTP/1.1");
+  ASSERT_EQ(parse.request.headers.size(), 1u);
+  EXPECT_TRUE(BasicAuthorizationMatches(*parse.request.Header("Authorization"), longOnes));
+}
+
 TEST(CamsimRequest, ReportsIncompleteMalformedAndOversizedHeads) {
   EXPECT_EQ(ParseRequestHead("GET /video.cgi HTTP/1.0\r\n").status, HeadStatus::Incomplete);
   EXPECT_EQ(ParseRequestHead("").status, HeadStatus::Incomplete);

@@ -145,10 +145,7 @@ TEST(CamsimServer, VideoPartsHaveTheExactLayoutAndDecode) {
     EXPECT_EQ(picture->height, 480);
     EXPECT_TRUE(Near(picture->Average(40, 200, 80, 200), Rgb{255, 0, 0}, 12));
     EXPECT_TRUE(Near(picture->Average(520, 200, 80, 200), Rgb{128, 128, 128}, 12));
-    // The part ends with CR LF before the next boundary.
-    ASSERT_TRUE(client.Fill(2, kWait));
-    EXPECT_EQ(client.Buffer().substr(0, 2), "\r\n");
-    client.Buffer().erase(0, 2);
+    EXPECT_TRUE(part->endsWithCrLf);  // before the next boundary
   }
 }
 
@@ -165,8 +162,6 @@ TEST(CamsimServer, ExactStampsAndNoStamp) {
     std::optional<Part> part = reader.ReadPart(kWait);
     ASSERT_TRUE(part);
     EXPECT_EQ(part->stamp, FormatStamp(ExactStamp(1700000000, n, 50)));
-    ASSERT_TRUE(client.Fill(2, kWait));
-    client.Buffer().erase(0, 2);
   }
   EXPECT_EQ(FormatStamp(ExactStamp(1700000000, 3, 50)), "036553F1000EA60");
 
@@ -344,11 +339,7 @@ TEST(CamsimServer, ServesSeveralClientsAtOnce) {
   ASSERT_TRUE(rc.ReadHead(kWait));
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(ra.ReadPart(kWait));
-    ASSERT_TRUE(a.Fill(2, kWait));
-    a.Buffer().erase(0, 2);
     ASSERT_TRUE(rb.ReadPart(kWait));
-    ASSERT_TRUE(b.Fill(2, kWait));
-    b.Buffer().erase(0, 2);
   }
   EXPECT_TRUE(c.Fill(kAudioFrameBytes * 3, kWait));
 }
@@ -382,8 +373,6 @@ TEST(CamsimServer, StreamsTheFilesOfAFolderInNameOrder) {
     std::optional<Part> part = reader.ReadPart(kWait);
     ASSERT_TRUE(part);
     EXPECT_EQ(part->jpeg, files[n % 3]) << "frame " << n;
-    ASSERT_TRUE(client.Fill(2, kWait));
-    client.Buffer().erase(0, 2);
   }
 }
 
@@ -425,7 +414,7 @@ TEST(CamsimFaultServer, StallAfterKeepsTheConnectionOpenAndSilent) {
   ASSERT_TRUE(reader.ReadPart(kWait));
   ASSERT_TRUE(reader.ReadPart(kWait));
   EXPECT_FALSE(client.ClosedWithin(600ms));
-  EXPECT_EQ(client.Buffer(), "\r\n");  // the end of the second part and nothing more
+  EXPECT_EQ(client.Buffer(), "");  // nothing after the second part
 }
 
 TEST(CamsimFaultServer, NoAnswerAcceptsButNeverReplies) {
@@ -529,8 +518,6 @@ TEST(CamsimFaultServer, SizeCycleChangesTheFrameSize) {
     std::optional<Part> part = reader.ReadPart(kWait);
     ASSERT_TRUE(part);
     widths.push_back(DecodeJpeg(part->jpeg)->width);
-    ASSERT_TRUE(client.Fill(2, kWait));
-    client.Buffer().erase(0, 2);
   }
   EXPECT_EQ(widths, (std::vector<int>{640, 640, 320, 320, 176, 176}));
 }

@@ -23,22 +23,18 @@ TestPicture::TestPicture(VideoSize size)
       bandHeight_(size.height / 4),
       digitScale_(std::max(1, std::min(bandHeight_ / 7, (size.width / 2) / (kDigits * 4)))),
       background_(static_cast<size_t>(size.width) * size.height, kWhite) {
-  for (const FlatArea& area : FlatAreas()) {
-    uint8_t index = kGrey;
-    if (area.colour.r == 255) index = kRed;
-    else if (area.colour.g == 255) index = kGreen;
-    else if (area.colour.b == 255) index = kBlue;
-    FillRect(background_, area.x, area.y, area.width, area.height, index);
-  }
+  const std::vector<FlatArea> areas = FlatAreas();
+  for (size_t i = 0; i < areas.size(); ++i)
+    FillRect(background_, areas[i].x, areas[i].y, areas[i].width, areas[i].height, kBars[i]);
 }
 
 std::vector<FlatArea> TestPicture::FlatAreas() const {
   std::vector<FlatArea> areas;
-  const int barWidth = size_.width / 4;
-  const std::array<Rgb, 4> colours = {kPalette[kRed], kPalette[kGreen], kPalette[kBlue], kPalette[kGrey]};
-  for (int i = 0; i < 4; ++i) {
-    int width = (i == 3) ? size_.width - 3 * barWidth : barWidth;
-    areas.push_back(FlatArea{i * barWidth, bandHeight_, width, size_.height - bandHeight_, colours[i]});
+  const int barWidth = size_.width / static_cast<int>(kBars.size());
+  for (size_t i = 0; i < kBars.size(); ++i) {
+    const int x = static_cast<int>(i) * barWidth;
+    const int width = (i + 1 == kBars.size()) ? size_.width - x : barWidth;
+    areas.push_back(FlatArea{x, bandHeight_, width, size_.height - bandHeight_, kPalette[kBars[i]]});
   }
   return areas;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,7 @@ class TestPicture {
 
  private:
   enum Index : uint8_t { kWhite, kBlack, kRed, kGreen, kBlue, kGrey, kPaletteSize };
+  static constexpr std::array<Index, 4> kBars = {kRed, kGreen, kBlue, kGrey};  // left to right
 
   void FillRect(std::vector<uint8_t>& indices, int x, int y, int w, int h, uint8_t index) const;
   void DrawDigit(std::vector<uint8_t>& indices, int x, int y, int digit) const;
