@@ -13,7 +13,7 @@ native_pkgs=(
   xvfb xauth x11-utils
   pulseaudio pulseaudio-utils libpulse0:i386
   ffmpeg
-  libturbojpeg0-dev libjpeg-turbo-progs
+  libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   curl
 )
 
