@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "jpeg/JpegSource.h"
 #include "transport/ByteStream.h"
 #include "transport/RecordSink.h"
 #include "transport/RingBuffer.h"
@@ -26,7 +27,7 @@ struct CameraTime {
   int32_t daylight = 0;
 };
 
-class StreamSessionCore {
+class StreamSessionCore : public JpegSource {
  public:
   static constexpr int32_t kRingCapacity = 131072;
   static constexpr int32_t kDefaultBudget = 51200;  // a part without a usable length
@@ -36,7 +37,7 @@ class StreamSessionCore {
   static constexpr int32_t kBacklogKeep = 1000;
 
   explicit StreamSessionCore(int32_t capacity = kRingCapacity);
-  virtual ~StreamSessionCore() = default;
+  ~StreamSessionCore() override = default;
   StreamSessionCore(const StreamSessionCore&) = delete;
   StreamSessionCore& operator=(const StreamSessionCore&) = delete;
 
@@ -62,8 +63,8 @@ class StreamSessionCore {
   // current frame; *end becomes true once the frame's budget is used up (the
   // bytes beyond it stay buffered for the next part) or the stream ended
   // before the frame was whole. Never hands out a byte not received.
-  int32_t Read(uint8_t* dst, int32_t max, bool* end);
-  void Close() {}
+  int32_t Read(uint8_t* dst, int32_t max, bool* end) override;
+  void Close() override {}
 
   // Recording hand-off. The sink is not owned; after DetachRecordSink
   // returns no WriteFrame is in progress or will start.

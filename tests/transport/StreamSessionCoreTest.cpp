@@ -100,8 +100,13 @@ std::string ReadFrame(StreamSessionCore& s, int32_t block = 4096) {
 class StreamSessionCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    _putenv("TZ=UTC0");
+    _tzset();
+#else
     setenv("TZ", "UTC", 1);
     tzset();
+#endif
   }
 };
 

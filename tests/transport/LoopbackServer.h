@@ -1,0 +1,51 @@
+// A scripted HTTP peer on 127.0.0.1 inside the test process: it records each
+// raw request (head and body) and answers through a handler.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class LoopbackServer {
+ public:
+  // Called on the server thread once a request has been read; index counts requests from 0.
+  using Handler = std::function<void(SOCKET client, const std::string& request, int index)>;
+
+  explicit LoopbackServer(Handler handler);
+  ~LoopbackServer();
+
+  int Port() const { return port; }
+  std::vector<std::string> Requests();
+  // Waits until n requests were read (at most timeoutMs); false on time-out.
+  bool WaitForRequests(size_t n, int timeoutMs = 5000);
+  // Set by the test to end a handler that stalls.
+  std::atomic<bool> release{false};
+
+  static void Send(SOCKET s, const std::string& bytes);
+  // Sleeps up to ms, ending early once release is set.
+  void Pause(int ms);
+
+ private:
+  void Run();
+  static std::string ReadRequest(SOCKET s);
+
+  Handler handler;
+  SOCKET listener = INVALID_SOCKET;
+  int port = 0;
+  std::atomic<bool> stopping{false};
+  std::mutex lock;
+  std::vector<std::string> requests;
+  std::thread thread;
+};
+
+// The head of a recorded request up to its empty line, and the body after it.
+std::string RequestHead(const std::string& request);
+std::string RequestBody(const std::string& request);
+// Every value of the header name (case-insensitive) in a request head.
+std::vector<std::string> HeaderValues(const std::string& request, const std::string& name);

@@ -1,0 +1,62 @@
+// Owning wrappers for the Windows handles of the transport. The stored value
+// is atomic: a stream is closed from another thread while its reader uses it.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using Value = typename Traits::Value;
+  UniqueHandle() = default;
+  explicit UniqueHandle(Value v) : value(Traits::Valid(v) ? v : Traits::None()) {}
+  ~UniqueHandle() { Close(); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+  Value Get() const { return value.load(); }
+  explicit operator bool() const { return Traits::Valid(value.load()); }
+  // Takes ownership of v (an invalid value is stored as none); closes the old one.
+  void Reset(Value v) {
+    const Value old = value.exchange(Traits::Valid(v) ? v : Traits::None());
+    if (Traits::Valid(old)) Traits::Close(old);
+  }
+  // Closes the handle, if any; returns whether the close succeeded (true when none).
+  bool Close() {
+    const Value old = value.exchange(Traits::None());
+    return Traits::Valid(old) ? Traits::Close(old) : true;
+  }
+
+ private:
+  std::atomic<Value> value{Traits::None()};
+};
+
+struct InternetHandleTraits {
+  using Value = HINTERNET;
+  static Value None() { return nullptr; }
+  // WinINet reports failure as null; all bits set is treated the same.
+  static bool Valid(Value v) { return v != nullptr && v != reinterpret_cast<Value>(~uintptr_t{0}); }
+  static bool Close(Value v) { return InternetCloseHandle(v) != FALSE; }
+};
+
+struct SocketTraits {
+  using Value = SOCKET;
+  static Value None() { return INVALID_SOCKET; }
+  static bool Valid(Value v) { return v != INVALID_SOCKET && v != 0; }
+  static bool Close(Value v) { return closesocket(v) == 0; }
+};
+
+struct KernelHandleTraits {
+  using Value = HANDLE;
+  static Value None() { return nullptr; }
+  static bool Valid(Value v) { return v != nullptr && v != INVALID_HANDLE_VALUE; }
+  static bool Close(Value v) { return CloseHandle(v) != FALSE; }
+};
+
+using InternetHandle = UniqueHandle<InternetHandleTraits>;
+using SocketHandle = UniqueHandle<SocketTraits>;
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
