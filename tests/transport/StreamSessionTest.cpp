@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "LoopbackServer.h"
+#include "transport/StreamSession.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Jpeg(size_t size, uint32_t seed) {
+  std::string s(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& c : s) {
+    x = x * 1103515245u + 12345u;
+    c = char((x >> 16) % 0xFE);
+  }
+  s[0] = char(0xFF);
+  s[1] = char(0xD8);
+  s[size - 2] = char(0xFF);
+  s[size - 1] = char(0xD9);
+  return s;
+}
+
+std::string Part(const std::string& jpeg) {
+  return "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+         "\r\nContent-Auth: 015F5E100000064\r\n\r\n" + jpeg + "\r\n";
+}
+
+class Sink : public RecordSink {
+ public:
+  bool WriteFrame(const uint8_t* data, size_t size) override {
+    frames.emplace_back(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+  std::vector<std::string> frames;
+};
+
+std::string ReadFrame(JpegSource& source) {
+  std::string out;
+  uint8_t buf[4096];
+  bool end = false;
+  while (!end) {
+    const int32_t n = source.Read(buf, sizeof buf, &end);
+    out.append(reinterpret_cast<char*>(buf), size_t(n));
+  }
+  return out;
+}
+
+TEST(StreamSession, FramesFromTheVideoStream) {
+  std::vector<std::string> frames;
+  for (uint32_t i = 0; i < 30; ++i) frames.push_back(Jpeg(3000 + i * 1111, i));
+  LoopbackServer server([&](SOCKET s, const std::string&, int) {
+    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=myboundary\r\n\r\n");
+    for (const auto& f : frames) {
+      const std::string part = Part(f);
+      // In uneven pieces, with pauses, as a camera sends.
+      for (size_t at = 0; at < part.size(); at += 1777) {
+        LoopbackServer::Send(s, part.substr(at, 1777));
+        if (at % 7 == 0) Sleep(1);
+      }
+    }
+  });
+  StreamSession session;
+  Sink sink;
+  ASSERT_TRUE(session.CreateRecFinishEvent());
+  session.AttachRecordSink(&sink);
+  session.recording = 1;
+  ASSERT_TRUE(session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str()));
+  ASSERT_TRUE(session.SetPath("/video.cgi"));
+  ASSERT_TRUE(session.SetUser("admin"));
+  ASSERT_TRUE(session.SetPassword(""));
+  ASSERT_TRUE(session.OpenVideo());
+  session.SetThreshold(10000);
+  JpegSource& source = session;
+  size_t got = 0;
+  for (int pass = 0; pass < 1000 && got < frames.size(); ++pass) {
+    session.Fill();
+    if (session.DropBacklog()) continue;
+    int32_t missing = 0;
+    if (session.ParseHeader(&missing, nullptr) < 0) continue;
+    const std::string frame = ReadFrame(source);
+    source.Close();
+    ASSERT_TRUE(frame.substr(0, frames[got].size()) == frames[got]) << got;
+    EXPECT_EQ(session.cameraMicros, 100);
+    ++got;
+  }
+  EXPECT_EQ(got, frames.size());
+  EXPECT_EQ(sink.frames.size(), frames.size());
+  EXPECT_EQ(WaitForSingleObject(session.RecFinish(), 0), WAIT_OBJECT_0);
+  session.DetachRecordSink();
+  session.CloseVideo();
+  const auto r = server.Requests();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].substr(0, r[0].find("\r\n")), "GET /video.cgi HTTP/1.0");
+  EXPECT_EQ(HeaderValues(r[0], "User-Agent"), std::vector<std::string>{"Mozilla/4.0 (compatible; )"});
+}
+
+TEST(StreamSession, CloseVideoEndsABlockedFill) {
+  LoopbackServer server([&](SOCKET s, const std::string&, int) {
+    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace\r\n\r\n" + Part(Jpeg(500, 1)));
+    server.Pause(10000);
+  });
+  StreamSession session;
+  session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
+  session.SetPath("/video.cgi");
+  ASSERT_TRUE(session.OpenVideo());
+  session.SetThreshold(50000);
+  Clock::time_point closedAt;
+  std::thread stopper([&] {
+    Sleep(420);
+    closedAt = Clock::now();
+    session.CloseVideo();
+  });
+  const int32_t filled = session.Fill();  // gets the part, then waits for more until closed
+  const auto returned = Clock::now();
+  stopper.join();
+  server.release = true;
+  EXPECT_GT(filled, 500);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count(), 200);
+  EXPECT_GT(session.ParseHeader(nullptr, nullptr), 0);  // what came stays usable
+  EXPECT_EQ(session.Fill(), 0);  // closed: nothing more comes
+}
+
+TEST(StreamSession, TextsNeverOverflow) {
+  StreamSession session;
+  EXPECT_TRUE(session.SetUrl(std::string(127, 'u').c_str()));
+  EXPECT_FALSE(session.SetUrl(std::string(128, 'u').c_str()));
+  EXPECT_EQ(session.Url(), "");
+  EXPECT_TRUE(session.SetPath(std::string(255, 'p').c_str()));
+  EXPECT_FALSE(session.SetPath(std::string(256, 'p').c_str()));
+  EXPECT_TRUE(session.SetUser(std::string(31, 'n').c_str()));
+  EXPECT_EQ(session.User().size(), 31u);
+  EXPECT_FALSE(session.SetUser(std::string(32, 'n').c_str()));
+  EXPECT_EQ(session.User(), "");
+  EXPECT_FALSE(session.SetPassword(std::string(1000, 'w').c_str()));
+  EXPECT_TRUE(session.SetPassword(nullptr));
+  EXPECT_FALSE(session.OpenVideo());  // the refused URL is empty
+}
+
+TEST(StreamSession, AudioReadsUntilTheLengthOrSixteenEmptyReads) {
+  std::string audio(3000, '\0');
+  for (size_t i = 0; i < audio.size(); ++i) audio[i] = char(i * 13);
+  LoopbackServer server([&](SOCKET s, const std::string&, int) {
+    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n");
+    for (size_t at = 0; at < audio.size(); at += 264) {
+      LoopbackServer::Send(s, audio.substr(at, 264));
+      Sleep(2);
+    }
+  });
+  StreamSession session;
+  session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
+  ASSERT_TRUE(session.OpenAudio());
+  std::vector<uint8_t> buf(4000);
+  EXPECT_EQ(session.ReadAudio(buf.data(), 1000), 1000);
+  EXPECT_EQ(session.ReadAudio(buf.data() + 1000, 3000), 2000);  // the stream ended
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), buf.begin(), [](char a, uint8_t b) { return uint8_t(a) == b; }));
+  EXPECT_EQ(session.ReadAudio(buf.data(), 0), 0);
+  session.CloseAudio();
+  const auto r = server.Requests();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].substr(0, r[0].find("\r\n")), "GET /audio.cgi HTTP/1.0");
+}
+
+}  // namespace
