@@ -1,0 +1,33 @@
+#pragma once
+// Copies decoded rows (top row first) into a bottom-up 32-bit bitmap, turned upside down and
+// mirrored as asked. Rows are written at the bitmap's own row positions and clipped to its
+// width and height, so no input reaches outside the pixels.
+#include <cstdint>
+
+namespace liveview {
+
+class DibRowWriter {
+public:
+    // pixels: width x height x 4 bytes, the last picture row first (bottom-up).
+    DibRowWriter(uint8_t* pixels, int32_t width, int32_t height, bool upsideDown, bool mirror);
+
+    // Takes the next row of `length` bytes, bytesPerPixel 4 (blue, green, red, x) or 1 (grey,
+    // widened to 32 bits). False when the row was not used: the bitmap is full, or the row's
+    // pixel size is neither.
+    bool PutRow(const uint8_t* row, int32_t length, int bytesPerPixel);
+    int32_t RowsWritten() const { return rows_; }
+
+    // Byte offset of picture pixel (x, y), y counted from the picture's top, in a bottom-up
+    // bitmap of the given size.
+    static int64_t PixelOffset(int32_t width, int32_t height, int32_t x, int32_t y);
+
+private:
+    uint8_t* pixels_;
+    int32_t width_;
+    int32_t height_;
+    bool upsideDown_;
+    bool mirror_;
+    int32_t rows_ = 0;
+};
+
+}  // namespace liveview

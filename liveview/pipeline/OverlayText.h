@@ -1,0 +1,44 @@
+#pragma once
+// The texts drawn over the picture: the camera's date, time and frame rate, and the zoom level.
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+struct CameraTime;
+
+namespace liveview {
+
+constexpr size_t kOverlayTextSize = 64;
+
+// Date, time and frame rate when the stamp's year is above 2000, else the frame rate alone;
+// the frame rate alone whenever fpsOnly is set (the 176 x 144 mode). Always terminated.
+void FormatOverlayText(char (&out)[kOverlayTextSize], const CameraTime& time, int32_t micros, int32_t fps,
+                       bool fpsOnly);
+// The text of "ZoomIn X %i".
+void FormatZoomText(char (&out)[kOverlayTextSize], int32_t zoom);
+
+// The overlay text, written by the video worker and read by whichever thread paints.
+class OverlayTextBuffer {
+public:
+    explicit OverlayTextBuffer(const char* initial);
+    void Set(const char (&text)[kOverlayTextSize]);
+    void Get(char (&out)[kOverlayTextSize]) const;
+
+private:
+    mutable std::mutex lock_;
+    char text_[kOverlayTextSize] = {};
+};
+
+// Frames per camera second, counted from the stamps' sub-second parts: a part that does not
+// rise starts a new second.
+class FrameRateCounter {
+public:
+    // Counts one frame; true when a new second began, with its frame rate in fps.
+    bool Count(int32_t micros, int32_t& fps);
+
+private:
+    int32_t lastMicros_ = 0;
+    int32_t frameCount_ = 0;
+};
+
+}  // namespace liveview

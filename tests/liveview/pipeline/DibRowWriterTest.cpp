@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "liveview/pipeline/DibRowWriter.h"
+
+namespace liveview {
+namespace {
+
+// A picture whose pixel (x, y) is (x, y, 7, 0xFF) as blue, green, red, x bytes.
+std::vector<uint8_t> Row(int width, int y) {
+    std::vector<uint8_t> row(size_t(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        row[size_t(x) * 4 + 0] = uint8_t(x);
+        row[size_t(x) * 4 + 1] = uint8_t(y);
+        row[size_t(x) * 4 + 2] = 7;
+        row[size_t(x) * 4 + 3] = 0xFF;
+    }
+    return row;
+}
+
+struct Buffer {
+    Buffer(int w, int h) : width(w), height(h), bytes(size_t(w) * h * 4 + 64, 0xCC) {}
+    uint8_t* pixels() { return bytes.data() + 32; }  // guard bytes on both sides
+    const uint8_t* at(int64_t offset) const { return bytes.data() + 32 + offset; }
+    bool GuardsIntact() const {
+        for (int i = 0; i < 32; ++i)
+            if (bytes[size_t(i)] != 0xCC || bytes[bytes.size() - 1 - size_t(i)] != 0xCC) return false;
+        return true;
+    }
+    int width, height;
+    std::vector<uint8_t> bytes;
+};
+
+void WriteAll(Buffer& b, bool upsideDown, bool mirror, int rows, int rowWidth) {
+    DibRowWriter w(b.pixels(), b.width, b.height, upsideDown, mirror);
+    for (int y = 0; y < rows; ++y) {
+        std::vector<uint8_t> row = Row(rowWidth, y);
+        w.PutRow(row.data(), int32_t(row.size()), 4);
+    }
+}
+
+// Offsets follow the decoder's rows into the bitmap: upright, the first row is written at
+// (width x height x 4) - len, the last picture row first in memory.
+TEST(DibRowWriter, UprightFirstRowLandsAtTheEndOfTheBuffer) {
+    Buffer b(8, 4);
+    WriteAll(b, false, false, 4, 8);
+    const int64_t end = 8 * 4 * 4;
+    for (int y = 0; y < 4; ++y) {
+        const uint8_t* line = b.at(end - int64_t(y + 1) * 8 * 4);
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_EQ(line[x * 4], x);
+            EXPECT_EQ(line[x * 4 + 1], y);
+        }
+    }
+    EXPECT_EQ(DibRowWriter::PixelOffset(8, 4, 0, 0), end - 8 * 4);
+    EXPECT_TRUE(b.GuardsIntact());
+}
+
+TEST(DibRowWriter, MirrorReversesPixelsAndKeepsThePictureUpright) {
+    Buffer b(8, 4);
+    WriteAll(b, false, true, 4, 8);
+    // Position -= 4 per pixel from the end: pixel i of row r at end - (r*8 + i + 1)*4.
+    const int64_t end = 8 * 4 * 4;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint8_t* p = b.at(end - (int64_t(y) * 8 + x + 1) * 4);
+            EXPECT_EQ(p[0], x);
+            EXPECT_EQ(p[1], y);
+        }
+    // Picture pixel (0, 0) (top-left on screen) holds decoded pixel 7 of row 0.
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 0))[0], 7);
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 0))[1], 0);
+    EXPECT_TRUE(b.GuardsIntact());
+}
+
+TEST(DibRowWriter, UpsideDownWritesFromTheStartOfTheBuffer) {
+    Buffer b(8, 4);
+    WriteAll(b, true, false, 4, 8);
+    for (int y = 0; y < 4; ++y) {
+        const uint8_t* line = b.at(int64_t(y) * 8 * 4);
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_EQ(line[x * 4], x);
+            EXPECT_EQ(line[x * 4 + 1], y);
+        }
+    }
+    // On screen the first decoded row is the bottom row.
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 3))[1], 0);
+}
+
+TEST(DibRowWriter, UpsideDownAndMirrorTurnsByHalfACircle) {
+    Buffer b(8, 4);
+    WriteAll(b, true, true, 4, 8);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint8_t* p = b.at((int64_t(y) * 8 + (7 - x)) * 4);
+            EXPECT_EQ(p[0], x);
+            EXPECT_EQ(p[1], y);
+            // Screen pixel (7 - x, 3 - y) holds decoded (x, y): rotated 180 degrees.
+            const uint8_t* s = b.at(DibRowWriter::PixelOffset(8, 4, 7 - x, 3 - y));
+            EXPECT_EQ(s[0], x);
+            EXPECT_EQ(s[1], y);
+        }
+}
+
+TEST(DibRowWriter, ShorterPictureKeepsTheOtherRows) {
+    Buffer b(8, 4);
+    WriteAll(b, false, false, 2, 8);  // a frame of half the height
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 3, 1))[1], 1);
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 3, 2))[0], 0xCC);
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 3, 3))[0], 0xCC);
+}
+
+TEST(DibRowWriter, RowsBeyondTheBufferAreNeverWritten) {
+    for (bool ud : {false, true})
+        for (bool mirror : {false, true}) {
+            Buffer b(8, 4);
+            DibRowWriter w(b.pixels(), 8, 4, ud, mirror);
+            int taken = 0;
+            for (int y = 0; y < 10; ++y) {
+                std::vector<uint8_t> row = Row(20, y);  // wider and taller than the buffer
+                taken += w.PutRow(row.data(), int32_t(row.size()), 4) ? 1 : 0;
+            }
+            EXPECT_EQ(taken, 4);
+            EXPECT_EQ(w.RowsWritten(), 4);
+            EXPECT_TRUE(b.GuardsIntact()) << ud << mirror;
+        }
+}
+
+TEST(DibRowWriter, OddLengthsAndUnknownPixelSizesAreSafe) {
+    Buffer b(8, 4);
+    DibRowWriter w(b.pixels(), 8, 4, false, true);
+    std::vector<uint8_t> row = Row(8, 0);
+    EXPECT_TRUE(w.PutRow(row.data(), 13, 4));  // three whole pixels
+    EXPECT_FALSE(w.PutRow(row.data(), 24, 3));
+    EXPECT_TRUE(w.PutRow(row.data(), -5, 4));   // nothing copied, the line is used up
+    EXPECT_FALSE(w.PutRow(nullptr, 32, 4));
+    EXPECT_TRUE(b.GuardsIntact());
+    const uint8_t* top = b.at(DibRowWriter::PixelOffset(8, 4, 7, 0));
+    EXPECT_EQ(top[0], 0);  // mirrored: decoded pixel 0 at the right edge
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 4, 0))[0], 0xCC);  // pixels 3..7 not delivered
+    DibRowWriter none(nullptr, 8, 4, false, false);
+    EXPECT_FALSE(none.PutRow(row.data(), 32, 4));
+}
+
+TEST(DibRowWriter, GreyRowsBecomeOpaqueGreyPixels) {
+    Buffer b(4, 2);
+    DibRowWriter w(b.pixels(), 4, 2, false, false);
+    const uint8_t grey0[4] = {0, 50, 100, 255};
+    const uint8_t grey1[4] = {10, 20, 30, 40};
+    w.PutRow(grey0, 4, 1);
+    w.PutRow(grey1, 4, 1);
+    for (int x = 0; x < 4; ++x) {
+        const uint8_t* p = b.at(DibRowWriter::PixelOffset(4, 2, x, 0));
+        EXPECT_EQ(p[0], grey0[x]);
+        EXPECT_EQ(p[1], grey0[x]);
+        EXPECT_EQ(p[2], grey0[x]);
+        EXPECT_EQ(p[3], 0xFF);
+        EXPECT_EQ(b.at(DibRowWriter::PixelOffset(4, 2, x, 1))[1], grey1[x]);
+    }
+    Buffer m(4, 1);
+    DibRowWriter wm(m.pixels(), 4, 1, false, true);
+    wm.PutRow(grey0, 4, 1);
+    EXPECT_EQ(m.at(DibRowWriter::PixelOffset(4, 1, 0, 0))[0], 255);
+    EXPECT_TRUE(m.GuardsIntact());
+}
+
+}  // namespace
+}  // namespace liveview
