@@ -89,10 +89,13 @@ HRESULT ComModule::UnregisterServer() {
     TLIBATTR* attr = nullptr;
     hr = lib->GetLibAttr(&attr);
     if (FAILED(hr)) return hr;
-    hr = unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    // A library that is not registered (any more) is already removed.
+    BSTR registered = nullptr;
+    if (SUCCEEDED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, &registered))) {
+        SysFreeString(registered);
+        hr = unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    }
     lib->ReleaseTLibAttr(attr);
-    // Already gone counts as removed.
-    if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
     return hr;
 }
 

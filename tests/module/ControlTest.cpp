@@ -1,0 +1,415 @@
+// The control interfaces of the framework as a host drives them: safety options, property bags,
+// streams and storages, property-change notification and the stock properties.
+#include <gtest/gtest.h>
+#include <objsafe.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "com/BStr.h"
+#include "com/ComPtr.h"
+#include "tests/module/CamControlDll.h"
+#include "tests/module/MemoryPropertyBag.h"
+
+using qern::BStr;
+using qern::ComPtr;
+
+namespace {
+
+template <class T>
+ComPtr<T> Make(REFCLSID clsid, REFIID iid) {
+    ComPtr<T> p;
+    EXPECT_EQ(CamControlDll::Get().Create(clsid, iid, p.put_void()), S_OK);
+    return p;
+}
+
+std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(L"<null>"); }
+
+std::wstring GetText(ICamImage* cam, HRESULT (STDMETHODCALLTYPE ICamImage::*get)(BSTR*)) {
+    BStr value;
+    EXPECT_EQ((cam->*get)(value.put()), S_OK);
+    return Text(value.get());
+}
+
+class NotifySink : public IPropertyNotifySink {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyNotifySink)) {
+            *ppv = static_cast<IPropertyNotifySink*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP OnChanged(DISPID id) override {
+        events.push_back({"changed", id});
+        return S_OK;
+    }
+    STDMETHODIMP OnRequestEdit(DISPID id) override {
+        events.push_back({"request", id});
+        return refuse ? S_FALSE : S_OK;
+    }
+    std::vector<std::pair<std::string, DISPID>> events;
+    bool refuse = false;
+    LONG refs = 1;
+};
+
+}  // namespace
+
+// --- IObjectSafety
+
+TEST(ObjectSafety, FreshControlSupportsButDoesNotEnable) {
+    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
+    DWORD supported = 9, enabled = 9;
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_DATA));
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStorage, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_DATA));
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_FAIL);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_FAIL);
+}
+
+TEST(ObjectSafety, OptionsAreOnlyAdded) {
+    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
+    DWORD supported = 0, enabled = 0;
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0), E_FAIL);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 0u);
+
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 1), S_OK);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 1u);
+    // Clearing is not possible: mask 1 with enabled 0 leaves the bit set.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 0), S_OK);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 1u);
+    // The data bit is not set yet, so the persistence interfaces refuse.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStreamInit, 1, 1), E_FAIL);
+    // One set of options for all interfaces: asking IDispatch about the data bit adds it.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 2, 2), S_OK);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStorage, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 2u);
+}
+
+TEST(ObjectSafety, PropertyBagIsAcceptedButNotReported) {
+    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, 2, 2), S_OK);
+    DWORD supported = 7, enabled = 7;
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistPropertyBag, &supported, &enabled), E_FAIL);
+    EXPECT_EQ(supported, 0u);
+    EXPECT_EQ(enabled, 0u);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 2u);
+    // An interface the control has, but which is neither dispatch nor persistence.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IOleObject, 1, 1), E_FAIL);
+}
+
+TEST(ObjectSafety, InterfacesTheControlLacks) {
+    ComPtr<IObjectSafety> rec = Make<IObjectSafety>(CLSID_CRec, IID_IObjectSafety);
+    DWORD supported = 0, enabled = 0;
+    EXPECT_EQ(rec->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled), E_NOINTERFACE);
+    EXPECT_EQ(rec->SetInterfaceSafetyOptions(IID_IConnectionPointContainer, 1, 1), E_NOINTERFACE);
+    EXPECT_EQ(rec->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, 1u);
+}
+
+TEST(ObjectSafety, UntrustedCallersCannotHandOverAddresses) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    // In-process hosts that never set the option keep the hook.
+    EXPECT_EQ(cam->gettmp(0x1000), S_OK);
+    EXPECT_EQ(cam->SetImageProcessCallback(0x2000), S_OK);
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(cam.query(IID_IObjectSafety, safety), S_OK);
+    ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                INTERFACESAFE_FOR_UNTRUSTED_CALLER),
+              S_OK);
+    EXPECT_EQ(cam->SetImageProcessCallback(0x3000), E_ACCESSDENIED);
+    EXPECT_EQ(cam->gettmp(0x4000), E_ACCESSDENIED);
+    // Switching the hook off still works for a page's script.
+    EXPECT_EQ(cam->SetImageProcessCallback(0), S_OK);
+    EXPECT_EQ(cam->gettmp(0), S_OK);
+}
+
+// --- Property bags
+
+TEST(PropertyBag, LoadAppliesTheParamsInMapOrderAndSkipsMissingNames) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    ComPtr<IPersistPropertyBag> persist;
+    ASSERT_EQ(cam.query(IID_IPersistPropertyBag, persist), S_OK);
+    MemoryPropertyBag bag;
+    bag.SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
+    bag.SetText(L"Uname", L"admin");
+    bag.SetText(L"Pword", L"secret");
+    bag.SetText(L"Stretch", L"0");  // PARAM values arrive as text
+    bag.SetLong(L"_cx", 8467, VT_UI4);
+    bag.SetLong(L"_cy", 6350, VT_UI4);
+    ASSERT_EQ(persist->InitNew(), S_OK);
+    ASSERT_EQ(persist->Load(&bag, nullptr), S_OK);
+
+    std::vector<std::wstring> order = {L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled",
+                                       L"URL", L"Uname", L"Pword", L"Stretch"};
+    EXPECT_EQ(bag.reads, order);
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_URL), L"http://127.0.0.1:8081");
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_User), L"admin");
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_Password), L"secret");
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_Caption), L"<null>");  // not in the bag: untouched
+    LONG stretch = -1;
+    cam->get_Stretch(&stretch);
+    EXPECT_EQ(stretch, 0);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(cam.query(IID_IOleObject, ole), S_OK);
+    SIZEL extent{};
+    ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    EXPECT_EQ(extent.cx, 8467);
+    EXPECT_EQ(extent.cy, 6350);
+    EXPECT_EQ(bag.refs, 1);
+}
+
+TEST(PropertyBag, SaveWritesEveryEntryUnderItsName) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    cam->put_User(BStr(L"viewer").get());
+    cam->put_Stretch(0);
+    ComPtr<IPersistPropertyBag> persist;
+    ASSERT_EQ(cam.query(IID_IPersistPropertyBag, persist), S_OK);
+    MemoryPropertyBag bag;
+    ASSERT_EQ(persist->Save(&bag, TRUE, TRUE), S_OK);
+    std::vector<std::wstring> order = {L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled",
+                                       L"URL", L"Uname", L"Pword", L"Stretch"};
+    EXPECT_EQ(bag.writes, order);
+    EXPECT_EQ(V_VT(bag.Find(L"_cx")), VT_UI4);
+    EXPECT_EQ(V_VT(bag.Find(L"Enabled")), VT_BOOL);
+    EXPECT_EQ(V_BOOL(bag.Find(L"Enabled")), VARIANT_TRUE);
+    EXPECT_EQ(Text(V_BSTR(bag.Find(L"Uname"))), L"viewer");
+    EXPECT_EQ(V_VT(bag.Find(L"Stretch")), VT_I4);
+    EXPECT_EQ(V_I4(bag.Find(L"Stretch")), 0);
+}
+
+TEST(PropertyBag, SettingsPanelAndRecordingStripNames) {
+    ComPtr<IPersistPropertyBag> panel = Make<IPersistPropertyBag>(CLSID_CImgCtrl, IID_IPersistPropertyBag);
+    MemoryPropertyBag bag;
+    bag.SetText(L"Uname", L"admin");
+    bag.SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
+    ASSERT_EQ(panel->Load(&bag, nullptr), S_OK);
+    EXPECT_EQ(bag.reads, (std::vector<std::wstring>{L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled", L"URL",
+                                                    L"Uname", L"Pword"}));
+    ComPtr<ICImgCtrl> ctrl;
+    ASSERT_EQ(panel.query(IID_ICImgCtrl, ctrl), S_OK);
+    BStr user, url;
+    ctrl->get_User(user.put());
+    ctrl->get_URL(url.put());
+    EXPECT_EQ(Text(user.get()), L"admin");
+    EXPECT_EQ(Text(url.get()), L"127.0.0.1");  // the panel keeps the host name only
+
+    ComPtr<IPersistPropertyBag> rec = Make<IPersistPropertyBag>(CLSID_CRec, IID_IPersistPropertyBag);
+    MemoryPropertyBag recBag;
+    ASSERT_EQ(rec->Save(&recBag, TRUE, TRUE), S_OK);
+    EXPECT_EQ(recBag.writes, (std::vector<std::wstring>{L"_cx", L"_cy"}));
+}
+
+// --- Streams and storages
+
+TEST(PersistStream, RoundTripThroughAStream) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    cam->put_URL(BStr(L"http://127.0.0.1:8082/video.cgi").get());
+    cam->put_User(BStr(L"u\u00e9").get());
+    cam->put_Stretch(0);
+    cam->put_Caption(BStr(L"front door").get());
+    cam->put_AutoSize(VARIANT_TRUE);
+    ComPtr<IPersistStreamInit> persist;
+    ASSERT_EQ(cam.query(IID_IPersistStreamInit, persist), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    ULARGE_INTEGER size{}, end{};
+    ASSERT_EQ(persist->GetSizeMax(&size), S_OK);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_CUR, &end);
+    EXPECT_EQ(size.QuadPart, end.QuadPart);
+
+    ComPtr<ICamImage> copy = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    ComPtr<IPersistStreamInit> loader;
+    ASSERT_EQ(copy.query(IID_IPersistStreamInit, loader), S_OK);
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(loader->Load(stream.get()), S_OK);
+    EXPECT_EQ(GetText(copy.get(), &ICamImage::get_URL), L"http://127.0.0.1:8082");
+    EXPECT_EQ(GetText(copy.get(), &ICamImage::get_User), L"u\u00e9");
+    EXPECT_EQ(GetText(copy.get(), &ICamImage::get_Password), L"<null>");
+    EXPECT_EQ(GetText(copy.get(), &ICamImage::get_Caption), L"front door");
+    LONG stretch = -1;
+    copy->get_Stretch(&stretch);
+    EXPECT_EQ(stretch, 0);
+    VARIANT_BOOL autoSize = VARIANT_FALSE;
+    copy->get_AutoSize(&autoSize);
+    EXPECT_EQ(autoSize, VARIANT_TRUE);
+}
+
+TEST(PersistStream, DamagedStreamsAreRefused) {
+    ComPtr<IPersistStreamInit> persist = Make<IPersistStreamInit>(CLSID_CamImage, IID_IPersistStreamInit);
+    ComPtr<IStream> good;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, good.put()), S_OK);
+    ASSERT_EQ(persist->Save(good.get(), FALSE), S_OK);
+    STATSTG stat{};
+    good->Stat(&stat, STATFLAG_NONAME);
+    std::vector<BYTE> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER zero{};
+    good->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG got = 0;
+    good->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
+
+    auto load = [&](const std::vector<BYTE>& data) {
+        ComPtr<IStream> s;
+        CreateStreamOnHGlobal(nullptr, TRUE, s.put());
+        s->Write(data.data(), static_cast<ULONG>(data.size()), nullptr);
+        s->Seek(zero, STREAM_SEEK_SET, nullptr);
+        ComPtr<IPersistStreamInit> target = Make<IPersistStreamInit>(CLSID_CamImage, IID_IPersistStreamInit);
+        return target->Load(s.get());
+    };
+    EXPECT_EQ(load(bytes), S_OK);
+    for (size_t cut : {size_t(0), size_t(5), bytes.size() - 1}) {
+        std::vector<BYTE> truncated(bytes.begin(), bytes.begin() + cut);
+        EXPECT_TRUE(FAILED(load(truncated))) << cut;
+    }
+    std::vector<BYTE> wrongVersion = bytes;
+    wrongVersion[0] ^= 0xFF;
+    EXPECT_TRUE(FAILED(load(wrongVersion)));
+    // The first text (Caption, null here) claims 2 GB.
+    std::vector<BYTE> huge = bytes;
+    size_t captionLength = 12 + 2 + 2 + 2;  // header, AutoSize entry, Caption's type
+    ASSERT_EQ(huge[captionLength - 2], VT_BSTR);
+    huge[captionLength] = 0xFE;
+    huge[captionLength + 1] = 0xFF;
+    huge[captionLength + 2] = 0xFF;
+    huge[captionLength + 3] = 0x7F;
+    EXPECT_TRUE(FAILED(load(huge)));
+}
+
+TEST(PersistStorage, RoundTripThroughContentsStream) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    cam->put_Password(BStr(L"pw").get());
+    ComPtr<IPersistStorage> persist;
+    ASSERT_EQ(cam.query(IID_IPersistStorage, persist), S_OK);
+    ComPtr<ILockBytes> bytes;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                           storage.put()),
+              S_OK);
+    ASSERT_EQ(persist->Save(storage.get(), FALSE), S_OK);
+    ASSERT_EQ(persist->SaveCompleted(nullptr), S_OK);
+
+    ComPtr<ICamImage> copy = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    ComPtr<IPersistStorage> loader;
+    ASSERT_EQ(copy.query(IID_IPersistStorage, loader), S_OK);
+    ASSERT_EQ(loader->Load(storage.get()), S_OK);
+    EXPECT_EQ(GetText(copy.get(), &ICamImage::get_Password), L"pw");
+}
+
+// --- Property-change notification and stock properties
+
+TEST(PropertyNotify, StockPropertiesAskThenNotify) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    ComPtr<IConnectionPointContainer> cpc;
+    ASSERT_EQ(cam.query(IID_IConnectionPointContainer, cpc), S_OK);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, cp.put()), S_OK);
+    ComPtr<IConnectionPoint> none;
+    EXPECT_EQ(cpc->FindConnectionPoint(DIID__ICamImageEvents, none.put()), CONNECT_E_NOCONNECTION);
+    IID iid{};
+    cp->GetConnectionInterface(&iid);
+    EXPECT_TRUE(IsEqualIID(iid, IID_IPropertyNotifySink));
+
+    NotifySink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+    EXPECT_NE(cookie, 0u);
+    EXPECT_EQ(sink.refs, 2);
+
+    ASSERT_EQ(cam->put_Caption(BStr(L"hall").get()), S_OK);
+    ASSERT_EQ(cam->put_Enabled(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(cam->put_AutoSize(VARIANT_TRUE), S_OK);
+    std::vector<std::pair<std::string, DISPID>> expected = {
+        {"request", DISPID_CAPTION}, {"changed", DISPID_CAPTION}, {"request", DISPID_ENABLED},
+        {"changed", DISPID_ENABLED}, {"request", DISPID_AUTOSIZE}, {"changed", DISPID_AUTOSIZE}};
+    EXPECT_EQ(sink.events, expected);
+
+    // A refusal changes nothing and says so with S_FALSE.
+    sink.events.clear();
+    sink.refuse = true;
+    EXPECT_EQ(cam->put_Caption(BStr(L"garden").get()), S_FALSE);
+    EXPECT_EQ(sink.events, (std::vector<std::pair<std::string, DISPID>>{{"request", DISPID_CAPTION}}));
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_Caption), L"hall");
+    VARIANT_BOOL enabled = VARIANT_TRUE;
+    cam->get_Enabled(&enabled);
+    EXPECT_EQ(enabled, VARIANT_FALSE);
+
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(cp->EnumConnections(connections.put()), S_OK);
+    CONNECTDATA data[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(connections->Next(2, data, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(data[0].dwCookie, cookie);
+    data[0].pUnk->Release();
+    connections = nullptr;  // the enumerator's snapshot holds the sink too
+
+    EXPECT_EQ(cp->Unadvise(cookie + 100), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1);
+    sink.events.clear();
+    cam->put_Caption(BStr(L"x").get());
+    EXPECT_TRUE(sink.events.empty());
+}
+
+TEST(PropertyNotify, ConnectionPointsEnumerateAndRefuseOtherSinks) {
+    ComPtr<IConnectionPointContainer> cpc =
+        Make<IConnectionPointContainer>(CLSID_CamImage, IID_IConnectionPointContainer);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(cpc->EnumConnectionPoints(points.put()), S_OK);
+    IConnectionPoint* cp[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(points->Next(2, cp, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    ComPtr<IConnectionPointContainer> back;
+    ASSERT_EQ(cp[0]->GetConnectionPointContainer(back.put()), S_OK);
+    EXPECT_EQ(back.get(), cpc.get());
+    DWORD cookie = 7;
+    MemoryPropertyBag notASink;
+    EXPECT_EQ(cp[0]->Advise(&notASink, &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(cookie, 0u);
+    cp[0]->Release();
+}
+
+TEST(OleObject, ExtentMiscStatusAndUserType) {
+    CamControlDll::Get().EnsureRegistered();
+    ComPtr<IOleObject> ole = Make<IOleObject>(CLSID_CamImage, IID_IOleObject);
+    SIZEL size = {1000, 2000};
+    EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &size), S_OK);
+    SIZEL back{};
+    EXPECT_EQ(ole->GetExtent(DVASPECT_CONTENT, &back), S_OK);
+    EXPECT_EQ(back.cx, 1000);
+    EXPECT_EQ(back.cy, 2000);
+    EXPECT_EQ(ole->SetExtent(DVASPECT_ICON, &size), DV_E_DVASPECT);
+    DWORD misc = 0;
+    EXPECT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_EQ(misc, 131473u);
+    LPOLESTR type = nullptr;
+    ASSERT_EQ(ole->GetUserType(USERCLASSTYPE_FULL, &type), S_OK);
+    EXPECT_STREQ(type, L"CamImage Class");
+    CoTaskMemFree(type);
+    CLSID clsid{};
+    EXPECT_EQ(ole->GetUserClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_CamImage));
+}

@@ -1,0 +1,134 @@
+// The class objects, the module lock and the interface sets of the three controls.
+#include <gtest/gtest.h>
+#include <objsafe.h>
+#include <ocidl.h>
+
+#include <vector>
+
+#include "com/ComPtr.h"
+#include "tests/com/CountingUnknown.h"
+#include "tests/module/CamControlDll.h"
+
+using qern::ComPtr;
+
+namespace {
+
+struct ControlClass {
+    const CLSID* clsid;
+    const IID* dual;
+    bool connectionPoints;  // IConnectionPointContainer and IRunnableObject
+};
+
+const ControlClass kControls[] = {
+    {&CLSID_CamImage, &IID_ICamImage, true},
+    {&CLSID_CImgCtrl, &IID_ICImgCtrl, false},
+    {&CLSID_CRec, &IID_ICRec, false},
+};
+
+std::vector<const IID*> CommonInterfaces() {
+    return {&IID_IDispatch,        &IID_IViewObjectEx,         &IID_IViewObject2,
+            &IID_IViewObject,      &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject,
+            &IID_IOleWindow,       &IID_IOleInPlaceActiveObject, &IID_IOleControl,
+            &IID_IOleObject,       &IID_IPersistStreamInit,    &IID_IPersist,
+            &IID_ISpecifyPropertyPages, &IID_IQuickActivate,   &IID_IPersistStorage,
+            &IID_IDataObject,      &IID_IProvideClassInfo,     &IID_IProvideClassInfo2,
+            &IID_IPersistPropertyBag, &IID_IObjectSafety};
+}
+
+}  // namespace
+
+TEST(ModuleTest, UnknownClassIsNotAvailable) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CamControlDll::Get().GetClassObject(IID_IPersist, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+}
+
+TEST(ModuleTest, ClassObjectsArePlainFactories) {
+    for (const ControlClass& c : kControls) {
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(CamControlDll::Get().GetClassObject(*c.clsid, IID_IClassFactory, factory.put_void()), S_OK);
+        ComPtr<IUnknown> licensed;
+        EXPECT_EQ(factory.query(IID_IClassFactory2, licensed), E_NOINTERFACE);
+    }
+}
+
+TEST(ModuleTest, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
+    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
+    for (const ControlClass& c : kControls) {
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, object.put_void()), S_OK);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+        object = nullptr;
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
+    }
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CamControlDll::Get().GetClassObject(CLSID_CRec, IID_IClassFactory, factory.put_void()), S_OK);
+    factory->LockServer(TRUE);
+    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
+}
+
+TEST(ModuleTest, EachControlAnswersItsInterfaceSetWithOneIdentity) {
+    for (const ControlClass& c : kControls) {
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, object.put_void()), S_OK);
+        std::vector<const IID*> iids = CommonInterfaces();
+        iids.push_back(c.dual);
+        for (const IID* iid : iids) {
+            ComPtr<IUnknown> itf, identity;
+            ASSERT_EQ(object->QueryInterface(*iid, itf.put_void()), S_OK);
+            ASSERT_EQ(itf->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+            EXPECT_EQ(identity.get(), object.get());
+        }
+        ComPtr<IUnknown> cpc, runnable, other;
+        EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()),
+                  c.connectionPoints ? S_OK : E_NOINTERFACE);
+        EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()),
+                  c.connectionPoints ? S_OK : E_NOINTERFACE);
+        EXPECT_EQ(object->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
+        // The dual interface and IDispatch are the same vtable.
+        ComPtr<IUnknown> dual, dispatch;
+        object->QueryInterface(*c.dual, dual.put_void());
+        object->QueryInterface(IID_IDispatch, dispatch.put_void());
+        EXPECT_EQ(dual.get(), dispatch.get());
+    }
+}
+
+TEST(ModuleTest, EachControlAggregates) {
+    for (const ControlClass& c : kControls) {
+        CountingUnknown outer;
+        void* out = nullptr;
+        EXPECT_EQ(CamControlDll::Get().Create(*c.clsid, *c.dual, &out, &outer), CLASS_E_NOAGGREGATION);
+        IUnknown* inner = nullptr;
+        ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, reinterpret_cast<void**>(&inner), &outer), S_OK);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+
+        IDispatch* dispatch = nullptr;
+        ASSERT_EQ(inner->QueryInterface(*c.dual, reinterpret_cast<void**>(&dispatch)), S_OK);
+        EXPECT_EQ(outer.addRefs, 1);
+        IUnknown* controlling = nullptr;
+        ASSERT_EQ(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&controlling)), S_OK);
+        EXPECT_EQ(controlling, &outer);
+        controlling->Release();
+        dispatch->Release();
+        EXPECT_EQ(outer.refs, 1);
+
+        // The connection point of the live view also counts on the outer object.
+        if (c.connectionPoints) {
+            IConnectionPointContainer* cpc = nullptr;
+            ASSERT_EQ(inner->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+            IConnectionPoint* cp = nullptr;
+            ASSERT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp), S_OK);
+            int before = outer.addRefs;
+            cp->AddRef();
+            EXPECT_EQ(outer.addRefs, before + 1);
+            cp->Release();
+            cp->Release();
+            cpc->Release();
+            EXPECT_EQ(outer.refs, 1);
+        }
+        EXPECT_EQ(inner->Release(), 0u);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
+    }
+}

@@ -1,0 +1,176 @@
+// Self-registration against a private copy of HKEY_CLASSES_ROOT: exactly the keys of the three
+// registrar scripts, idempotent, and unregistration that leaves the CLSID root and foreign keys alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/module/CamControlDll.h"
+
+namespace {
+
+const wchar_t kLibId[] = L"{40DA1A22-6C0A-410D-B798-4FA43361E25E}";
+
+struct ClassKeys {
+    const wchar_t* clsid;
+    const wchar_t* name;        // "CamImage Class"
+    const wchar_t* progId;      // version-dependent
+    const wchar_t* indepProgId; // version-independent
+    int bitmap;
+    bool insertable;        // CLSID\{clsid}\Insertable
+    bool progIdInsertable;  // Insertable under the version-dependent ProgID
+};
+
+const ClassKeys kClasses[] = {
+    {L"{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}", L"CamImage Class", L"QERN.CamImage.1", L"QERN.CamImage", 101, true, true},
+    {L"{8BC8DE92-D31B-4CEF-AD11-A1CEE1A3EB36}", L"CImgCtrl Class", L"QERNCamControl.CImgCtrl.1",
+     L"QERNCamControl.CImgCtrl", 103, true, false},
+    {L"{F9A6C9FC-A97F-4817-B157-8A35609E7DA4}", L"CRec Class", L"QERNCamControl.CRec.1", L"QERNCamControl.CRec",
+     106, false, false},
+};
+
+// Lines "Key\Sub" for keys and "Key\Sub|name=data" for values ("@" is the default value).
+void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& out) {
+    if (!path.empty()) out.push_back(path);
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256], data[1024];
+        DWORD nameLen = 256, dataBytes = sizeof(data), type = 0;
+        if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataBytes) !=
+            ERROR_SUCCESS)
+            break;
+        std::wstring value = type == REG_SZ ? std::wstring(data, wcsnlen(data, dataBytes / 2)) : L"<non-string>";
+        out.push_back(path + L"|" + (nameLen ? std::wstring(name) : L"@") + L"=" + value);
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLen = 256;
+        if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY sub;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        Dump(sub, path.empty() ? name : path + L"\\" + name, out);
+        RegCloseKey(sub);
+    }
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+std::vector<std::wstring> ExpectedKeys(const std::wstring& module) {
+    std::vector<std::wstring> e;
+    e.push_back(L"CLSID");
+    for (const ClassKeys& c : kClasses) {
+        std::wstring p = c.progId, ip = c.indepProgId, k = std::wstring(L"CLSID\\") + c.clsid;
+        e.insert(e.end(), {p, p + L"|@=" + c.name, p + L"\\CLSID", p + L"\\CLSID|@=" + c.clsid});
+        if (c.progIdInsertable) e.push_back(p + L"\\Insertable");
+        e.insert(e.end(), {ip, ip + L"|@=" + c.name, ip + L"\\CLSID", ip + L"\\CLSID|@=" + c.clsid, ip + L"\\CurVer",
+                           ip + L"\\CurVer|@=" + p});
+        e.insert(e.end(), {k, k + L"|@=" + c.name, k + L"\\ProgID", k + L"\\ProgID|@=" + p,
+                           k + L"\\VersionIndependentProgID", k + L"\\VersionIndependentProgID|@=" + ip,
+                           k + L"\\Programmable", k + L"\\Control", k + L"\\InprocServer32",
+                           k + L"\\InprocServer32|@=" + module, k + L"\\InprocServer32|ThreadingModel=Apartment",
+                           k + L"\\ToolboxBitmap32",
+                           k + L"\\ToolboxBitmap32|@=" + module + L", " + std::to_wstring(c.bitmap),
+                           k + L"\\MiscStatus", k + L"\\MiscStatus|@=0", k + L"\\MiscStatus\\1",
+                           k + L"\\MiscStatus\\1|@=131473", k + L"\\TypeLib", k + L"\\TypeLib|@=" + kLibId,
+                           k + L"\\Version", k + L"\\Version|@=1.0"});
+        if (c.insertable) e.push_back(k + L"\\Insertable");
+    }
+    return Sorted(e);
+}
+
+// The script keys only: the type library's own keys (TypeLib, Interface) are checked separately.
+std::vector<std::wstring> ScriptKeys(HKEY root) {
+    std::vector<std::wstring> all, kept;
+    Dump(root, L"", all);
+    for (const std::wstring& line : all)
+        if (_wcsnicmp(line.c_str(), L"TypeLib", 7) != 0 && _wcsnicmp(line.c_str(), L"Interface", 9) != 0)
+            kept.push_back(line);
+    return Sorted(kept);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY k;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+class RegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_name = L"Software\\QernRegistrationTest\\" + std::to_wstring(GetCurrentProcessId());
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_root,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, m_root), ERROR_SUCCESS);
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(CamControlDll::Get().Module(), path, MAX_PATH);
+        m_module = path;
+    }
+    void TearDown() override {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        RegCloseKey(m_root);
+        RegDeleteTreeW(HKEY_CURRENT_USER, m_name.c_str());
+    }
+
+    std::wstring m_name;
+    std::wstring m_module;
+    HKEY m_root = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RegistrationTest, RegistersExactlyTheScriptKeysAndTheTypeLibrary) {
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    std::vector<std::wstring> got = ScriptKeys(m_root), want = ExpectedKeys(m_module);
+    for (const std::wstring& line : got)
+        EXPECT_TRUE(std::binary_search(want.begin(), want.end(), line)) << "unexpected " << testing::PrintToString(line);
+    for (const std::wstring& line : want)
+        EXPECT_TRUE(std::binary_search(got.begin(), got.end(), line)) << "missing " << testing::PrintToString(line);
+    EXPECT_TRUE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
+    EXPECT_TRUE(KeyExists(m_root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
+}
+
+TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    std::vector<std::wstring> first;
+    Dump(m_root, L"", first);
+    // A stale value under a class key is dropped: the class key is rewritten as a whole.
+    HKEY stale;
+    ASSERT_EQ(RegCreateKeyExW(m_root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &stale, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(stale);
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    std::vector<std::wstring> second;
+    Dump(m_root, L"", second);
+    EXPECT_EQ(Sorted(first), Sorted(second));
+}
+
+TEST_F(RegistrationTest, UnregisterRemovesOnlyTheClassesOwnKeys) {
+    HKEY foreign;
+    ASSERT_EQ(RegCreateKeyExW(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &foreign, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(foreign);
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
+
+    for (const ClassKeys& c : kClasses) {
+        EXPECT_FALSE(KeyExists(m_root, c.progId)) << c.progId;
+        EXPECT_FALSE(KeyExists(m_root, c.indepProgId)) << c.indepProgId;
+        EXPECT_FALSE(KeyExists(m_root, std::wstring(L"CLSID\\") + c.clsid)) << c.clsid;
+    }
+    EXPECT_TRUE(KeyExists(m_root, L"CLSID"));
+    EXPECT_TRUE(KeyExists(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"));
+    EXPECT_FALSE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId));
+    EXPECT_EQ(ScriptKeys(m_root),
+              Sorted({L"CLSID", L"CLSID\\{11111111-2222-3333-4444-555555555555}",
+                      L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"}));
+
+    // Unregistering what is not registered is not an error.
+    EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);
+}
