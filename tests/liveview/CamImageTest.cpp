@@ -252,3 +252,58 @@ TEST_F(CamImageTest, DestructionIsBoundedWhileTheAudioReaderWaits) {
     EXPECT_LT(GetTickCount() - start, 1500u);
     EXPECT_FALSE(AudioReader::Running());
 }
+
+namespace {
+
+struct BoxSearch {
+    DWORD process;
+    HWND box = nullptr;
+    std::wstring text;
+};
+
+BOOL CALLBACK FindReaderBox(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<BoxSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[32] = {}, text[128] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (pid != s->process || std::wstring(cls) != L"#32770") return TRUE;
+    GetDlgItemTextW(hwnd, 0xFFFF, text, 128);
+    s->box = hwnd;
+    s->text = text;
+    return FALSE;
+}
+
+HWND WaitForReaderBox(std::wstring& text, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        BoxSearch s{GetCurrentProcessId(), nullptr, {}};
+        EnumWindows(&FindReaderBox, reinterpret_cast<LPARAM>(&s));
+        if (s.box) {
+            text = s.text;
+            return s.box;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(CamImageTest, DestructionClosesTheAudioReadersMessageBox) {
+    // Stopping the stream while the reader waits for the camera makes it report that in a box.
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    std::wstring text;
+    HWND box = WaitForReaderBox(text, 3000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text, L"ProceedingAudioStream m_bStreaming fail..");
+    wchar_t caption[16] = {L'x'};
+    GetWindowTextW(box, caption, 16);
+    EXPECT_STREQ(caption, L"");
+
+    DWORD start = GetTickCount();
+    cam = nullptr;
+    EXPECT_LT(GetTickCount() - start, 2500u);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_FALSE(AudioReader::Running());
+}

@@ -69,6 +69,14 @@ private:
     std::thread m_worker;
 };
 
+// A live view in the container, in-place active with its own window.
+void ActivateInPlace(TestContainer& container, ComPtr<IOleObject>& ole) {
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
+    ASSERT_EQ(ole->SetClientSite(&container), S_OK);
+    RECT pos = container.Position();
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &container, 0, container.Window(), &pos), S_OK);
+}
+
 void SetControlKey(bool down) {
     BYTE keys[256];
     GetKeyboardState(keys);
@@ -81,10 +89,8 @@ void SetControlKey(bool down) {
 TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
     TestContainer container;
     ComPtr<IOleObject> ole;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
-    ASSERT_EQ(ole->SetClientSite(&container), S_OK);
+    ASSERT_NO_FATAL_FAILURE(ActivateInPlace(container, ole));
     RECT pos = container.Position();
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &container, 0, container.Window(), &pos), S_OK);
 
     ComPtr<IOleInPlaceObject> inplace;
     ASSERT_EQ(ole.query(IID_IOleInPlaceObject, inplace), S_OK);
@@ -174,10 +180,7 @@ TEST(InPlace, QuickActivateTakesTheContainersSinks) {
 TEST(InPlace, ControlKShowsTheVersionAndKAloneDoesNothing) {
     TestContainer container;
     ComPtr<IOleObject> ole;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
-    ASSERT_EQ(ole->SetClientSite(&container), S_OK);
-    RECT pos = container.Position();
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &container, 0, container.Window(), &pos), S_OK);
+    ASSERT_NO_FATAL_FAILURE(ActivateInPlace(container, ole));
     ComPtr<IOleWindow> window;
     ASSERT_EQ(ole.query(IID_IOleWindow, window), S_OK);
     HWND hwnd = nullptr;

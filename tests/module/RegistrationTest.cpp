@@ -91,6 +91,13 @@ std::vector<std::wstring> ScriptKeys(HKEY root) {
     return Sorted(kept);
 }
 
+bool CreateKey(HKEY root, const wchar_t* path) {
+    HKEY k;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
 bool KeyExists(HKEY root, const std::wstring& path) {
     HKEY k;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
@@ -139,11 +146,7 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
     std::vector<std::wstring> first;
     Dump(m_root, L"", first);
     // A stale value under a class key is dropped: the class key is rewritten as a whole.
-    HKEY stale;
-    ASSERT_EQ(RegCreateKeyExW(m_root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &stale, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(stale);
+    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale"));
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
     std::vector<std::wstring> second;
     Dump(m_root, L"", second);
@@ -151,11 +154,7 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
 }
 
 TEST_F(RegistrationTest, UnregisterRemovesOnlyTheClassesOwnKeys) {
-    HKEY foreign;
-    ASSERT_EQ(RegCreateKeyExW(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &foreign, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(foreign);
+    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"));
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
     ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
 

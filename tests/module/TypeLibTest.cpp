@@ -45,6 +45,20 @@ struct Member {
 const VARTYPE B = VT_BOOL, S = VT_BSTR, L = VT_I4;
 const INVOKEKIND PUT = INVOKE_PROPERTYPUT, GET = INVOKE_PROPERTYGET, FN = INVOKE_FUNC;
 
+// The stock properties come first, put before get, followed by the interface's own members.
+std::vector<Member> WithStockProperties(const std::vector<Member>& own) {
+    std::vector<Member> all = {
+        {DISPID_AUTOSIZE, PUT, L"AutoSize", B, nullptr, nullptr},
+        {DISPID_AUTOSIZE, GET, L"AutoSize", B, L"pbool", nullptr},
+        {DISPID_ENABLED, PUT, L"Enabled", B, nullptr, nullptr},
+        {DISPID_ENABLED, GET, L"Enabled", B, L"pbool", nullptr},
+        {DISPID_CAPTION, PUT, L"Caption", S, nullptr, nullptr},
+        {DISPID_CAPTION, GET, L"Caption", S, L"pstrCaption", nullptr},
+    };
+    all.insert(all.end(), own.begin(), own.end());
+    return all;
+}
+
 void CheckMembers(ITypeInfo* itf, const std::vector<Member>& members) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(itf->GetTypeAttr(&attr), S_OK);
@@ -79,8 +93,12 @@ void CheckMembers(ITypeInfo* itf, const std::vector<Member>& members) {
             ASSERT_GE(f->cParams, 1) << i;
             const TYPEDESC& t = f->lprgelemdescParam[f->cParams - 1].tdesc;
             bool out = (f->lprgelemdescParam[f->cParams - 1].paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
-            if (m.kind == GET) EXPECT_TRUE(out) << i;
-            if (m.kind == PUT) EXPECT_FALSE(out) << i;
+            if (m.kind == GET) {
+                EXPECT_TRUE(out) << i;
+            }
+            if (m.kind == PUT) {
+                EXPECT_FALSE(out) << i;
+            }
             if (out) {
                 ASSERT_EQ(t.vt, VT_PTR) << i;
                 EXPECT_EQ(t.lptdesc->vt, m.vt) << i;
@@ -180,13 +198,7 @@ TEST(TypeLibTest, CamImageMembersInTableOrder) {
     ComPtr<ITypeInfo> dispatch;
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ICamImage, dispatch.put()), S_OK);
     ComPtr<ITypeInfo> itf = InterfaceHalf(dispatch.get());
-    CheckMembers(itf.get(), {
-        {DISPID_AUTOSIZE, PUT, L"AutoSize", B, nullptr, nullptr},
-        {DISPID_AUTOSIZE, GET, L"AutoSize", B, L"pbool", nullptr},
-        {DISPID_ENABLED, PUT, L"Enabled", B, nullptr, nullptr},
-        {DISPID_ENABLED, GET, L"Enabled", B, L"pbool", nullptr},
-        {DISPID_CAPTION, PUT, L"Caption", S, nullptr, nullptr},
-        {DISPID_CAPTION, GET, L"Caption", S, L"pstrCaption", nullptr},
+    CheckMembers(itf.get(), WithStockProperties({
         {1, GET, L"URL", S, L"pVal", L"property URL"},
         {1, PUT, L"URL", S, nullptr, L"property URL"},
         {2, FN, L"UpdateView", VT_EMPTY, nullptr, L"method UpdateView"},
@@ -213,7 +225,7 @@ TEST(TypeLibTest, CamImageMembersInTableOrder) {
         {15, FN, L"getbmpdata", S, L"pVal", L"method getbmpdata"},
         {16, FN, L"getbmpdata_a", L, L"pdata", L"method getbmpdata_a"},
         {17, FN, L"gettmp", L, L"pdata", L"method gettmp"},
-    });
+    }));
 }
 
 TEST(TypeLibTest, ParameterNamesAndKinds) {
@@ -244,13 +256,7 @@ TEST(TypeLibTest, SettingsPanelAndRecordingStripMembers) {
     ComPtr<ITypeLib> lib = LoadLibrary();
     ComPtr<ITypeInfo> dispatch;
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ICImgCtrl, dispatch.put()), S_OK);
-    CheckMembers(InterfaceHalf(dispatch.get()).get(), {
-        {DISPID_AUTOSIZE, PUT, L"AutoSize", B, nullptr, nullptr},
-        {DISPID_AUTOSIZE, GET, L"AutoSize", B, L"pbool", nullptr},
-        {DISPID_ENABLED, PUT, L"Enabled", B, nullptr, nullptr},
-        {DISPID_ENABLED, GET, L"Enabled", B, L"pbool", nullptr},
-        {DISPID_CAPTION, PUT, L"Caption", S, nullptr, nullptr},
-        {DISPID_CAPTION, GET, L"Caption", S, L"pstrCaption", nullptr},
+    CheckMembers(InterfaceHalf(dispatch.get()).get(), WithStockProperties({
         {1, GET, L"URL", S, L"pVal", L"property URL"},
         {1, PUT, L"URL", S, nullptr, L"property URL"},
         {2, GET, L"User", S, L"pVal", L"property User"},
@@ -259,7 +265,7 @@ TEST(TypeLibTest, SettingsPanelAndRecordingStripMembers) {
         {3, PUT, L"Password", S, nullptr, L"property Password"},
         {4, GET, L"Display", L, L"pVal", L"property Display"},
         {4, PUT, L"Display", L, nullptr, L"property Display"},
-    });
+    }));
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ICRec, dispatch.put()), S_OK);
     CheckMembers(InterfaceHalf(dispatch.get()).get(), {{1, FN, L"setaction", VT_INT, L"iaction", L"method setaction"}});
 }
