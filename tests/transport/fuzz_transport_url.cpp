@@ -1,0 +1,17 @@
+// ParseUrl on arbitrary text: every part must be a piece of the input.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "transport/ParseUrl.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string url(reinterpret_cast<const char*>(data), size);
+  const ParsedUrl parts = ParseUrl(url);
+  for (const std::string* p : {&parts.user, &parts.password, &parts.host}) {
+    if (!p->empty() && url.find(*p) == std::string::npos) __builtin_trap();
+  }
+  if (parts.path != "/" && url.find(parts.path) == std::string::npos) __builtin_trap();
+  if (parts.path.empty() || parts.path[0] != '/') __builtin_trap();
+  return 0;
+}
