@@ -41,6 +41,11 @@ class RingBuffer {
   // storage when it does not straddle the wrap, else a copy in scratch.
   const uint8_t* Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const;
 
+  // Forgets every buffered byte (a new stream begins).
+  void Clear() {
+    writePos = readPos = filled = 0;
+  }
+
   int32_t Threshold() const { return threshold; }
   // Bytes Fill tries to keep buffered; at most the capacity.
   void SetThreshold(int32_t n);

@@ -34,6 +34,7 @@ int32_t StreamSession::ClientStream::Read(uint8_t* buffer, int32_t size) {
 }
 
 bool StreamSession::OpenVideo() {
+  ResetStream();  // bytes of an earlier stream must not join the new one
   if (!videoClient.Open(url.c_str(), user.c_str(), password.c_str(), kUserAgent)) return false;
   return videoClient.Request(path.c_str(), HttpClient::RequestGet, nullptr);
 }

@@ -42,12 +42,25 @@ bool ToLocalTime(uint32_t seconds, std::tm& out) {
 
 StreamSessionCore::StreamSessionCore(int32_t capacity) : ring(capacity) {}
 
+void StreamSessionCore::ResetStream() {
+  ring.Clear();
+  frameBudget = frameRemaining = 0;
+  frameLength = -1;
+  frameStamped = false;
+  dataRemaining = -1;
+  soi = eoi = -1;
+  streamEnded = false;
+}
+
 int32_t StreamSessionCore::PullOnce() {
   if (!video) return 0;
   const int32_t room = std::min(ring.ContiguousFree(), kChunk);
   if (room <= 0) return 0;
   const int32_t n = video->Read(ring.WritePointer(), room);
-  if (n < 1) return 0;
+  if (n < 1) {
+    streamEnded = true;
+    return 0;
+  }
   ring.AdvanceWrite(std::min(n, room));
   return std::min(n, room);
 }
@@ -96,16 +109,16 @@ int32_t StreamSessionCore::FindCrLf(int32_t from, int32_t maxIndex) {
   return -1;
 }
 
-void StreamSessionCore::ParseStamp(int32_t offset, int32_t length) {
+bool StreamSessionCore::ParseStamp(int32_t offset, int32_t length) {
   char text[64];
   length = ring.Peek(offset, reinterpret_cast<uint8_t*>(text), std::min<int32_t>(length, sizeof text));
   const char* p = text;
   const char* end = text + length;
   uint32_t first = 0, seconds = 0, micros = 0;
   // All three fields or nothing: a half stamp would pair a new time with old microseconds.
-  if (!ScanHex(p, end, 2, first) || !ScanHex(p, end, 8, seconds) || !ScanHex(p, end, 5, micros)) return;
+  if (!ScanHex(p, end, 2, first) || !ScanHex(p, end, 8, seconds) || !ScanHex(p, end, 5, micros)) return false;
   std::tm local{};
-  if (!ToLocalTime(seconds, local)) return;
+  if (!ToLocalTime(seconds, local)) return false;
   cameraTime.seconds = local.tm_sec;
   cameraTime.minutes = local.tm_min;
   cameraTime.hours = local.tm_hour;
@@ -116,11 +129,14 @@ void StreamSessionCore::ParseStamp(int32_t offset, int32_t length) {
   cameraTime.dayOfYear = local.tm_yday;
   cameraTime.daylight = local.tm_isdst;
   cameraMicros = static_cast<int32_t>(micros);
+  return true;
 }
 
 int32_t StreamSessionCore::ParseHeader(int32_t* missing, int32_t* budget) {
   frameBudget = frameRemaining = kDefaultBudget;
   dataRemaining = -1;
+  frameLength = -1;
+  frameStamped = false;
   soi = eoi = -1;
   int32_t consumed = 0;
   for (;;) {
@@ -165,7 +181,7 @@ int32_t StreamSessionCore::ParseHeader(int32_t* missing, int32_t* budget) {
       p += 13;
       i = FindCrLf(p, 62);
       if (i >= 0) {
-        ParseStamp(p, i);
+        frameStamped = ParseStamp(p, i);
         p += i + 2;
       }
     }
@@ -181,7 +197,7 @@ int32_t StreamSessionCore::ParseHeader(int32_t* missing, int32_t* budget) {
     if (length >= 0) {
       // Complete the frame before the decoder sees it; the 14 budget bytes
       // after it belong to the next part and are not waited for.
-      dataRemaining = length;
+      dataRemaining = frameLength = length;
       Ensure(length);
     }
     if (recording.load()) {

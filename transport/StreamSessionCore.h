@@ -42,7 +42,14 @@ class StreamSessionCore : public JpegSource {
   StreamSessionCore& operator=(const StreamSessionCore&) = delete;
 
   // The source of video bytes; not owned. Null reads as an ended stream.
-  void SetVideoStream(ByteStream* stream) { video = stream; }
+  void SetVideoStream(ByteStream* stream) {
+    video = stream;
+    streamEnded = false;
+  }
+  // Drops buffered bytes and the current frame: a new stream begins.
+  void ResetStream();
+  // True once the source gave nothing (its end, a failure or a close).
+  bool StreamEnded() const { return streamEnded; }
 
   // Reads until the threshold is buffered, the ring is full or the stream
   // gives nothing; returns the bytes read by this call.
@@ -74,6 +81,8 @@ class StreamSessionCore : public JpegSource {
   RingBuffer ring;
   int32_t frameBudget = 0;
   int32_t frameRemaining = 0;
+  int32_t frameLength = -1;    // Content-Length of the current part, -1 without a usable one
+  bool frameStamped = false;   // the current part carried a whole Content-Auth stamp
   std::atomic<int32_t> recording{0};
   int32_t soi = -1;  // frame markers found for recording: offsets from the read position
   int32_t eoi = -1;
@@ -94,9 +103,10 @@ class StreamSessionCore : public JpegSource {
   bool Ensure(int32_t bytes);
   int32_t FindCrLf(int32_t from, int32_t maxIndex);
   bool Matches(int32_t offset, const char* text, int32_t length);
-  void ParseStamp(int32_t offset, int32_t length);
+  bool ParseStamp(int32_t offset, int32_t length);
 
   ByteStream* video = nullptr;
+  bool streamEnded = false;
   int32_t dataRemaining = -1;  // Content-Length bytes still to hand out, -1 unknown
   std::mutex recordLock;
   RecordSink* recordSink = nullptr;

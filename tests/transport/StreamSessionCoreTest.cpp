@@ -125,6 +125,8 @@ TEST_F(StreamSessionCoreTest, PartWithStamp) {
   EXPECT_EQ(s.frameBudget, 12359);
   EXPECT_EQ(s.frameRemaining, 12359);
   EXPECT_EQ(s.cameraMicros, 12345);
+  EXPECT_EQ(s.frameLength, 12345);
+  EXPECT_TRUE(s.frameStamped);
   // 2020-09-13 12:26:40 UTC
   EXPECT_EQ(s.cameraTime.year, 120);
   EXPECT_EQ(s.cameraTime.month, 8);
@@ -154,6 +156,7 @@ TEST_F(StreamSessionCoreTest, PartWithoutStampKeepsTheTime) {
   EXPECT_EQ(s.frameBudget, 12359);
   EXPECT_EQ(s.cameraTime.year, 99);
   EXPECT_EQ(s.cameraMicros, 7);
+  EXPECT_FALSE(s.frameStamped);
   EXPECT_TRUE(ReadFrame(s, 1000).substr(0, jpeg.size()) == jpeg);
 }
 
@@ -170,6 +173,7 @@ TEST_F(StreamSessionCoreTest, LengthLineShapes) {
     s.Fill();
     EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0) << c.length;
     EXPECT_EQ(s.frameBudget, c.budget) << c.length;
+    EXPECT_EQ(s.frameLength, c.budget == 51200 ? -1 : 321) << c.length;
   }
 }
 
@@ -231,10 +235,12 @@ TEST_F(StreamSessionCoreTest, EndedStreamEndsTheFrame) {
   s.SetVideoStream(&stream);
   s.SetThreshold(1000);
   s.Fill();
+  EXPECT_FALSE(s.StreamEnded());
   int32_t missing = 0;
   EXPECT_GT(s.ParseHeader(&missing, nullptr), 0);
   EXPECT_GT(missing, 0);
   const std::string got = ReadFrame(s);  // ends although the budget is not used up
+  EXPECT_TRUE(s.StreamEnded());
   EXPECT_LT(got.size(), jpeg.size());
   EXPECT_TRUE(got == jpeg.substr(0, got.size()));
   bool end = false;
@@ -429,6 +435,9 @@ TEST_F(StreamSessionCoreTest, FillStopsAtThresholdAndNeverOverwrites) {
   EXPECT_EQ(s.ring.Available(), 16384);
   EXPECT_EQ(s.Fill(), 0);
   EXPECT_EQ(stream.pos, 16384u);
+  s.ResetStream();
+  EXPECT_EQ(s.ring.Available(), 0);
+  EXPECT_EQ(s.frameRemaining, 0);
   StreamSessionCore none;
   EXPECT_EQ(none.Fill(), 0);
   EXPECT_EQ(none.ParseHeader(nullptr, nullptr), -1);
