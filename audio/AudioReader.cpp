@@ -1,10 +1,14 @@
 #include "audio/AudioReader.h"
 
+#include <atomic>
+
 #include "com/WinHandle.h"
 #include "com/WorkerThread.h"
 #include "transport/Trace.h"
 
 namespace {
+
+std::atomic<bool> g_audioStarted{false};
 
 struct ReaderState {
     qern::CriticalSection lock;
@@ -98,6 +102,10 @@ bool Stop(AudioCameraLink* link, DWORD ms) {
     s.owner = nullptr;
     return ended;
 }
+
+bool AudioStarted() { return g_audioStarted.load(); }
+
+void MarkAudioStarted() { g_audioStarted = true; }
 
 bool Running() {
     ReaderState& s = State();

@@ -26,5 +26,8 @@ bool Start(AudioCameraLink* link);
 bool Stop(AudioCameraLink* link, DWORD ms);
 // True while a reader thread runs.
 bool Running();
+// Set once the player has asked for sound the first time; never cleared.
+bool AudioStarted();
+void MarkAudioStarted();
 
 }  // namespace AudioReader

@@ -5,6 +5,8 @@
 #include "liveview/LiveViewShared.h"
 #include "liveview/PageUrl.h"
 #include "liveview/UrlParts.h"
+#include "liveview/pipeline/FramePainter.h"
+#include "liveview/pipeline/ImageProcessHook.h"
 #include "transport/StreamSession.h"
 #include "transport/Trace.h"
 
@@ -16,11 +18,8 @@ namespace {
 
 std::atomic<LONG> g_terminatedWorkers{0};
 
-const int kFrameWidths[3] = {640, 320, 176};
-const int kFrameHeights[3] = {480, 240, 144};
-
-void FillPixels(DibBuffer& dib, int width, int height) {
-    if (uint8_t* bits = dib.GetBits()) std::memset(bits, 0xCC, size_t(width) * height * 4);
+void FillPixels(DibBuffer& dib, liveview::FrameSize size) {
+    if (uint8_t* bits = dib.GetBits()) std::memset(bits, 0xCC, size_t(size.width) * size.height * 4);
 }
 
 }  // namespace
@@ -63,20 +62,16 @@ HRESULT CCamImage::FinalConstruct() {
     m_session.reset(new (std::nothrow) StreamSession(kRingCapacity));
     if (!m_session) return E_OUTOFMEMORY;
 
-    DibBuffer* triples[3] = {m_dib640, m_dib320, m_dib176};
-    for (int mode = 0; mode < 3; ++mode) {
-        for (int i = 0; i < 3; ++i) {
+    for (int mode = 0; mode < liveview::kModeCount; ++mode) {
+        liveview::FrameSize size = liveview::ModeSize(mode);
+        for (DibBuffer& dib : m_dibs[mode]) {
             // A buffer that cannot be allocated stays invalid; painting and decoding skip it.
-            if (triples[mode][i].Create(kFrameWidths[mode], kFrameHeights[mode], 32))
-                FillPixels(triples[mode][i], kFrameWidths[mode], kFrameHeights[mode]);
+            if (dib.Create(size.width, size.height, 32)) FillPixels(dib, size);
         }
     }
 
     m_hPaintOK.reset(CreateEventA(nullptr, TRUE, FALSE, "PaintOK"));
     m_hDumpOK.reset(CreateEventA(nullptr, TRUE, FALSE, "DumpOK"));
-
-    std::strcpy(m_overlayText, "RADaz");
-    m_fps = 0;
 
     SharedLiveView().currentLiveView.store(this);
     StartVideoStream();
@@ -104,7 +99,7 @@ bool CCamImage::StartVideoStream() {
     // Two workers must never share the session and the frame buffers.
     EndVideoWorker();
     // Set before the worker starts: it ends at once when it finds the flag clear.
-    m_bStreaming = true;
+    m_state.m_bStreaming = true;
     ResetEvent(m_stopVideo.get());
     if (!m_videoThread.Start(&CCamImage::ThreadFunc, this, THREAD_PRIORITY_BELOW_NORMAL))
         QernTrace("CCamImage::StartVideoStream()..CreateThread failed\n");
@@ -114,7 +109,7 @@ bool CCamImage::StartVideoStream() {
 
 bool CCamImage::StopVideoStream() {
     QernTrace("CCamImage::StopVideoStream()..\n");
-    m_bStreaming = false;
+    m_state.m_bStreaming = false;
     SetEvent(m_stopVideo.get());
     EndVideoWorker();
     return true;
@@ -138,17 +133,8 @@ DWORD WINAPI CCamImage::ThreadFunc(void* control) {
 }
 
 void CCamImage::ProceedingVideoStream() {
-    // Wait for an address: 15 checks, 500 ms apart; a stop ends the wait at once.
-    bool haveAddress = false;
-    for (int i = 0; i < 15 && m_bStreaming; ++i) {
-        if (HasCameraAddress()) {
-            haveAddress = true;
-            break;
-        }
-        if (WaitForSingleObject(m_stopVideo.get(), 500) == WAIT_OBJECT_0) break;
-    }
-    if (!haveAddress || !m_bStreaming) return;
-    // The frame pipeline runs from here once the decoder is wired in.
+    liveview::VideoWorker worker(m_state, *m_session, m_workerLink);
+    worker.ProceedingVideoStream();
 }
 
 bool CCamImage::HasCameraAddress() {
@@ -228,15 +214,15 @@ HRESULT GetFlag(bool flag, LONG* out) {
 }
 }  // namespace
 
-STDMETHODIMP CCamImage::get_Stretch(LONG* pVal) { return GetFlag(m_bStretch, pVal); }
+STDMETHODIMP CCamImage::get_Stretch(LONG* pVal) { return GetFlag(m_state.m_bStretch, pVal); }
 
 STDMETHODIMP CCamImage::put_Stretch(LONG value) {
-    m_bStretch = value != 0;
+    m_state.m_bStretch = value != 0;
     FireViewChange();
     return S_OK;
 }
 
-STDMETHODIMP CCamImage::get_Reconnect(LONG* pVal) { return GetFlag(m_Reconnect, pVal); }
+STDMETHODIMP CCamImage::get_Reconnect(LONG* pVal) { return GetFlag(m_Reconnect.load(), pVal); }
 
 STDMETHODIMP CCamImage::put_Reconnect(LONG value) {
     QernTrace("CCamImage::put_Reconnect()..\n");
@@ -251,18 +237,18 @@ STDMETHODIMP CCamImage::get_Display(LONG*) { return S_OK; }
 
 STDMETHODIMP CCamImage::put_Display(LONG) { return S_OK; }
 
-STDMETHODIMP CCamImage::get_UpsideDown(LONG* pVal) { return GetFlag(m_bUpsideDown, pVal); }
+STDMETHODIMP CCamImage::get_UpsideDown(LONG* pVal) { return GetFlag(m_state.m_bUpsideDown, pVal); }
 
 STDMETHODIMP CCamImage::put_UpsideDown(LONG value) {
-    m_bUpsideDown = value != 0;
+    m_state.m_bUpsideDown = value != 0;
     FireViewChange();
     return S_OK;
 }
 
-STDMETHODIMP CCamImage::get_Mirror(LONG* pVal) { return GetFlag(m_bMirror, pVal); }
+STDMETHODIMP CCamImage::get_Mirror(LONG* pVal) { return GetFlag(m_state.m_bMirror, pVal); }
 
 STDMETHODIMP CCamImage::put_Mirror(LONG value) {
-    m_bMirror = value != 0;
+    m_state.m_bMirror = value != 0;
     FireViewChange();
     return S_OK;
 }
@@ -281,7 +267,7 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
         int32_t zoom = shared.zoomCounter.load();
         if (zoom < 15) {
             shared.zoomCounter = ++zoom;
-            m_zoom = zoom;
+            m_state.m_zoom = zoom;
             if (pVal) *pVal = 1;
         }
         break;
@@ -290,7 +276,7 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
         int32_t zoom = shared.zoomCounter.load();
         if (zoom > 0) {
             shared.zoomCounter = --zoom;
-            m_zoom = zoom;
+            m_state.m_zoom = zoom;
             if (pVal) *pVal = 1;
         }
         break;
@@ -302,7 +288,7 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
         if (pVal) *pVal = shared.recordingActive.load() == 1 ? 1 : 0;
         break;
     case 6:
-        if (pVal) *pVal = m_fps;
+        if (pVal) *pVal = m_state.m_fps;
         break;
     default:
         break;
@@ -358,6 +344,10 @@ bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     }
     switch (msg) {
+    case WM_TIMER:
+        OnTimer();
+        result = 0;
+        return true;
     case WM_RBUTTONDOWN:
     case WM_KEYUP:
         result = 0;
@@ -373,4 +363,111 @@ bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     default:
         return false;
     }
+}
+
+void CCamImage::OnWindowCreated() {
+    m_paintWindow = m_hWnd;
+    m_watchdogTimerId = SetTimer(m_hWnd, kWatchdogTimerId, kWatchdogPeriodMs, nullptr) ? kWatchdogTimerId : 0;
+}
+
+void CCamImage::OnWindowDestroying() {
+    if (m_watchdogTimerId) KillTimer(m_hWnd, m_watchdogTimerId);
+    m_watchdogTimerId = 0;
+    m_paintWindow = nullptr;
+}
+
+liveview::WatchdogOutcome CCamImage::OnTimer() {
+    return liveview::Watchdog::OnTimer(m_state, m_Reconnect, m_watchdogLink);
+}
+
+std::string CCamImage::OverlayText() const {
+    char text[liveview::kOverlayTextSize];
+    m_state.m_overlayText.Get(text);
+    return text;
+}
+
+// --- Painting
+
+void CCamImage::FireViewChange() {
+    HWND window = m_paintWindow;
+    if (!window) {
+        ControlBase::FireViewChange();  // not in place: the container's view sink repaints
+        return;
+    }
+    liveview::PaintSource source;
+    source.mode = m_state.m_mode;
+    if (liveview::IsKnownMode(source.mode)) {
+        const DibBuffer& shown = m_dibs[source.mode][m_state.Shown(source.mode) % 3];
+        source.header = shown.IsValid() ? shown.Header() : nullptr;
+        source.bits = shown.GetBits();
+    }
+    source.stretch = m_state.m_bStretch;
+    source.zoom = m_state.m_zoom;
+    char text[liveview::kOverlayTextSize];
+    m_state.m_overlayText.Get(text);
+    source.overlayText = text;
+    source.recording = SharedLiveView().recordingActive.load() == 1;
+    liveview::PaintFrame(window, source, m_hPaintOK.get());
+}
+
+// --- The video worker's and the watchdog's view of the control
+
+bool CCamImage::WorkerLink::PrepareSession() {
+    qern::ScopedLock lock(cam.m_textLock);
+    bool ok = true;
+    // A property that was never set is not copied.
+    if (cam.m_URL.get()) ok = cam.m_session->SetUrl(cam.m_URL.toAnsi().c_str()) && ok;
+    if (cam.m_user.get()) ok = cam.m_session->SetUser(cam.m_user.toAnsi().c_str()) && ok;
+    if (cam.m_pswd.get()) ok = cam.m_session->SetPassword(cam.m_pswd.toAnsi().c_str()) && ok;
+    if (cam.m_videoPath.get()) ok = cam.m_session->SetPath(cam.m_videoPath.toAnsi().c_str()) && ok;
+    return ok;
+}
+
+bool CCamImage::WorkerLink::OpenVideo() { return cam.m_session->OpenVideo(); }
+
+void CCamImage::WorkerLink::CloseVideo() { cam.m_session->CloseVideo(); }
+
+uint8_t* CCamImage::WorkerLink::FrameBits(int32_t mode, int32_t index) {
+    if (!liveview::IsKnownMode(mode) || index < 0 || index > 2) return nullptr;
+    return cam.m_dibs[mode][index].GetBits();
+}
+
+void CCamImage::WorkerLink::EraseView() {
+    if (HWND window = cam.m_paintWindow) InvalidateRect(window, nullptr, TRUE);
+}
+
+void CCamImage::WorkerLink::ShowFrame() {
+    cam.FireViewChange();
+    liveview::WaitForPaint(cam.m_hPaintOK.get());
+}
+
+// A frame of another size ends a recording of the old size; the recorder may start a new one.
+void CCamImage::WorkerLink::OnFrameSizeChanged() {
+    LiveViewShared& shared = SharedLiveView();
+    if (shared.recordingActive.load() != 1) return;
+    cam.m_session->DetachRecordSink();
+    shared.recordingActive = 0;
+    if (cam.m_recordRestart) cam.m_recordRestart();
+}
+
+void CCamImage::WorkerLink::ProcessImage(uint8_t* pixels, size_t bytes) {
+    LiveViewShared& shared = SharedLiveView();
+    liveview::RunImageProcessHook(shared.imageProcessCallback, shared.imageProcessBuffer, pixels, bytes);
+}
+
+bool CCamImage::WatchdogLink::AdoptPageAddress() {
+    BStr pageUrl;
+    UrlParts page;
+    if (!cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
+    BStr base = BStr::fromAnsi(FormatBaseUrl(page).c_str());
+    BStr path = BStr::fromAnsi(liveview::Watchdog::kDefaultVideoPath);
+    qern::ScopedLock lock(cam.m_textLock);
+    cam.m_URL = std::move(base);
+    cam.m_videoPath = std::move(path);
+    return true;
+}
+
+void CCamImage::WatchdogLink::KillWatchdogTimer() {
+    HWND window = cam.m_hWnd;
+    KillTimer(IsWindow(window) ? window : nullptr, cam.m_watchdogTimerId);
 }

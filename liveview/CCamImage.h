@@ -12,6 +12,9 @@
 #include "com/WinHandle.h"
 #include "liveview/DibBuffer.h"
 #include "com/WorkerThread.h"
+#include "liveview/pipeline/LiveViewState.h"
+#include "liveview/pipeline/VideoWorker.h"
+#include "liveview/pipeline/Watchdog.h"
 #include "module/QERNCamControl_h.h"
 
 class StreamSession;
@@ -26,6 +29,9 @@ public:
     static const DWORD kStopWaitMs = 200;
     // How long destruction waits for the audio reader, message box included.
     static const DWORD kAudioStopWaitMs = 2000;
+    // The watchdog tick, armed when the control's window is created.
+    static const UINT kWatchdogTimerId = 1;
+    static const UINT kWatchdogPeriodMs = 1000;
 
     static const qern::InterfaceEntry* InterfaceMap();
     HRESULT FinalConstruct();
@@ -67,16 +73,17 @@ public:
     bool GetPageUrl(qern::BStr& url);
 
     // Read-only views of the state, for the other controls and for diagnostics.
-    bool IsStreaming() override { return m_bStreaming; }
+    bool IsStreaming() override { return m_state.m_bStreaming; }
     bool HasCameraAddress() override;
     std::string VideoPath();
     bool VideoWorkerRunning() const { return m_videoThread.Running(); }
-    int32_t Mode() const { return m_mode; }
-    int32_t Zoom() const { return m_zoom; }
-    const DibBuffer& Buffer640(int i) const { return m_dib640[i]; }
-    const DibBuffer& Buffer320(int i) const { return m_dib320[i]; }
-    const DibBuffer& Buffer176(int i) const { return m_dib176[i]; }
-    const char* OverlayText() const { return m_overlayText; }
+    int32_t Mode() const { return m_state.m_mode; }
+    int32_t Zoom() const { return m_state.m_zoom; }
+    const DibBuffer& Buffer(int32_t mode, int i) const { return m_dibs[mode][i]; }
+    std::string OverlayText() const;
+    const liveview::LiveViewStats& Stats() const { return m_state.stats; }
+    // One watchdog tick, as WM_TIMER delivers it.
+    liveview::WatchdogOutcome OnTimer();
     // Workers that had to be terminated since the process started.
     static LONG TerminatedWorkers();
 
@@ -88,9 +95,45 @@ protected:
     qern::PropertyMap Properties() const override;
     const IID* DefaultSourceIid() const override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnWindowCreated() override;
+    void OnWindowDestroying() override;
+    // Paints the shown frame at once on the calling thread (usually the video worker).
+    void FireViewChange() override;
 
 private:
-    HWND OwnerWindow() override { return m_hWnd; }
+    // What the video worker and the watchdog tick ask of the live view.
+    class WorkerLink : public liveview::VideoWorkerHost {
+    public:
+        explicit WorkerLink(CCamImage& c) : cam(c) {}
+        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        bool PrepareSession() override;
+        bool OpenVideo() override;
+        void CloseVideo() override;
+        bool AudioStarted() override { return AudioReader::AudioStarted(); }
+        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.get(), ms); }
+        uint8_t* FrameBits(int32_t mode, int32_t index) override;
+        void EraseView() override;
+        void ShowFrame() override;
+        void OnFrameSizeChanged() override;
+        void ProcessImage(uint8_t* pixels, size_t bytes) override;
+
+    private:
+        CCamImage& cam;
+    };
+    class WatchdogLink : public liveview::WatchdogHost {
+    public:
+        explicit WatchdogLink(CCamImage& c) : cam(c) {}
+        void FireViewChange() override { cam.FireViewChange(); }
+        void StartVideoStream() override { cam.StartVideoStream(); }
+        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        bool AdoptPageAddress() override;
+        void KillWatchdogTimer() override;
+
+    private:
+        CCamImage& cam;
+    };
+
+    HWND OwnerWindow() override { return m_paintWindow; }
     static DWORD WINAPI ThreadFunc(void* control);
     void ProceedingVideoStream();
     // Ends a running video worker: its stream closed first, terminated only after kStopWaitMs.
@@ -105,35 +148,27 @@ private:
     qern::BStr m_pswd;
     qern::BStr m_videoPath;
 
-    bool m_bStretch = true;
-    bool m_Reconnect = true;
-    bool m_bUpsideDown = false;
-    bool m_bMirror = false;
+    // Streaming, display options, frame mode and indexes, frame rate, overlay text and the
+    // watchdog counters, shared with the video worker and the painter.
+    liveview::LiveViewState m_state;
+    std::atomic<bool> m_Reconnect{true};
 
-    DibBuffer m_dib640[3];
-    DibBuffer m_dib320[3];
-    DibBuffer m_dib176[3];
-    int32_t m_shown640 = 0;
-    int32_t m_shown320 = 0;
-    int32_t m_shown176 = 0;
+    // Three buffers per frame size: m_dibs[kMode640] is m_dib640, and so on.
+    DibBuffer m_dibs[liveview::kModeCount][3];
 
     std::unique_ptr<StreamSession> m_session;
     WorkerThread m_videoThread;
-    std::atomic<bool> m_bStreaming{true};
     qern::WinHandle m_stopVideo;  // wakes the worker's waits when the stream stops
+    WorkerLink m_workerLink{*this};
+    WatchdogLink m_watchdogLink{*this};
+    // The window the worker paints into; set while the window exists.
+    std::atomic<HWND> m_paintWindow{nullptr};
 
     UINT m_watchdogTimerId = 0;
     UINT m_recordTimerId = 0;
-    char m_overlayText[64] = {};
-    int32_t m_fps = 0;
-    int32_t m_mode = 3;
-    int32_t m_modeChanged = 0;
     qern::WinHandle m_hPaintOK;
     qern::WinHandle m_hDumpOK;
-    int32_t m_watchdog = 0;
-    int32_t m_wd_timeout = 15;
     void (*m_recordRestart)() = nullptr;
-    int32_t m_zoom = 0;
     int32_t m_panX = 0;
     int32_t m_panY = 0;
 };

@@ -61,14 +61,14 @@ TEST_F(CamImageTest, Defaults) {
     EXPECT_EQ(std::wstring(version.get()).compare(0, 9, L"ver070912"), 0);
     EXPECT_GT(version.length(), 9u);  // followed by the build tag
     EXPECT_EQ(self->Mode(), 3);
-    EXPECT_STREQ(self->OverlayText(), "RADaz");
+    EXPECT_EQ(self->OverlayText(), "RADaz");
     EXPECT_TRUE(self->IsStreaming());
 }
 
 TEST_F(CamImageTest, FrameBuffersStartGrey) {
     const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
     for (int i = 0; i < 3; ++i) {
-        const DibBuffer* triple[3] = {&self->Buffer640(i), &self->Buffer320(i), &self->Buffer176(i)};
+        const DibBuffer* triple[3] = {&self->Buffer(0, i), &self->Buffer(1, i), &self->Buffer(2, i)};
         for (int m = 0; m < 3; ++m) {
             ASSERT_TRUE(triple[m]->IsValid());
             EXPECT_EQ(triple[m]->Header()->biWidth, widths[m]);
