@@ -1,0 +1,82 @@
+#pragma once
+// A live view without the COM control around it: a window, nine frame buffers, a stream
+// session to the camera simulator and the video worker on its own thread. It lets the
+// pipeline run end to end under Wine before (and besides) the control.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "liveview/pipeline/FramePainter.h"
+#include "liveview/pipeline/LiveViewState.h"
+#include "liveview/pipeline/VideoWorker.h"
+#include "liveview/pipeline/Watchdog.h"
+#include "tests/liveview/pipeline/WinCapture.h"
+#include "transport/StreamSession.h"
+
+namespace liveview::test {
+
+class CameraViewHost : public VideoWorkerHost, public WatchdogHost {
+public:
+    CameraViewHost(int windowWidth, int windowHeight, int port);
+    ~CameraViewHost();
+
+    void Start();
+    // Closes the stream first, then waits (bounded) for the worker; true when it ended by itself.
+    bool Stop(DWORD waitMs = 2000);
+    bool WorkerRunning() const;
+    VideoWorker::RunEnd LastEnd() const { return lastEnd_; }
+    // Waits until `count` more frames were painted (serving the window meanwhile).
+    bool WaitPainted(uint32_t count, DWORD timeoutMs);
+    // Paints the shown buffer now, as a property change would.
+    void Repaint();
+
+    // VideoWorkerHost
+    bool HasCameraAddress() override { return true; }
+    bool PrepareSession() override;
+    bool OpenVideo() override { return session.OpenVideo(); }
+    void CloseVideo() override { session.CloseVideo(); }
+    bool AudioStarted() override { return true; }
+    void Pause(uint32_t ms) override { WaitForSingleObject(stop_, ms); }
+    uint8_t* FrameBits(int32_t mode, int32_t index) override;
+    void EraseView() override { InvalidateRect(window.hwnd(), nullptr, TRUE); }
+    void ShowFrame() override;
+    void OnFrameSizeChanged() override { ++sizeChanges; }
+    void ProcessImage(uint8_t* pixels, size_t bytes) override;
+
+    // WatchdogHost
+    void FireViewChange() override { Repaint(); }
+    void StartVideoStream() override;
+    bool AdoptPageAddress() override { return false; }
+    void KillWatchdogTimer() override { ++timerKills; }
+
+    LiveViewState state;
+    StreamSession session;
+    TestWindow window;
+    std::string path = "/video.cgi";
+    std::atomic<int> sizeChanges{0};
+    int timerKills = 0;
+    std::atomic<uintptr_t> hookFunction{0};
+    std::atomic<uintptr_t> hookBuffer{0};
+
+private:
+    static DWORD WINAPI ThreadFunc(void* self);
+    PaintSource Source();
+
+    int port_;
+    std::vector<uint8_t> buffers_[kModeCount][3];
+    HANDLE stop_;
+    HANDLE paintOK_;
+    HANDLE thread_ = nullptr;
+    VideoWorker::RunEnd lastEnd_ = VideoWorker::RunEnd::Stopped;
+};
+
+// The picture of the camera simulator: white upper quarter, then red, green, blue and grey bars.
+// Checks a capture of a window that shows it stretched (upright or turned); returns what failed.
+std::string CheckCamsimPicture(const Capture& c, bool upsideDown, bool mirror);
+
+int CamsimPort();
+
+}  // namespace liveview::test
