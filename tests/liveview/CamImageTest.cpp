@@ -279,7 +279,7 @@ HWND WaitForReaderBox(std::wstring& text, DWORD ms) {
     while (GetTickCount() - start < ms) {
         BoxSearch s{GetCurrentProcessId(), nullptr, {}};
         EnumWindows(&FindReaderBox, reinterpret_cast<LPARAM>(&s));
-        if (s.box) {
+        if (s.box && !s.text.empty()) {  // a box still being built has no text yet
             text = s.text;
             return s.box;
         }
