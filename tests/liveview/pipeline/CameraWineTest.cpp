@@ -35,9 +35,17 @@ int32_t ExpectedMode() {
     return std::strcmp(s, "320") == 0 ? kMode320 : kMode176;
 }
 
+std::string Stats(CameraViewHost& v) {
+    const LiveViewStats& s = v.state.stats;
+    return "opened " + std::to_string(s.streamsOpened) + " parsed " + std::to_string(s.framesParsed) + " decoded " +
+           std::to_string(s.framesDecoded) + " dropped " + std::to_string(s.framesDropped) + " painted " +
+           std::to_string(s.framesPainted) + " mode " + std::to_string(v.state.m_mode) + " streaming " +
+           std::to_string(v.state.m_bStreaming) + " running " + std::to_string(v.WorkerRunning());
+}
+
 // Frames painted later than `count` frames from now show the current options.
 Capture Settle(CameraViewHost& view, uint32_t count = 4) {
-    EXPECT_TRUE(view.WaitPainted(count, 15000));
+    EXPECT_TRUE(view.WaitPainted(count, 15000)) << Stats(view);
     return Capture(view.window.hwnd());
 }
 
@@ -265,6 +273,25 @@ TEST(CameraRestarts, TwentyRestartsLeakNoThreadOrHandle) {
     EXPECT_LE(ThreadCount(), threads);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
     EXPECT_EQ(view.state.stats.streamsOpened.load(), 21u);
+}
+
+TEST(CameraPeer, ShowsFfmpegsStreamWithoutStamps) {
+    REQUIRE_CAMERA("ffmpeg");
+    CameraViewHost view(320, 240, test::CamsimPort());
+    view.Start();
+    ASSERT_TRUE(view.WaitPainted(8, 20000)) << Stats(view);
+    EXPECT_EQ(view.state.m_mode.load(), kMode640);
+    Capture c(view.window.hwnd());
+    EXPECT_TRUE(test::Near(c.At(80, 120), 255, 0, 0, 40));
+    EXPECT_TRUE(test::Near(c.At(240, 120), 0, 0, 255, 40));
+    EXPECT_EQ(view.state.m_fps.load(), 1);
+    char text[kOverlayTextSize];
+    view.state.m_overlayText.Get(text);
+    EXPECT_STREQ(text, "FPS:01");
+    int yellow = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 60; ++x) yellow += c.Yellow(x, y);
+    EXPECT_GT(yellow, 10);
 }
 
 }  // namespace
