@@ -29,17 +29,21 @@ bool DibRowWriter::PutRow(const uint8_t* row, int32_t length, int bytesPerPixel)
         std::memcpy(dst, row, static_cast<size_t>(count) * 4);
         return true;
     }
-    for (int32_t i = 0; i < count; ++i) {
-        uint8_t* out = dst + int64_t{mirror_ ? width_ - 1 - i : i} * 4;
-        if (bytesPerPixel == 4) {
-            std::memcpy(out, row + int64_t{i} * 4, 4);
-        } else {
-            const uint8_t g = row[i];
-            out[0] = g;
-            out[1] = g;
-            out[2] = g;
-            out[3] = 0xFF;
+    // Mirrored pixels go from the right edge leftwards.
+    const int32_t first = mirror_ ? width_ - 1 : 0;
+    const int32_t step = mirror_ ? -1 : 1;
+    if (bytesPerPixel == 4) {
+        for (int32_t i = 0; i < count; ++i) {
+            uint32_t pixel;
+            std::memcpy(&pixel, row + int64_t{i} * 4, 4);
+            std::memcpy(dst + int64_t{first + i * step} * 4, &pixel, 4);
         }
+        return true;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t g = row[i];
+        const uint32_t pixel = g | (g << 8) | (g << 16) | 0xFF000000u;  // blue, green, red, x
+        std::memcpy(dst + int64_t{first + i * step} * 4, &pixel, 4);
     }
     return true;
 }
