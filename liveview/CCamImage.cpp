@@ -391,7 +391,8 @@ std::string CCamImage::OverlayText() const {
 void CCamImage::FireViewChange() {
     HWND window = m_paintWindow;
     if (!window) {
-        ControlBase::FireViewChange();  // not in place: the container's view sink repaints
+        // Not in place: the container's view sink repaints, when asked on the host's thread.
+        if (GetCurrentThreadId() == m_hostThread) ControlBase::FireViewChange();
         return;
     }
     liveview::PaintSource source;

@@ -163,6 +163,8 @@ private:
     WatchdogLink m_watchdogLink{*this};
     // The window the worker paints into; set while the window exists.
     std::atomic<HWND> m_paintWindow{nullptr};
+    // The host's thread: the container's sinks may only be called from it.
+    DWORD m_hostThread = GetCurrentThreadId();
 
     UINT m_watchdogTimerId = 0;
     UINT m_recordTimerId = 0;

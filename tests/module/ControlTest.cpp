@@ -413,3 +413,112 @@ TEST(OleObject, ExtentMiscStatusAndUserType) {
     EXPECT_EQ(ole->GetUserClassID(&clsid), S_OK);
     EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_CamImage));
 }
+
+// --- View and data advice outside in-place activation
+
+namespace {
+
+class CountingAdviseSink : public IAdviseSink {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAdviseSink)) {
+            *ppv = static_cast<IAdviseSink*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override { ++dataChanges; }
+    STDMETHODIMP_(void) OnViewChange(DWORD aspect, LONG) override {
+        if (aspect == DVASPECT_CONTENT) ++viewChanges;
+    }
+    STDMETHODIMP_(void) OnRename(IMoniker*) override {}
+    STDMETHODIMP_(void) OnSave() override {}
+    STDMETHODIMP_(void) OnClose() override { ++closes; }
+    int viewChanges = 0, dataChanges = 0, closes = 0;
+    LONG refs = 1;
+};
+
+}  // namespace
+
+TEST(ViewObject, ChangesReachTheViewAndDataSinks) {
+    ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
+    ComPtr<IViewObject2> view;
+    ASSERT_EQ(cam.query(IID_IViewObject2, view), S_OK);
+    CountingAdviseSink viewSink, dataSink, oleSink;
+    ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, &viewSink), S_OK);
+    DWORD aspects = 0;
+    ComPtr<IAdviseSink> back;
+    ASSERT_EQ(view->GetAdvise(&aspects, nullptr, back.put()), S_OK);
+    EXPECT_EQ(back.get(), static_cast<IAdviseSink*>(&viewSink));
+    back = nullptr;
+
+    ComPtr<IDataObject> data;
+    ASSERT_EQ(cam.query(IID_IDataObject, data), S_OK);
+    FORMATETC any = {0, nullptr, DVASPECT_CONTENT, -1, TYMED_NULL};
+    DWORD cookie = 0;
+    ASSERT_EQ(data->DAdvise(&any, ADVF_NODATA, &dataSink, &cookie), S_OK);
+
+    cam->put_Stretch(0);  // a display option: the view changes
+    EXPECT_EQ(viewSink.viewChanges, 1);
+    cam->put_Caption(BStr(L"x").get());  // a stock property: view and data change
+    EXPECT_EQ(viewSink.viewChanges, 2);
+    EXPECT_EQ(dataSink.dataChanges, 1);
+    cam->UpdateView();
+    EXPECT_EQ(viewSink.viewChanges, 3);
+
+    EXPECT_EQ(data->DUnadvise(cookie), S_OK);
+    cam->put_Caption(BStr(L"y").get());
+    EXPECT_EQ(dataSink.dataChanges, 1);
+
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(cam.query(IID_IOleObject, ole), S_OK);
+    DWORD oleCookie = 0;
+    ASSERT_EQ(ole->Advise(&oleSink, &oleCookie), S_OK);
+    ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(oleSink.closes, 1);
+    EXPECT_EQ(ole->Unadvise(oleCookie), S_OK);
+    view->SetAdvise(DVASPECT_CONTENT, 0, nullptr);
+    EXPECT_EQ(viewSink.refs, 1);
+}
+
+TEST(ViewObject, DrawAndMetafileData) {
+    ComPtr<IViewObjectEx> view = Make<IViewObjectEx>(CLSID_CRec, IID_IViewObjectEx);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    RECTL bounds = {0, 0, 50, 40};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, nullptr, nullptr, nullptr, 0),
+              E_INVALIDARG);
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+
+    RECT r = {0, 0, 10, 10};
+    DWORD hit = 0;
+    EXPECT_EQ(view->QueryHitPoint(DVASPECT_CONTENT, &r, POINT{5, 5}, 0, &hit), S_OK);
+    EXPECT_EQ(hit, static_cast<DWORD>(HITRESULT_HIT));
+    EXPECT_EQ(view->QueryHitPoint(DVASPECT_CONTENT, &r, POINT{15, 5}, 0, &hit), S_OK);
+    EXPECT_EQ(hit, static_cast<DWORD>(HITRESULT_OUTSIDE));
+
+    ComPtr<IDataObject> data;
+    ASSERT_EQ(view.query(IID_IDataObject, data), S_OK);
+    FORMATETC mf = {CF_METAFILEPICT, nullptr, DVASPECT_CONTENT, -1, TYMED_MFPICT};
+    FORMATETC text = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    EXPECT_EQ(data->QueryGetData(&mf), S_OK);
+    EXPECT_EQ(data->QueryGetData(&text), DV_E_FORMATETC);
+    STGMEDIUM medium{};
+    ASSERT_EQ(data->GetData(&mf, &medium), S_OK);
+    EXPECT_EQ(medium.tymed, static_cast<DWORD>(TYMED_MFPICT));
+    auto* pict = static_cast<METAFILEPICT*>(GlobalLock(medium.hMetaFilePict));
+    ASSERT_NE(pict, nullptr);
+    EXPECT_EQ(pict->mm, MM_ANISOTROPIC);
+    EXPECT_EQ(pict->xExt, 5080);
+    GlobalUnlock(medium.hMetaFilePict);
+    ReleaseStgMedium(&medium);
+    EXPECT_EQ(data->GetData(&text, &medium), DV_E_FORMATETC);
+}
