@@ -1,11 +1,17 @@
 // camgrab: takes frames from a camera's video stream through the stream
 // session, exactly as the live view reads them, and stores each frame's bytes
 // unchanged as DIR/00001.jpg, DIR/00002.jpg, ...
-//   camgrab URL --user U --password P --frames N --out DIR
+//   camgrab URL --user U --password P --frames N --out DIR [--stall-seconds S]
+// A part whose bytes are not one whole JPEG (FF D8 ... FF D9) is reported and
+// not stored. A stream that delivers no part for S seconds (10 by default)
+// counts as ended.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "transport/ParseUrl.h"
@@ -14,7 +20,9 @@
 namespace {
 
 int Usage(const char* why) {
-  std::fprintf(stderr, "camgrab: %s\nusage: camgrab URL --user U --password P --frames N --out DIR\n", why);
+  std::fprintf(stderr,
+               "camgrab: %s\nusage: camgrab URL --user U --password P --frames N --out DIR [--stall-seconds S]\n",
+               why);
   return 2;
 }
 
@@ -22,9 +30,9 @@ int Usage(const char* why) {
 // from the start marker FF D8 through the first end marker FF D9 after it.
 bool CutFrame(const std::string& read, int32_t length, std::string& frame) {
   if (length >= 0) {
-    if (read.size() < size_t(length)) return false;
+    if (read.size() < size_t(length) || length < 4) return false;
     frame = read.substr(0, size_t(length));
-    return true;
+    return frame.compare(0, 2, "\xFF\xD8") == 0 && frame.compare(frame.size() - 2, 2, "\xFF\xD9") == 0;
   }
   const size_t soi = read.find("\xFF\xD8");
   if (soi == std::string::npos) return false;
@@ -39,6 +47,7 @@ bool CutFrame(const std::string& read, int32_t length, std::string& frame) {
 int main(int argc, char** argv) {
   std::string url, user, password, out;
   long frames = -1;
+  long stallSeconds = 10;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -50,6 +59,10 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       frames = std::strtol(argv[++i], &end, 10);
       if (*end != '\0' || frames < 1 || frames > 99999) return Usage("--frames takes a number from 1 to 99999");
+    } else if (arg == "--stall-seconds" && hasValue) {
+      char* end = nullptr;
+      stallSeconds = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || stallSeconds < 1) return Usage("--stall-seconds takes a positive number");
     } else if (arg == "--out" && hasValue) {
       out = argv[++i];
     } else if (arg.rfind("--", 0) == 0) {
@@ -76,6 +89,27 @@ int main(int argc, char** argv) {
   }
   session.SetThreshold(10000);
 
+  // A stalled camera blocks the reads; closing the stream underneath ends them.
+  std::atomic<long> progress{0};
+  std::atomic<bool> finished{false};
+  std::atomic<bool> stalled{false};
+  std::thread watchdog([&] {
+    long seen = -1;
+    auto since = std::chrono::steady_clock::now();
+    while (!finished) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const auto now = std::chrono::steady_clock::now();
+      if (progress != seen) {
+        seen = progress;
+        since = now;
+      } else if (now - since > std::chrono::seconds(stallSeconds)) {
+        stalled = true;
+        session.CloseVideo();
+        break;
+      }
+    }
+  });
+
   std::vector<uint8_t> buffer(4096);
   long got = 0;
   int idlePasses = 0;
@@ -91,6 +125,7 @@ int main(int argc, char** argv) {
       continue;
     }
     idlePasses = 0;
+    ++progress;
     const int32_t length = session.frameLength;
     const bool stamped = session.frameStamped;
     std::string read;
@@ -104,7 +139,7 @@ int main(int argc, char** argv) {
     std::string frame;
     if (!CutFrame(read, length, frame)) {
       if (session.StreamEnded()) break;  // the last frame came short
-      std::fprintf(stderr, "camgrab: a part without a whole frame was skipped\n");
+      std::fprintf(stderr, "camgrab: a part of %d bytes that is not a whole JPEG was skipped\n", length);
       continue;
     }
     ++got;
@@ -115,6 +150,8 @@ int main(int argc, char** argv) {
     if (!f || std::fwrite(frame.data(), 1, frame.size(), f) != frame.size()) {
       if (f) std::fclose(f);
       std::fprintf(stderr, "camgrab: cannot write %s\n", file.c_str());
+      finished = true;
+      watchdog.join();
       session.CloseVideo();
       return 4;
     }
@@ -128,9 +165,12 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
   }
+  finished = true;
+  watchdog.join();
   session.CloseVideo();
   if (got < frames) {
-    std::fprintf(stderr, "camgrab: the stream ended after %ld of %ld frames\n", got, frames);
+    std::fprintf(stderr, "camgrab: the stream %s after %ld of %ld frames\n", stalled ? "stalled" : "ended", got,
+                 frames);
     return 1;
   }
   return 0;
