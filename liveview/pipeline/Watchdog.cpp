@@ -1,6 +1,18 @@
 #include "liveview/pipeline/Watchdog.h"
 
+#include <cstdlib>
+
 namespace liveview {
+
+uint32_t Watchdog::PeriodMs(const char* value) {
+    if (!value || !*value) return kDefaultPeriodMs;
+    char* end = nullptr;
+    const long ms = std::strtol(value, &end, 10);
+    if (end == value || *end != '\0') return kDefaultPeriodMs;
+    if (ms < 10) return 10;
+    if (ms > 60000) return 60000;
+    return static_cast<uint32_t>(ms);
+}
 
 WatchdogOutcome Watchdog::OnTimer(LiveViewState& state, bool reconnect, WatchdogHost& host) {
     if (state.m_bStreaming) {

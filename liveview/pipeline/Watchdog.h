@@ -35,6 +35,12 @@ enum class WatchdogOutcome {
 
 class Watchdog {
 public:
+    // The tick's period: one second, unless the environment variable of that name (read by
+    // the control when its window is created) asks for another, held to 10 ms .. 60 s.
+    static constexpr uint32_t kDefaultPeriodMs = 1000;
+    static constexpr const char* kPeriodVariable = "QERN_WATCHDOG_MS";
+    static uint32_t PeriodMs(const char* variableValue);
+
     static constexpr int32_t kLimitStep = 5;
     static constexpr int32_t kLimitMax = 60;
     static constexpr const char* kDefaultVideoPath = "/video.cgi";

@@ -131,3 +131,20 @@ TEST(Watchdog, MissingAddressComesFromThePageOrTheTicksEnd) {
 
 }  // namespace
 }  // namespace liveview
+
+namespace liveview {
+namespace {
+
+TEST(WatchdogPeriod, OneSecondUnlessTheEnvironmentAsksForAnotherInRange) {
+    EXPECT_EQ(Watchdog::PeriodMs(nullptr), 1000u);
+    EXPECT_EQ(Watchdog::PeriodMs(""), 1000u);
+    EXPECT_EQ(Watchdog::PeriodMs("50"), 50u);
+    EXPECT_EQ(Watchdog::PeriodMs("3"), 10u);
+    EXPECT_EQ(Watchdog::PeriodMs("-20"), 10u);
+    EXPECT_EQ(Watchdog::PeriodMs("99999999999"), 60000u);
+    EXPECT_EQ(Watchdog::PeriodMs("25ms"), 1000u);
+    EXPECT_EQ(Watchdog::PeriodMs("abc"), 1000u);
+}
+
+}  // namespace
+}  // namespace liveview
