@@ -173,3 +173,20 @@ TEST_F(RegistrationTest, UnregisterRemovesOnlyTheClassesOwnKeys) {
     // Unregistering what is not registered is not an error.
     EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);
 }
+
+TEST_F(RegistrationTest, LateBindingNeedsTheRegisteredLibrary) {
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
+    IDispatch* camera = nullptr;
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
+    LPOLESTR name = const_cast<LPOLESTR>(L"URL");
+    DISPID id = 0;
+    EXPECT_TRUE(FAILED(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id)));
+    camera->Release();
+
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
+    EXPECT_EQ(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, 1);
+    camera->Release();
+}
