@@ -132,3 +132,50 @@ TEST(ModuleTest, EachControlAggregates) {
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
     }
 }
+
+TEST(ModuleTest, ResourcesOfTheModule) {
+    HMODULE dll = CamControlDll::Get().Module();
+    for (UINT id : {102u, 104u, 107u}) EXPECT_NE(FindResourceW(dll, MAKEINTRESOURCEW(id), L"REGISTRY"), nullptr) << id;
+    EXPECT_NE(FindResourceW(dll, MAKEINTRESOURCEW(1), L"TYPELIB"), nullptr);
+    wchar_t name[64] = {};
+    ASSERT_GT(LoadStringW(dll, 100, name, 64), 0);
+    EXPECT_STREQ(name, L"QERNCamControl");
+
+    for (UINT id : {101u, 103u, 106u}) {
+        HRSRC res = FindResourceW(dll, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_BITMAP));
+        ASSERT_NE(res, nullptr) << id;
+        auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(dll, res)));
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->biWidth, 16);
+        EXPECT_EQ(info->biHeight, 16);
+        EXPECT_EQ(info->biBitCount, 4);
+    }
+
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(dll, path, MAX_PATH);
+    DWORD handle = 0, size = GetFileVersionInfoSizeW(path, &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010005u);
+    struct Entry {
+        const wchar_t* key;
+        const wchar_t* value;
+    } entries[] = {{L"FileVersion", L"1, 0, 1, 5"},
+                   {L"ProductVersion", L"1, 0, 1, 5"},
+                   {L"InternalName", L"QERNCamControl"},
+                   {L"OriginalFilename", L"QERNCamControl.DLL"},
+                   {L"FileDescription", L"QERNCamControl Module"},
+                   {L"ProductName", L"QERNCamControl Module"},
+                   {L"OLESelfRegister", L""}};
+    for (const Entry& e : entries) {
+        wchar_t* value = nullptr;
+        std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + e.key;
+        ASSERT_TRUE(VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &len)) << e.key;
+        EXPECT_STREQ(value, e.value) << e.key;
+    }
+}
