@@ -65,7 +65,9 @@ int32_t StreamSession::ReadAudio(uint8_t* buffer, int32_t length) {
 
 bool StreamSession::CreateRecFinishEvent() {
   recFinish.Reset(CreateEventA(nullptr, TRUE, FALSE, "RecFinish"));
-  return static_cast<bool>(recFinish);
+  if (!recFinish) return false;
+  ResetEvent(recFinish.Get());  // an event that already existed may be signalled
+  return true;
 }
 
 void StreamSession::OnFrameRecorded() {

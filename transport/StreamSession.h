@@ -44,14 +44,14 @@ class StreamSession : public StreamSessionCore {
   // Reads until length bytes came or 16 reads gave nothing; returns the count.
   int32_t ReadAudio(uint8_t* buffer, int32_t length);
 
-  // The "RecFinish" event, signalled after each frame handed to the recording.
+  // The "RecFinish" event (manual reset, shared by name), unsignalled after
+  // creation and signalled after each frame handed to the recording.
   bool CreateRecFinishEvent();
   void CloseRecFinishEvent() { recFinish.Close(); }
   HANDLE RecFinish() const { return recFinish.Get(); }
 
   HttpClient videoClient;
   HttpClient audioClient;
-  int32_t recordPosition = 0;  // stream position of the last recorded frame
 
  protected:
   void OnFrameRecorded() override;

@@ -66,6 +66,7 @@ TEST(StreamSession, FramesFromTheVideoStream) {
   StreamSession session;
   Sink sink;
   ASSERT_TRUE(session.CreateRecFinishEvent());
+  EXPECT_EQ(WaitForSingleObject(session.RecFinish(), 0), DWORD(WAIT_TIMEOUT));
   session.AttachRecordSink(&sink);
   session.recording = 1;
   ASSERT_TRUE(session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str()));
