@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "com/ComModule.h"
+#include "com/ControlBase.h"
 #include "module/ObjectMap.h"
 #include "module/QERNCamControl_h.h"
 
@@ -13,6 +14,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         qern::ComModule::Get().Init(instance, entries, count, LIBID_QERNCAMCONTROLLib);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
+        // A class left registered would point at code that is gone once the DLL is unloaded.
+        if (!reserved) UnregisterClassW(qern::ControlBase::kWindowClass, instance);
         qern::ComModule::Get().Term(reserved != nullptr);
     }
     return TRUE;

@@ -213,3 +213,32 @@ TEST(InPlace, ControlKShowsTheVersionAndKAloneDoesNothing) {
     inplace->InPlaceDeactivate();
     ole->SetClientSite(nullptr);
 }
+
+// Runs in a process of its own (each case does): loads and frees its own copy of the DLL.
+TEST(InPlace, UnloadingTheModuleUnregistersItsWindowClass) {
+    HMODULE dll = LoadLibraryW(L"QERNCamControl.dll");
+    ASSERT_NE(dll, nullptr);
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    ASSERT_NE(getClassObject, nullptr);
+    {
+        TestContainer container;
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(getClassObject(CLSID_CRec, IID_IClassFactory, factory.put_void()), S_OK);
+        ComPtr<IOleObject> ole;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IOleObject, ole.put_void()), S_OK);
+        ASSERT_EQ(ole->SetClientSite(&container), S_OK);
+        RECT pos = container.Position();
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &container, 0, container.Window(), &pos), S_OK);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        EXPECT_TRUE(GetClassInfoExW(dll, L"QernControlWindow", &wc));
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+    }
+    ASSERT_TRUE(FreeLibrary(dll));
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    EXPECT_FALSE(GetClassInfoExW(dll, L"QernControlWindow", &wc));
+}
