@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # camgrab.exe (under Wine) against camera simulators and real MJPEG servers on loopback:
-#   camgrab-e2e.sh WIN32_BIN_DIR [camsim|ffmpeg|all]
+#   camgrab-e2e.sh WIN32_BIN_DIR [camsim|ffmpeg|gstreamer|all]
 # camsim: every frame written is byte-identical to the one camsim logged under the same
 #   index, and the printed stamp matches; with each size, without stamps, with garbage,
 #   a trickling stream, a dropped or stalled connection, changing sizes, and parts cut
 #   short or with a wrong Content-Length (those frames, and a frame whose header a too
 #   long part swallowed, may be missing; nothing else).
-# ffmpeg: every frame from ffmpeg's mpjpeg HTTP server is a whole JPEG that djpeg decodes.
+# ffmpeg, gstreamer: every frame from ffmpeg's mpjpeg HTTP server, and from GStreamer's
+#   multipartmux behind a one-line HTTP header (socat), is a whole JPEG that djpeg decodes.
 # camsim is the native build's (QERN_CAMSIM_BIN, else BIN/../../native/bin/camsim).
 set -uo pipefail
 bin=$(cd "$1" && pwd)
@@ -130,7 +131,12 @@ ffmpeg_case() {
   local rc=$?
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
   if [ "$rc" != 0 ]; then fail "$name: camgrab exited $rc"; cat "$dir/camgrab.err" "$dir/ffmpeg.out"; return; fi
-  local n=0 f
+  check_jpegs "$dir" "$name" "$frames"
+}
+
+# Every file in DIR/out is FF D8 ... FF D9 and djpeg decodes it without a warning.
+check_jpegs() {
+  local dir=$1 name=$2 frames=$3 n=0 f
   for f in "$dir"/out/*.jpg; do
     n=$((n + 1))
     if [ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" != ffd8 ] || [ "$(tail -c 2 "$f" | od -An -tx1 | tr -d ' ')" != ffd9 ]; then
@@ -161,11 +167,45 @@ if [ "$which" = camsim ] || [ "$which" = all ]; then
     camsim_case shorter 40 0 --wrong-length-every 5 --wrong-length-by -512
   fi
 fi
+# gstreamer_case NAME FRAMES: multipartmux behind a one-line HTTP header, served by socat.
+gstreamer_case() {
+  local name=$1 frames=$2
+  local dir=$work/$name
+  mkdir -p "$dir/out"
+  local port
+  port=$(free_port)
+  cat >"$dir/serve.sh" <<'SH'
+printf 'HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=gst\r\n\r\n'
+exec gst-launch-1.0 -q videotestsrc num-buffers=3000 pattern=ball ! video/x-raw,width=320,height=240,framerate=25/1 \
+  ! jpegenc ! multipartmux boundary=gst ! fdsink fd=1 2>/dev/null
+SH
+  socat "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr" EXEC:"bash $dir/serve.sh" >"$dir/socat.out" 2>&1 &
+  local pid=$!
+  pids+=("$pid")
+  for _ in $(seq 1 50); do
+    ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
+    sleep 0.1
+  done
+  timeout 120 "$root/tools/wine/winerun" "$bin/camgrab.exe" "http://127.0.0.1:$port/video.cgi" \
+    --frames "$frames" --out "$(winpath "$dir/out")" >"$dir/camgrab.out" 2>"$dir/camgrab.err"
+  local rc=$?
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+  if [ "$rc" != 0 ]; then fail "$name: camgrab exited $rc"; cat "$dir/camgrab.err" "$dir/socat.out"; return; fi
+  check_jpegs "$dir" "$name" "$frames"
+}
+
 if [ "$which" = ffmpeg ] || [ "$which" = all ]; then
   if ! command -v ffmpeg >/dev/null || ! command -v djpeg >/dev/null; then
     fail "ffmpeg and djpeg are needed"
   else
     ffmpeg_case ffmpeg 50
+  fi
+fi
+if [ "$which" = gstreamer ] || [ "$which" = all ]; then
+  if ! command -v gst-launch-1.0 >/dev/null || ! command -v socat >/dev/null; then
+    fail "gstreamer1.0-tools, gstreamer1.0-plugins-good and socat are needed"
+  else
+    gstreamer_case gstreamer 50
   fi
 fi
 echo "camgrab-e2e: $failures failures"
