@@ -168,11 +168,11 @@ int32_t StreamSessionCore::ParseHeader(int32_t* missing, int32_t* budget) {
       length = std::atoi(digits);  // at most 8 characters: cannot overflow
       p += i + 2;
       if (length < 0 || length > ring.Capacity()) {
-        // Not a frame the ring can hold: drop the header, resynchronise on the next part.
+        // Not a frame the ring can hold: drop the header; the next pass
+        // resynchronises on the next part, skipping this one's bytes.
         QernTrace("StreamSession::ParseHeader..bad length %d\n", length);
-        consumed += ring.AdvanceRead(p);
-        length = -1;
-        continue;
+        ring.AdvanceRead(p);
+        return -1;
       }
       frameBudget = frameRemaining = length + kBudgetSlack;
     }

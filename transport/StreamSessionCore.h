@@ -61,7 +61,8 @@ class StreamSessionCore : public JpegSource {
   // Finds the next JPEG part, reads its length and stamp, consumes its
   // headers and sets frameBudget/frameRemaining. Returns the bytes consumed
   // (>= 22), or -1 when no usable part header is buffered (the garbage scanned
-  // is dropped). A frame that was not yet whole is reported through missing
+  // is dropped) or the part's length is negative or more than the ring holds
+  // (its header is dropped). A frame that was not yet whole is reported through missing
   // (budget minus the bytes held after the headers) and budget, and is then
   // completed from the stream up to its Content-Length.
   int32_t ParseHeader(int32_t* missing, int32_t* budget);
