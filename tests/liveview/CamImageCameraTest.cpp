@@ -129,3 +129,46 @@ TEST_F(CamImageCamera, ReconnectStopsAtOnceAndTheTickStartsAgain) {
     EXPECT_EQ(self->OnTimer(), liveview::WatchdogOutcome::Idle);
     EXPECT_FALSE(self->IsStreaming());
 }
+
+// Beside a simulator that stops sending after some frames but keeps the connection open.
+TEST_F(CamImageCamera, StallReconnectEndsTheBlockedWorkerWithoutTerminating) {
+    Connect();
+    ASSERT_TRUE(PumpUntil([&] { return Painted() >= 3; }, 20000));
+    // The simulator stalls after its frames: the worker is left blocked in a read.
+    uint32_t last = Painted();
+    PumpUntil([&] {
+        PumpMessages(300);
+        uint32_t now = Painted();
+        bool still = now == last;
+        last = now;
+        return still;
+    }, 10000);
+    ASSERT_TRUE(self->VideoWorkerRunning());
+
+    DWORD start = GetTickCount();
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    EXPECT_LT(GetTickCount() - start, 1000u);  // the deadline is 200 ms; generous under Wine
+    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
+}
+
+TEST_F(CamImageCamera, StallWatchdogRestartsAfterTheLimit) {
+    Connect();
+    ASSERT_TRUE(PumpUntil([&] { return Painted() >= 3; }, 20000));
+    uint32_t last = Painted();
+    PumpUntil([&] {
+        PumpMessages(300);
+        uint32_t now = Painted();
+        bool still = now == last;
+        last = now;
+        return still;
+    }, 10000);
+    uint32_t before = Painted();
+    // Ticks while the worker is blocked: counted, repainted from the second, restarted after 15.
+    EXPECT_EQ(self->OnTimer(), liveview::WatchdogOutcome::Counted);
+    for (int tick = 2; tick <= 15; ++tick) EXPECT_EQ(self->OnTimer(), liveview::WatchdogOutcome::Repainted) << tick;
+    EXPECT_EQ(self->OnTimer(), liveview::WatchdogOutcome::Restarted);
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
+    // The new worker connects again and the simulator sends its frames anew.
+    EXPECT_TRUE(PumpUntil([&] { return Painted() >= before + 3; }, 20000));
+}

@@ -13,7 +13,7 @@
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/VideoWorker.h"
 #include "liveview/pipeline/Watchdog.h"
-#include "tests/liveview/pipeline/WinCapture.h"
+#include "tests/liveview/pipeline/CamsimPicture.h"
 #include "transport/StreamSession.h"
 
 namespace liveview::test {
@@ -72,11 +72,5 @@ private:
     HANDLE thread_ = nullptr;
     VideoWorker::RunEnd lastEnd_ = VideoWorker::RunEnd::Stopped;
 };
-
-// The picture of the camera simulator: white upper quarter, then red, green, blue and grey bars.
-// Checks a capture of a window that shows it stretched (upright or turned); returns what failed.
-std::string CheckCamsimPicture(const Capture& c, bool upsideDown, bool mirror);
-
-int CamsimPort();
 
 }  // namespace liveview::test
