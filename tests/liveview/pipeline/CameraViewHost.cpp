@@ -95,8 +95,13 @@ bool CameraViewHost::Stop(DWORD waitMs) {
     if (!thread_) return true;
     state.m_bStreaming = false;
     SetEvent(stop_);
-    session.CloseVideo();
-    bool ended = WaitForSingleObject(thread_, waitMs) == WAIT_OBJECT_0;
+    // A worker still opening the stream may make new handles after a close: close again while
+    // waiting.
+    bool ended = false;
+    for (DWORD waited = 0; !ended && waited < waitMs; waited += 20) {
+        session.CloseVideo();
+        ended = WaitForSingleObject(thread_, 20) == WAIT_OBJECT_0;
+    }
     if (!ended) TerminateThread(thread_, 1);
     CloseHandle(thread_);
     thread_ = nullptr;
