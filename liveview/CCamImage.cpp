@@ -4,7 +4,7 @@
 
 #include "liveview/LiveViewShared.h"
 #include "liveview/PageUrl.h"
-#include "liveview/UrlParts.h"
+#include "liveview/CameraAddress.h"
 #include "liveview/pipeline/FramePainter.h"
 #include "liveview/pipeline/ImageProcessHook.h"
 #include "transport/StreamSession.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "liveview/UrlParts.h"
+#include "liveview/CameraAddress.h"
 
 namespace {
 
