@@ -2,12 +2,13 @@
 
 namespace jpegbits {
 
-void FillSlow(JpegInput& in, JpegBitReader& r) {
+JpegBitReader FillSlow(JpegInput& in, JpegBitReader r) {
     while (r.nbits <= 56) {
         const uint64_t b = EntropyByte(in, r.atMarker);
         r.bits |= b << (56 - r.nbits);
         r.nbits += 8;
     }
+    return r;
 }
 
 }  // namespace jpegbits

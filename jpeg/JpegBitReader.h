@@ -31,7 +31,9 @@ inline uint8_t EntropyByte(JpegInput& in, bool& atMarker) {
     return 0xFF;
 }
 
-void FillSlow(JpegInput& in, JpegBitReader& r);
+// Byte-wise refill through the unstuffing reader; takes and returns the window by value so that callers
+// can keep it in registers.
+JpegBitReader FillSlow(JpegInput& in, JpegBitReader r);
 
 inline uint64_t LoadBigEndian64(const uint8_t* p) {
     uint64_t w;
@@ -59,7 +61,7 @@ inline void Fill(JpegInput& in, JpegBitReader& r) {
             return;
         }
     }
-    FillSlow(in, r);
+    r = FillSlow(in, r);
 }
 
 inline void Ensure(JpegInput& in, JpegBitReader& r, int n) {

@@ -29,6 +29,7 @@ void JpegDecoder::ForgetPoolBlocks() {
     for (QuantTable*& q : quant_) q = nullptr;
     for (Component& c : comp_) c.coef = nullptr;
     coefBuffer_ = nullptr;
+    blockLast_ = nullptr;
     sampleBuffer_ = nullptr;
     rowA_ = rowB_ = nullptr;
 }
@@ -130,6 +131,7 @@ void JpegDecoder::ChooseLayout() {
     rowB_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(paddedRowLength_)));
     coefBuffer_ = static_cast<int16_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_) * 64 * sizeof(int16_t)));
     sampleBuffer_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_) * 64));
+    blockLast_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_)));
     rowsLeft_ = height_;
     rowsLeftInMcuRow_ = 0;
     mcuRowIndex_ = 0;
@@ -186,11 +188,16 @@ void JpegDecoder::TransformMcuRow() {
                                 : coefBuffer_ + static_cast<size_t>(slot) * 64;
             uint8_t* out = sampleBuffer_ + static_cast<size_t>(slot) * 64;
             const QuantTable& q = *quant_[comp_[c].quant];
-            if (accelerate_) {
-                jpegidct::FastIdct(coef, q.fast, out, 8);
-            } else {
+            if (!accelerate_) {
                 for (int n = 0; n < 64; ++n) scratch_[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
                 jpegidct::PlainIdct(scratch_, scratch_, out, 8);
+            } else if (!progressive_ && blockLast_[slot] == 0) {
+                // DC only: every step of the transform passes the one value through unchanged.
+                jpegidct::FastIdctDcOnly(coef[0], q.fast[0], out, 8);
+                coef[0] = 0;
+                continue;
+            } else {
+                jpegidct::FastIdct(coef, q.fast, out, 8);
             }
             // The next MCU row decodes into a cleared block and writes only its non-zero coefficients.
             std::memset(coef, 0, 64 * sizeof(int16_t));

@@ -81,7 +81,6 @@ private:
     void StartEntropy();
     void ProcessRestart();
     void DecodeMcuRow();
-    void DecodeSequentialBlock(JpegBitReader& r, int16_t* coef, int blockInMcu);
     void FinishSequentialImage();
 
     // Progressive (JpegProgressive.cpp)
@@ -144,6 +143,7 @@ private:
     uint32_t restartsToGo_ = 0;
     int nextRestart_ = 0;
     int16_t* coefBuffer_ = nullptr;   // 64 per block of an MCU row
+    uint8_t* blockLast_ = nullptr;    // per block of an MCU row: last non-zero AC index, 0 = DC only
     uint8_t* sampleBuffer_ = nullptr;  // 64 per block of an MCU row
     JpegBitReader bits_;
 

@@ -105,27 +105,31 @@ void JpegDecoder::ProcessRestart() {
     nextRestart_ = (nextRestart_ + 1) & 7;
 }
 
-inline void JpegDecoder::DecodeSequentialBlock(JpegBitReader& r, int16_t* coef, int blockInMcu) {
-    const int c = mcuMembership_[blockInMcu];
-    Ensure(input_, r, 32);
-    const int s = DecodeSymbol(r, huff_[comp_[c].dcSlot]);
-    if (s > 16) Fail(kJpegBadEntropyData);
-    if (s != 0) lastDc_[c] += static_cast<uint32_t>(Extend(Take(r, s), s));
-    coef[0] = static_cast<int16_t>(static_cast<uint16_t>(lastDc_[c]));
+namespace {
 
-    const JpegHuffmanTable& ac = huff_[comp_[c].acSlot];
+// One block of a sequential scan into a cleared coefficient block; returns the zigzag index of its last
+// non-zero AC coefficient (0 when only the DC value is present).
+[[gnu::always_inline]] inline int DecodeBlock(JpegInput& in, JpegBitReader& r, const JpegHuffmanTable& dc,
+                                              const JpegHuffmanTable& ac, uint32_t& predictor, int16_t* coef) {
+    Ensure(in, r, 32);
+    const int s = DecodeSymbol(r, dc);
+    if (s > 16) JpegFail(kJpegBadEntropyData);
+    if (s != 0) predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
+    coef[0] = static_cast<int16_t>(static_cast<uint16_t>(predictor));
+
+    int last = 0;
     int k = 1;
     while (k <= 63) {
-        if (r.nbits < 32) Fill(input_, r);
+        if (r.nbits < 32) Fill(in, r);
         const uint32_t e = ac.acLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
         if (e & JpegHuffmanTable::kAcValue) {
             const int len = e & 0x1F;
             r.bits <<= len;
             r.nbits -= len;
             k += (e >> 8) & 15;
-            if (k > 63) Fail(kJpegBadEntropyData);
+            if (k > 63) JpegFail(kJpegBadEntropyData);
             coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
-            ++k;
+            last = k++;
             continue;
         }
         int len;
@@ -142,29 +146,49 @@ inline void JpegDecoder::DecodeSequentialBlock(JpegBitReader& r, int16_t* coef, 
         const int size = sym & 15;
         if (size != 0) {
             k += run;
-            if (k > 63) Fail(kJpegBadEntropyData);
+            if (k > 63) JpegFail(kJpegBadEntropyData);
             coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(Extend(Take(r, size), size));
-            ++k;
+            last = k++;
         } else if (run == 15) {
-            if (k + 15 > 63) Fail(kJpegBadEntropyData);
+            if (k + 15 > 63) JpegFail(kJpegBadEntropyData);
             k += 16;
         } else {
             break;
         }
     }
+    return last;
 }
+
+}  // namespace
 
 void JpegDecoder::DecodeMcuRow() {
     if (mcusPerRow_ != outMcusPerRow_ || blocksPerMcu_ != outBlocksPerMcu_) Fail(kJpegBadGeometry);
+    // Per block of the MCU: its tables, its predictor and its place in the output MCU.
+    const JpegHuffmanTable* dc[kMaxBlocksPerMcu];
+    const JpegHuffmanTable* ac[kMaxBlocksPerMcu];
+    uint32_t* predictor[kMaxBlocksPerMcu];
+    int offset[kMaxBlocksPerMcu];
+    for (int b = 0; b < blocksPerMcu_; ++b) {
+        const Component& k = comp_[mcuMembership_[b]];
+        dc[b] = &huff_[k.dcSlot];
+        ac[b] = &huff_[k.acSlot];
+        predictor[b] = &lastDc_[mcuMembership_[b]];
+        offset[b] = mcuSlot_[b];
+    }
     JpegBitReader r = bits_;
     int16_t* coef = coefBuffer_;
+    uint8_t* last = blockLast_;
     for (int mx = 0; mx < mcusPerRow_; ++mx) {
         if (restartInterval_ != 0 && restartsToGo_ == 0) {
             ProcessRestart();
             r = bits_;
         }
-        for (int b = 0; b < blocksPerMcu_; ++b) DecodeSequentialBlock(r, coef + mcuSlot_[b] * 64, b);
+        for (int b = 0; b < blocksPerMcu_; ++b) {
+            last[offset[b]] =
+                static_cast<uint8_t>(DecodeBlock(input_, r, *dc[b], *ac[b], *predictor[b], coef + offset[b] * 64));
+        }
         coef += outBlocksPerMcu_ * 64;
+        last += outBlocksPerMcu_;
         --restartsToGo_;
     }
     bits_ = r;

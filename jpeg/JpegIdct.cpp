@@ -178,11 +178,24 @@ void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int s
     ButterflyV(a);  // rows: lane = row, register = column
     const __m128i bias = _mm_set1_epi16(128);
     for (int k = 0; k < 8; ++k) a.v[k] = _mm_adds_epi16(_mm_srai_epi16(a.v[k], 5), bias);
-    Transpose(a);  // back to register = row
-    for (int r = 0; r < 8; r += 2) {
-        const __m128i p = _mm_packus_epi16(a.v[r], a.v[r + 1]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), p);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (r + 1) * stride), _mm_srli_si128(p, 8));
+    // Register k is column k; pack to bytes first, then transpose 8 x 8 bytes (half the shuffles of words).
+    const __m128i p0 = _mm_packus_epi16(a.v[0], a.v[1]);
+    const __m128i p1 = _mm_packus_epi16(a.v[2], a.v[3]);
+    const __m128i p2 = _mm_packus_epi16(a.v[4], a.v[5]);
+    const __m128i p3 = _mm_packus_epi16(a.v[6], a.v[7]);
+    const __m128i q0 = _mm_unpacklo_epi8(p0, p1);  // columns 0 and 2, rows interleaved
+    const __m128i q1 = _mm_unpackhi_epi8(p0, p1);  // columns 1 and 3
+    const __m128i q2 = _mm_unpacklo_epi8(p2, p3);  // columns 4 and 6
+    const __m128i q3 = _mm_unpackhi_epi8(p2, p3);  // columns 5 and 7
+    const __m128i s0 = _mm_unpacklo_epi8(q0, q1);  // rows 0-3, columns 0-3
+    const __m128i s1 = _mm_unpackhi_epi8(q0, q1);  // rows 4-7, columns 0-3
+    const __m128i s2 = _mm_unpacklo_epi8(q2, q3);  // rows 0-3, columns 4-7
+    const __m128i s3 = _mm_unpackhi_epi8(q2, q3);  // rows 4-7, columns 4-7
+    const __m128i rows[4] = {_mm_unpacklo_epi32(s0, s2), _mm_unpackhi_epi32(s0, s2), _mm_unpacklo_epi32(s1, s3),
+                             _mm_unpackhi_epi32(s1, s3)};
+    for (int r = 0; r < 4; ++r) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * r) * stride), rows[r]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * r + 1) * stride), _mm_srli_si128(rows[r], 8));
     }
 }
 

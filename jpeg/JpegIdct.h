@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // Dequantisation and inverse DCT of 8 x 8 blocks.
 //
@@ -26,6 +27,15 @@ void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int s
 #endif
 // The decoder's choice: SSE2 where available.
 void FastIdct(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
+
+// Fast path for a block whose only non-zero coefficient is the DC value: the same bytes as FastIdct.
+inline void FastIdctDcOnly(int16_t dc, int16_t q, uint8_t* out, int stride) {
+    const int32_t d = static_cast<int16_t>(static_cast<uint16_t>(static_cast<int32_t>(dc) * q));
+    const int32_t v = (d >> 5) + 128;
+    const uint8_t sample = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    const uint64_t row = 0x0101010101010101ull * sample;
+    for (int y = 0; y < 8; ++y) std::memcpy(out + y * stride, &row, 8);
+}
 
 // Plain path: coefficients already dequantised (natural order); `scratch` holds 64 values.
 void PlainIdct(const int16_t* coef, int16_t* scratch, uint8_t* out, int stride);
