@@ -16,6 +16,6 @@ get_filename_component(_qern_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${_qern_root}/tools/wine/winerun)
 
 # widl and the OLE IDL files come from mingw-w64-tools and libwine-dev.
-set(QERN_WIDL widl)
+set(QERN_WIDL i686-w64-mingw32-widl)
 set(QERN_WIDL_INCLUDES /usr/include/wine/wine/windows)
 set(QERN_WIDL_TLBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)
