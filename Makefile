@@ -3,7 +3,10 @@
 BUILD ?= build
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
-DEMO_SECONDS ?= 30
+DEMO_SECONDS ?= 20
+
+# make demo CAMERA=http://host/video.cgi CAMERA_USER=... CAMERA_PASSWORD=... points the demo at a real camera.
+export CAMERA CAMERA_USER CAMERA_PASSWORD
 
 ROOT := $(abspath .)
 B := $(abspath $(BUILD))
