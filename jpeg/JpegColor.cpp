@@ -72,36 +72,29 @@ namespace {
 
 inline __m128i Pair(int16_t even, int16_t odd) { return _mm_set_epi16(odd, even, odd, even, odd, even, odd, even); }
 
-// Table terms of 8 chroma samples, as 8 signed 16-bit lanes each: blue, green and red offsets.
-// Each term is an exact 32-bit multiply-add (the constants split so that every factor fits 16 bits),
-// rounded and shifted exactly like the tables.
+// Table terms of 8 chroma samples, as 8 signed 16-bit lanes each: blue, green and red offsets, equal to the
+// tables for every sample value. Red and blue: (mulhi(8c, K) + 1) >> 1 with K = 22970 and 29033 gives
+// (91882 c + 32768) >> 16 and (116130 c + 32768) >> 16 exactly for c in -128..127 (checked over all 256).
+// Green needs both samples in one rounding: an exact 32-bit multiply-add with factors that fit 16 bits.
 struct Terms {
     __m128i blue, green, red;
 };
 
-inline __m128i RoundShift(__m128i lo, __m128i hi) {
-    const __m128i half = _mm_set1_epi32(32768);
-    return _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(lo, half), 16), _mm_srai_epi32(_mm_add_epi32(hi, half), 16));
-}
-
 inline Terms ChromaTerms(const uint8_t* cbp, const uint8_t* crp) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i c128 = _mm_set1_epi16(128);
+    const __m128i one = _mm_set1_epi16(1);
     const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbp)), zero), c128);
     const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crp)), zero), c128);
-    const __m128i cb4 = _mm_slli_epi16(cb, 2);
-    const __m128i cr4 = _mm_slli_epi16(cr, 2);
-    const __m128i cr2 = _mm_slli_epi16(cr, 1);
-    const __m128i kBlue = Pair(2, 29032);       // 2 + 4 * 29032 = 116130
-    const __m128i kRed = Pair(2, 22970);        // 2 + 4 * 22970 = 91882
-    const __m128i kGreen = Pair(-22554, -23401);  // cb * -22554 + 2 cr * -23401
     Terms t;
-    t.blue = RoundShift(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cb4), kBlue),
-                        _mm_madd_epi16(_mm_unpackhi_epi16(cb, cb4), kBlue));
-    t.red = RoundShift(_mm_madd_epi16(_mm_unpacklo_epi16(cr, cr4), kRed),
-                       _mm_madd_epi16(_mm_unpackhi_epi16(cr, cr4), kRed));
-    t.green = RoundShift(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr2), kGreen),
-                         _mm_madd_epi16(_mm_unpackhi_epi16(cb, cr2), kGreen));
+    t.red = _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(cr, 3), _mm_set1_epi16(22970)), one), 1);
+    t.blue = _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(cb, 3), _mm_set1_epi16(29033)), one), 1);
+    const __m128i cr2 = _mm_slli_epi16(cr, 1);
+    const __m128i kGreen = Pair(-22554, -23401);  // cb * -22554 + 2 cr * -23401
+    const __m128i half = _mm_set1_epi32(32768);
+    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr2), kGreen), half);
+    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr2), kGreen), half);
+    t.green = _mm_packs_epi32(_mm_srai_epi32(lo, 16), _mm_srai_epi32(hi, 16));
     return t;
 }
 

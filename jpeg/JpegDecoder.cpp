@@ -196,6 +196,10 @@ void JpegDecoder::TransformMcuRow() {
                 jpegidct::FastIdctDcOnly(coef[0], q.fast[0], out, 8);
                 coef[0] = 0;
                 continue;
+            } else if (!progressive_ && blockLast_[slot] <= jpegidct::kLowLast) {
+                jpegidct::FastIdctLow(coef, q.fast, out, 8);
+                for (int r = 0; r < 4; ++r) std::memset(coef + r * 8, 0, 4 * sizeof(int16_t));
+                continue;
             } else {
                 jpegidct::FastIdct(coef, q.fast, out, 8);
             }

@@ -164,21 +164,11 @@ inline void Transpose(Vec8& a) {
     a.v[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-}  // namespace
-
-void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
-    Vec8 a;
-    for (int r = 0; r < 8; ++r) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + r * 8));
-        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + r * 8));
-        a.v[r] = _mm_mullo_epi16(c, q);
-    }
-    ButterflyV(a);  // columns: lane = column, register = row
-    Transpose(a);
-    ButterflyV(a);  // rows: lane = row, register = column
+// Level shift, clamp and store: register k holds output column k (lanes = rows). Packs to bytes first, then
+// transposes 8 x 8 bytes (half the shuffles of a word transpose).
+inline void StoreColumns(Vec8& a, uint8_t* out, int stride) {
     const __m128i bias = _mm_set1_epi16(128);
     for (int k = 0; k < 8; ++k) a.v[k] = _mm_adds_epi16(_mm_srai_epi16(a.v[k], 5), bias);
-    // Register k is column k; pack to bytes first, then transpose 8 x 8 bytes (half the shuffles of words).
     const __m128i p0 = _mm_packus_epi16(a.v[0], a.v[1]);
     const __m128i p1 = _mm_packus_epi16(a.v[2], a.v[3]);
     const __m128i p2 = _mm_packus_epi16(a.v[4], a.v[5]);
@@ -199,11 +189,92 @@ void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int s
     }
 }
 
+// The butterfly with inputs 4..7 zero: the same operations with the zero terms left out, so the same bits.
+inline void ButterflyLowV(Vec8& a) {
+    const __m128i c23170 = _mm_set1_epi16(23170);
+    const __m128i c30273 = _mm_set1_epi16(30273);
+    const __m128i cm12540 = _mm_set1_epi16(-12540);
+    const __m128i cm30353 = _mm_set1_epi16(-30353);
+    const __m128i c0 = a.v[0], c1 = a.v[1], c2 = a.v[2], c3 = a.v[3];
+
+    const __m128i t12 = _mm_sub_epi16(MulV(c2, c23170), c2);
+    const __m128i e0 = _mm_add_epi16(c0, c2);
+    const __m128i e3 = _mm_sub_epi16(c0, c2);
+    const __m128i e1 = _mm_add_epi16(c0, t12);
+    const __m128i e2 = _mm_sub_epi16(c0, t12);
+
+    const __m128i z10 = _mm_sub_epi16(_mm_setzero_si128(), c3);
+    const __m128i o7 = _mm_add_epi16(c1, c3);
+    const __m128i u11 = MulV(_mm_sub_epi16(c1, c3), c23170);
+    const __m128i u10 = _mm_add_epi16(MulV(z10, cm30353), MulV(c1, cm12540));
+    const __m128i u12 = _mm_add_epi16(MulV(z10, cm12540), MulV(c1, c30273));
+    const __m128i o6 = _mm_sub_epi16(u12, o7);
+    const __m128i o5 = _mm_sub_epi16(u11, o6);
+    const __m128i o4 = _mm_add_epi16(u10, o5);
+
+    a.v[0] = _mm_add_epi16(e0, o7);
+    a.v[7] = _mm_sub_epi16(e0, o7);
+    a.v[1] = _mm_add_epi16(e1, o6);
+    a.v[6] = _mm_sub_epi16(e1, o6);
+    a.v[2] = _mm_add_epi16(e2, o5);
+    a.v[5] = _mm_sub_epi16(e2, o5);
+    a.v[3] = _mm_sub_epi16(e3, o4);
+    a.v[4] = _mm_add_epi16(e3, o4);
+}
+
+}  // namespace
+
+void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+    Vec8 a;
+    for (int r = 0; r < 8; ++r) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + r * 8));
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + r * 8));
+        a.v[r] = _mm_mullo_epi16(c, q);
+    }
+    ButterflyV(a);  // columns: lane = column, register = row
+    Transpose(a);
+    ButterflyV(a);  // rows: lane = row, register = column
+    StoreColumns(a, out, stride);
+}
+
+void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+    Vec8 a;
+    for (int r = 0; r < 4; ++r) {
+        const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(coef + r * 8));
+        const __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(table + r * 8));
+        a.v[r] = _mm_mullo_epi16(c, q);
+    }
+    ButterflyLowV(a);  // columns 0-3 of rows 0-7; lanes 4-7 stay zero
+    // Transpose the 8 x 4 result into columns 0-3 (lanes = rows); columns 4-7 are zero.
+    const __m128i a0 = _mm_unpacklo_epi16(a.v[0], a.v[1]);
+    const __m128i a1 = _mm_unpacklo_epi16(a.v[2], a.v[3]);
+    const __m128i a2 = _mm_unpacklo_epi16(a.v[4], a.v[5]);
+    const __m128i a3 = _mm_unpacklo_epi16(a.v[6], a.v[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a1);
+    const __m128i b1 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi32(a2, a3);
+    const __m128i b3 = _mm_unpackhi_epi32(a2, a3);
+    a.v[0] = _mm_unpacklo_epi64(b0, b2);
+    a.v[1] = _mm_unpackhi_epi64(b0, b2);
+    a.v[2] = _mm_unpacklo_epi64(b1, b3);
+    a.v[3] = _mm_unpackhi_epi64(b1, b3);
+    ButterflyLowV(a);  // rows
+    StoreColumns(a, out, stride);
+}
+
 #endif
 
 void FastIdct(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
 #if defined(__SSE2__)
     FastIdctSse2(coef, table, out, stride);
+#else
+    FastIdctScalar(coef, table, out, stride);
+#endif
+}
+
+void FastIdctLow(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+#if defined(__SSE2__)
+    FastIdctSse2Low(coef, table, out, stride);
 #else
     FastIdctScalar(coef, table, out, stride);
 #endif

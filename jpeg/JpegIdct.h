@@ -24,9 +24,14 @@ inline int16_t FastQuant(int n, uint32_t q) {
 void FastIdctScalar(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
 #if defined(__SSE2__)
 void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
+// For blocks whose non-zero coefficients all lie in rows 0-3 and columns 0-3 (zigzag index 9 or less).
+void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
 #endif
 // The decoder's choice: SSE2 where available.
 void FastIdct(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
+void FastIdctLow(const int16_t* coef, const int16_t* table, uint8_t* out, int stride);
+// Zigzag indexes 0..kLowLast lie in the top-left 4 x 4 quarter of a block.
+constexpr int kLowLast = 9;
 
 // Fast path for a block whose only non-zero coefficient is the DC value: the same bytes as FastIdct.
 inline void FastIdctDcOnly(int16_t dc, int16_t q, uint8_t* out, int stride) {

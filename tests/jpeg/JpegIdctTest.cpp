@@ -121,7 +121,45 @@ TEST(JpegIdct, Sse2MatchesScalarOnRandomAndExtremeBlocks) {
         ASSERT_EQ(std::memcmp(a, b, 64), 0) << "iteration " << iter << " mode " << mode;
     }
 }
+
+TEST(JpegIdct, Sse2LowQuarterMatchesScalarOnRandomAndExtremeBlocks) {
+    // Blocks whose coefficients sit at zigzag indexes 0..9 take the shortened transform.
+    const int16_t extremes[] = {0, 1, -1, 127, -128, 1023, -1024, 16383, -16384, 32767, -32768};
+    std::mt19937 rng(777);
+    for (int iter = 0; iter < 200000; ++iter) {
+        alignas(16) int16_t coef[64] = {};
+        alignas(16) int16_t table[64];
+        for (int n = 0; n < 64; ++n) table[n] = (iter % 3 == 0) ? static_cast<int16_t>(rng()) : FastQuant(n, 1 + rng() % 255);
+        const int last = static_cast<int>(rng() % 10);
+        for (int k = 0; k <= last; ++k) {
+            if (rng() % 3 == 0) continue;
+            const int16_t v = (iter % 2) ? extremes[rng() % 11] : static_cast<int16_t>(static_cast<int>(rng() % 400) - 200);
+            static const int kNatural[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
+            coef[kNatural[k]] = v;
+        }
+        uint8_t a[64];
+        uint8_t b[64];
+        FastIdctScalar(coef, table, a, 8);
+        FastIdctSse2Low(coef, table, b, 8);
+        ASSERT_EQ(std::memcmp(a, b, 64), 0) << "iteration " << iter;
+    }
+}
 #endif
+
+TEST(JpegIdct, DcOnlyShortcutMatchesTheTransform) {
+    std::mt19937 rng(31);
+    for (int iter = 0; iter < 100000; ++iter) {
+        int16_t coef[64] = {};
+        int16_t table[64];
+        for (int n = 0; n < 64; ++n) table[n] = static_cast<int16_t>(rng());
+        coef[0] = static_cast<int16_t>(rng());
+        uint8_t a[64];
+        uint8_t b[64];
+        FastIdctScalar(coef, table, a, 8);
+        FastIdctDcOnly(coef[0], table[0], b, 8);
+        ASSERT_EQ(std::memcmp(a, b, 64), 0) << coef[0] << " x " << table[0];
+    }
+}
 
 TEST(JpegIdct, PlainTransformIsCloseToTheExactDct) {
     std::mt19937 rng(7);
