@@ -119,9 +119,15 @@ ffmpeg_case() {
   ffmpeg -nostdin -loglevel error -re -f lavfi -i testsrc=size=640x480:rate=25 -pix_fmt yuvj420p -c:v mjpeg \
     -q:v 5 -f mpjpeg -content_type "multipart/x-mixed-replace;boundary=ffmpeg" -listen 1 \
     "http://127.0.0.1:$port/video.cgi" >"$dir/ffmpeg.out" 2>&1 &
-  local pid=$!
-  pids+=("$pid")
-  # ffmpeg takes one client only: no probing, give it time to listen.
+  pids+=("$!")
+  grab_from_peer "$name" "$frames" "$port" "$!" "$dir/ffmpeg.out"
+}
+
+# grab_from_peer NAME FRAMES PORT PID PEER_LOG: waits until the peer listens (without
+# connecting: some take one client only), takes the frames, stops the peer, checks them.
+grab_from_peer() {
+  local name=$1 frames=$2 port=$3 pid=$4 peerlog=$5
+  local dir=$work/$name
   for _ in $(seq 1 50); do
     ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
     sleep 0.1
@@ -130,7 +136,7 @@ ffmpeg_case() {
     --frames "$frames" --out "$(winpath "$dir/out")" >"$dir/camgrab.out" 2>"$dir/camgrab.err"
   local rc=$?
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-  if [ "$rc" != 0 ]; then fail "$name: camgrab exited $rc"; cat "$dir/camgrab.err" "$dir/ffmpeg.out"; return; fi
+  if [ "$rc" != 0 ]; then fail "$name: camgrab exited $rc"; cat "$dir/camgrab.err" "$peerlog"; return; fi
   check_jpegs "$dir" "$name" "$frames"
 }
 
@@ -180,18 +186,8 @@ exec gst-launch-1.0 -q videotestsrc num-buffers=3000 pattern=ball ! video/x-raw,
   ! jpegenc ! multipartmux boundary=gst ! fdsink fd=1 2>/dev/null
 SH
   socat "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr" EXEC:"bash $dir/serve.sh" >"$dir/socat.out" 2>&1 &
-  local pid=$!
-  pids+=("$pid")
-  for _ in $(seq 1 50); do
-    ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
-    sleep 0.1
-  done
-  timeout 120 "$root/tools/wine/winerun" "$bin/camgrab.exe" "http://127.0.0.1:$port/video.cgi" \
-    --frames "$frames" --out "$(winpath "$dir/out")" >"$dir/camgrab.out" 2>"$dir/camgrab.err"
-  local rc=$?
-  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-  if [ "$rc" != 0 ]; then fail "$name: camgrab exited $rc"; cat "$dir/camgrab.err" "$dir/socat.out"; return; fi
-  check_jpegs "$dir" "$name" "$frames"
+  pids+=("$!")
+  grab_from_peer "$name" "$frames" "$port" "$!" "$dir/socat.out"
 }
 
 if [ "$which" = ffmpeg ] || [ "$which" = all ]; then
