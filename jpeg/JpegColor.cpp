@@ -1,4 +1,5 @@
 #include "jpeg/JpegColor.h"
+#include "jpeg/JpegSimd.h"
 
 #include <cstring>
 
@@ -141,7 +142,7 @@ inline void Duplicate(const Terms& t, Terms& lo, Terms& hi) {
 
 }  // namespace
 
-void ConvertRowsSse2(int layout, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b) {
+JPEG_SIMD_CLONES void ConvertRowsSse2(int layout, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b) {
     switch (layout) {
         case 0:
             for (int m = 0; m < mcus; ++m) std::memcpy(a + m * 8, samples + m * 64 + r * 8, 8);

@@ -129,7 +129,8 @@ void JpegDecoder::ChooseLayout() {
     }
     rowA_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(paddedRowLength_)));
     rowB_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(paddedRowLength_)));
-    coefBuffer_ = static_cast<int16_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_) * 64 * sizeof(int16_t)));
+    // One spare block: a broken last block may write one coefficient past its end before it fails.
+    coefBuffer_ = static_cast<int16_t*>(pool_.Take((static_cast<size_t>(blocksPerRow_) + 1) * 64 * sizeof(int16_t)));
     sampleBuffer_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_) * 64));
     blockLast_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_)));
     rowsLeft_ = height_;

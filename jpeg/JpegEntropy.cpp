@@ -107,8 +107,9 @@ void JpegDecoder::ProcessRestart() {
 
 namespace {
 
-// One block of a sequential scan into a cleared coefficient block; returns the zigzag index of its last
-// non-zero AC coefficient (0 when only the DC value is present).
+// One block of a sequential scan into a cleared coefficient block, which must be followed by at least one
+// writable coefficient. Returns an upper bound of the zigzag index of its last non-zero AC coefficient
+// (0 when only the DC value is present).
 [[gnu::always_inline]] inline int DecodeBlock(JpegInput& in, JpegBitReader& r, const JpegHuffmanTable& dc,
                                               const JpegHuffmanTable& ac, uint32_t& predictor, int16_t* coef) {
     Ensure(in, r, 32);
@@ -117,7 +118,8 @@ namespace {
     if (s != 0) predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
     coef[0] = static_cast<int16_t>(static_cast<uint16_t>(predictor));
 
-    int last = 0;
+    // k stays at most 63 + 15: a run past 63 writes one past the block and ends the loop with k > 64,
+    // which is exactly the case of a run or zero run beyond coefficient 63.
     int k = 1;
     while (k <= 63) {
         if (r.nbits < 32) Fill(in, r);
@@ -127,9 +129,8 @@ namespace {
             r.bits <<= len;
             r.nbits -= len;
             k += (e >> 8) & 15;
-            if (k > 63) JpegFail(kJpegBadEntropyData);
-            coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
-            last = k++;
+            coef[kJpegZigzagOverrun[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
+            ++k;
             continue;
         }
         int len;
@@ -146,17 +147,16 @@ namespace {
         const int size = sym & 15;
         if (size != 0) {
             k += run;
-            if (k > 63) JpegFail(kJpegBadEntropyData);
-            coef[kJpegZigzagToNatural[k]] = static_cast<int16_t>(Extend(Take(r, size), size));
-            last = k++;
+            coef[kJpegZigzagOverrun[k]] = static_cast<int16_t>(Extend(Take(r, size), size));
+            ++k;
         } else if (run == 15) {
-            if (k + 15 > 63) JpegFail(kJpegBadEntropyData);
             k += 16;
         } else {
             break;
         }
     }
-    return last;
+    if (k > 64) JpegFail(kJpegBadEntropyData);
+    return k - 1;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "jpeg/JpegIdct.h"
+#include "jpeg/JpegSimd.h"
 
 #include <cstring>
 
@@ -224,7 +225,7 @@ inline void ButterflyLowV(Vec8& a) {
 
 }  // namespace
 
-void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+JPEG_SIMD_CLONES void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
     Vec8 a;
     for (int r = 0; r < 8; ++r) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + r * 8));
@@ -237,7 +238,7 @@ void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int s
     StoreColumns(a, out, stride);
 }
 
-void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+JPEG_SIMD_CLONES void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
     Vec8 a;
     for (int r = 0; r < 4; ++r) {
         const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(coef + r * 8));
