@@ -6,6 +6,11 @@
 
 #include "jpeg/JpegIdct.h"
 
+namespace {
+// <cmath> under strict C++17 on MinGW does not define kPi.
+constexpr double kPi = 3.14159265358979323846;
+}  // namespace
+
 using namespace jpegidct;
 
 namespace {
@@ -22,7 +27,7 @@ void DecodeSingle(int pos, int16_t value, uint16_t q, uint8_t out[64]) {
 }  // namespace
 
 TEST(JpegIdct, AanScaleTableFollowsItsFormula) {
-    auto s = [](int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * M_PI / 16.0); };
+    auto s = [](int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * kPi / 16.0); };
     for (int u = 0; u < 8; ++u) {
         for (int v = 0; v < 8; ++v) {
             EXPECT_EQ(kAanScale[u * 8 + v], static_cast<int16_t>(std::lround(16384.0 * s(u) * s(v)))) << u << "," << v;
@@ -177,8 +182,8 @@ TEST(JpegIdct, PlainTransformIsCloseToTheExactDct) {
                     for (int u = 0; u < 8; ++u) {
                         const double cu = u == 0 ? std::sqrt(0.5) : 1.0;
                         const double cv = v == 0 ? std::sqrt(0.5) : 1.0;
-                        sum += cu * cv * coef[v * 8 + u] * std::cos((2 * x + 1) * u * M_PI / 16) *
-                               std::cos((2 * y + 1) * v * M_PI / 16);
+                        sum += cu * cv * coef[v * 8 + u] * std::cos((2 * x + 1) * u * kPi / 16) *
+                               std::cos((2 * y + 1) * v * kPi / 16);
                     }
                 }
                 const double exact = std::min(255.0, std::max(0.0, sum / 4 + 128));
