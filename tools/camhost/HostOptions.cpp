@@ -1,0 +1,187 @@
+#include "tools/camhost/HostOptions.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace camhost {
+namespace {
+
+bool ParseSeconds(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !(v >= 0) || v > 86400.0 * 365) return false;
+    out = v;
+    return true;
+}
+
+bool ParseInt(const std::string& text, int low, int high, int& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+}  // namespace
+
+bool ParseRect(const std::string& text, Rect& out) {
+    int v[4];
+    size_t pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t comma = text.find(',', pos);
+        bool last = i == 3;
+        if (last != (comma == std::string::npos)) return false;
+        std::string part = text.substr(pos, last ? std::string::npos : comma - pos);
+        if (!ParseInt(part, i < 2 ? -32768 : 1, 32767, v[i])) return false;
+        pos = comma + 1;
+    }
+    out = Rect{v[0], v[1], v[2], v[3]};
+    return true;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    int w = 0, h = 0;
+    if (!ParseInt(text.substr(0, x), 1, 32767, w) || !ParseInt(text.substr(x + 1), 1, 32767, h)) return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+const char* HostUsage() {
+    return "Usage: camhost [options]\n"
+           "A minimal ActiveX control container: creates controls by ProgID, loads their PARAM values\n"
+           "through a property bag, activates them in place in its window and reports what they did.\n"
+           "\n"
+           "Controls:\n"
+           "  --control PROGID        host a control (repeatable); the options below apply to the last one\n"
+           "  --param NAME=VALUE      a PARAM of the last control, e.g. URL=..., Uname=..., Pword=..., Stretch=1\n"
+           "  --rect X,Y,W,H          place the last control here instead of the page layout\n"
+           "  --page-url URL          the address of the page the controls sit on (for a relative URL)\n"
+           "  --grid N                at least N live views (the last one repeated), laid out in a grid\n"
+           "  --cell WxH              size of each live view in the grid (default 320x240; 640x480 alone)\n"
+           "  --frame-hook on|off     count decoded frames through the live view's image callback\n"
+           "                          (default: on with exactly one live view)\n"
+           "\n"
+           "Run:\n"
+           "  --seconds N             leave after N seconds (default 0: when the window is closed)\n"
+           "  --screenshot FILE       save the window as a BMP file (repeatable); by default when leaving\n"
+           "  --after SECONDS         ... take the last screenshot this long after the start\n"
+           "  --every SECONDS         ... and again at this interval, as FILE-001.bmp, FILE-002.bmp, ...\n"
+           "  --report FILE           write the report to FILE too\n"
+           "  --title TEXT            the window's title\n"
+           "  --help                  this text\n";
+}
+
+bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error) {
+    out = HostOptions();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& opt = args[i];
+        if (opt == "--help" || opt == "-h" || opt == "/?") {
+            out.help = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = opt.rfind("--", 0) == 0 ? opt + " needs a value" : "unknown argument " + opt;
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (opt == "--control") {
+            if (value.empty()) {
+                error = "--control needs a ProgID";
+                return false;
+            }
+            ControlSpec spec;
+            spec.progId = value;
+            out.controls.push_back(spec);
+        } else if (opt == "--param" || opt == "--rect") {
+            if (out.controls.empty()) {
+                error = opt + " comes after a --control";
+                return false;
+            }
+            ControlSpec& c = out.controls.back();
+            if (opt == "--param") {
+                size_t eq = value.find('=');
+                if (eq == std::string::npos || eq == 0) {
+                    error = "--param needs NAME=VALUE: " + value;
+                    return false;
+                }
+                c.params.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+            } else {
+                if (!ParseRect(value, c.rect)) {
+                    error = "--rect needs X,Y,W,H with a positive width and height: " + value;
+                    return false;
+                }
+                c.hasRect = true;
+            }
+        } else if (opt == "--page-url") {
+            out.pageUrl = value;
+        } else if (opt == "--grid") {
+            if (!ParseInt(value, 1, 64, out.grid)) {
+                error = "--grid needs a number from 1 to 64: " + value;
+                return false;
+            }
+        } else if (opt == "--cell") {
+            if (!ParseSize(value, out.cellWidth, out.cellHeight)) {
+                error = "--cell needs WxH: " + value;
+                return false;
+            }
+        } else if (opt == "--frame-hook") {
+            if (value != "on" && value != "off") {
+                error = "--frame-hook takes on or off: " + value;
+                return false;
+            }
+            out.frameHook = value == "on" ? 1 : 0;
+        } else if (opt == "--seconds") {
+            if (!ParseSeconds(value, out.seconds)) {
+                error = "--seconds needs a number of seconds: " + value;
+                return false;
+            }
+        } else if (opt == "--screenshot") {
+            if (value.empty()) {
+                error = "--screenshot needs a file name";
+                return false;
+            }
+            ScreenshotSpec s;
+            s.file = value;
+            out.screenshots.push_back(s);
+        } else if (opt == "--after" || opt == "--every") {
+            if (out.screenshots.empty()) {
+                error = opt + " comes after a --screenshot";
+                return false;
+            }
+            double v = 0;
+            if (!ParseSeconds(value, v) || (opt == "--every" && v < 0.05)) {
+                error = opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " + value;
+                return false;
+            }
+            (opt == "--after" ? out.screenshots.back().after : out.screenshots.back().every) = v;
+        } else if (opt == "--report") {
+            out.reportFile = value;
+        } else if (opt == "--title") {
+            out.title = value;
+        } else {
+            error = "unknown option " + opt;
+            return false;
+        }
+    }
+    for (const ScreenshotSpec& s : out.screenshots) {
+        if (s.every > 0 && s.after < 0) {
+            error = "--every needs an --after for " + s.file;
+            return false;
+        }
+    }
+    if (!out.help && out.controls.empty()) {
+        error = "no --control given";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace camhost
