@@ -117,7 +117,7 @@ HRESULT ControlBase::CreateControlWindow(HWND parent, const RECT& pos) {
     wc.cbSize = sizeof(wc);
     if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
         wc.cbSize = sizeof(wc);
-        wc.style = CS_DBLCLKS;
+        wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
         wc.lpfnWndProc = &ControlBase::WindowProc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));

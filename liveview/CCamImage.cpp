@@ -1,5 +1,7 @@
 #include "liveview/CCamImage.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "liveview/LiveViewShared.h"
@@ -83,6 +85,7 @@ void CCamImage::FinalRelease() {
     // The reader may wait for the address or show a box; both end within a bounded time.
     AudioReader::Stop(this, kAudioStopWaitMs);
     StopVideoStream();
+    WriteStats();
     DestroyControlWindow();
     m_session.reset();
     m_hPaintOK.reset();
@@ -90,6 +93,30 @@ void CCamImage::FinalRelease() {
     // Another live view registered later keeps its place.
     CCamImage* self = this;
     SharedLiveView().currentLiveView.compare_exchange_strong(self, nullptr);
+}
+
+// A diagnostics line per live view for the demo and the benchmarks: written only when the
+// environment names a file.
+void CCamImage::WriteStats() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableA("QERN_LIVEVIEW_STATS", path, sizeof path);
+    if (n == 0 || n >= sizeof path) return;
+    const liveview::LiveViewStats& st = m_state.stats;
+    char line[400];
+    const int len = std::snprintf(
+        line, sizeof line,
+        "liveview parsed=%u decoded=%u painted=%u dropped=%u modechanges=%u mode=%d fps=%d workers=%u "
+        "streams=%u watchdogrestarts=%u reconnects=%u terminated=%ld\r\n",
+        st.framesParsed.load(), st.framesDecoded.load(), st.framesPainted.load(), st.framesDropped.load(),
+        st.modeChanges.load(), static_cast<int>(m_state.m_mode), static_cast<int>(m_state.m_fps),
+        st.workerRuns.load(), st.streamsOpened.load(), st.watchdogRestarts.load(), st.reconnects.load(),
+        static_cast<long>(g_terminatedWorkers.load()));
+    if (len <= 0) return;
+    qern::WinHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.get()) return;
+    DWORD written = 0;
+    WriteFile(file.get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
 }
 
 // --- Workers
@@ -118,8 +145,12 @@ bool CCamImage::StopVideoStream() {
 void CCamImage::EndVideoWorker() {
     if (!m_videoThread.Started()) return;
     SetEvent(m_stopVideo.get());
-    if (m_session) m_session->CloseVideo();  // a read the worker is blocked in fails now
-    if (m_videoThread.Join(kStopWaitMs)) return;
+    // A read the worker is blocked in fails once its stream is closed; a worker still opening
+    // the stream may make new handles after a close, so close again while waiting.
+    for (DWORD waited = 0; waited < kStopWaitMs; waited += kCloseRetryMs) {
+        if (m_session) m_session->CloseVideo();
+        if (m_videoThread.Join(kCloseRetryMs)) return;
+    }
     ++g_terminatedWorkers;
     QernTrace("CCamImage::StopVideoStream()..worker terminated (%ld so far)\n",
               static_cast<long>(g_terminatedWorkers.load()));
@@ -182,9 +213,13 @@ STDMETHODIMP CCamImage::put_URL(BSTR value) {
     // A path text is kept as given; an http URL contributes its path part.
     BStr path = (cracked && parts.schemeNumber == kUrlSchemeHttp) ? BStr::fromAnsi(address.path.c_str())
                                                                    : BStr::copy(value);
-    qern::ScopedLock lock(m_textLock);
-    m_URL = std::move(base);
-    m_videoPath = std::move(path);
+    {
+        qern::ScopedLock lock(m_textLock);
+        m_URL = std::move(base);
+        m_videoPath = std::move(path);
+    }
+    // A tick that found no address stopped the ticks; with one known they run again.
+    ArmWatchdog();
     return S_OK;
 }
 
@@ -367,7 +402,15 @@ bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 void CCamImage::OnWindowCreated() {
     m_paintWindow = m_hWnd;
-    m_watchdogTimerId = SetTimer(m_hWnd, kWatchdogTimerId, kWatchdogPeriodMs, nullptr) ? kWatchdogTimerId : 0;
+    char period[32] = {};
+    const DWORD n = GetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, period, sizeof period);
+    m_watchdogPeriodMs = liveview::Watchdog::PeriodMs(n > 0 && n < sizeof period ? period : nullptr);
+    ArmWatchdog();
+}
+
+void CCamImage::ArmWatchdog() {
+    if (!m_hWnd || m_watchdogTimerId) return;
+    m_watchdogTimerId = SetTimer(m_hWnd, kWatchdogTimerId, m_watchdogPeriodMs, nullptr) ? kWatchdogTimerId : 0;
 }
 
 void CCamImage::OnWindowDestroying() {
@@ -471,4 +514,5 @@ bool CCamImage::WatchdogLink::AdoptPageAddress() {
 void CCamImage::WatchdogLink::KillWatchdogTimer() {
     HWND window = cam.m_hWnd;
     KillTimer(IsWindow(window) ? window : nullptr, cam.m_watchdogTimerId);
+    cam.m_watchdogTimerId = 0;  // put URL arms it again
 }

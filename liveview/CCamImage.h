@@ -31,7 +31,9 @@ public:
     static const DWORD kAudioStopWaitMs = 2000;
     // The watchdog tick, armed when the control's window is created.
     static const UINT kWatchdogTimerId = 1;
-    static const UINT kWatchdogPeriodMs = 1000;
+    // While waiting for a worker, its stream is closed again this often: a worker still
+    // opening the stream may have made new handles after the first close.
+    static const DWORD kCloseRetryMs = 20;
 
     static const qern::InterfaceEntry* InterfaceMap();
     HRESULT FinalConstruct();
@@ -84,6 +86,9 @@ public:
     const liveview::LiveViewStats& Stats() const { return m_state.stats; }
     // One watchdog tick, as WM_TIMER delivers it.
     liveview::WatchdogOutcome OnTimer();
+    // The tick's period in milliseconds, and whether the tick is armed.
+    UINT WatchdogPeriod() const { return m_watchdogPeriodMs; }
+    bool WatchdogArmed() const { return m_watchdogTimerId != 0; }
     // Workers that had to be terminated since the process started.
     static LONG TerminatedWorkers();
 
@@ -140,6 +145,10 @@ private:
     void EndVideoWorker();
     HRESULT CopyText(const qern::BStr& field, BSTR* out);
     HRESULT AcceptAddress(LONG value);
+    // Arms the watchdog tick on the control's window (again, after it was killed).
+    void ArmWatchdog();
+    // Appends this view's counters to the file the environment names, if any.
+    void WriteStats();
 
     // Texts the host replaces while the worker reads them: guarded by m_textLock.
     qern::CriticalSection m_textLock;
@@ -167,6 +176,7 @@ private:
     DWORD m_hostThread = GetCurrentThreadId();
 
     UINT m_watchdogTimerId = 0;
+    UINT m_watchdogPeriodMs = liveview::Watchdog::kDefaultPeriodMs;
     UINT m_recordTimerId = 0;
     qern::WinHandle m_hPaintOK;
     qern::WinHandle m_hDumpOK;

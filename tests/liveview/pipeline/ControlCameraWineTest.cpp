@@ -53,8 +53,8 @@ bool PumpUntil(Done done, DWORD ms) {
 class Control : public ::testing::Test {
 protected:
     // pos: the control's rectangle in the container's window.
-    void Activate(RECT pos = {0, 0, 320, 240}) {
-        container.reset(new TestContainer(L"", pos));
+    void Activate(RECT pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
+        container.reset(new TestContainer(pageUrl, pos));
         ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void()), S_OK);
         ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
         self = static_cast<CCamImage*>(cam.get());
@@ -67,6 +67,7 @@ protected:
         PumpMessages(50);
     }
     void TearDown() override {
+        SetEnvironmentVariableA(Watchdog::kPeriodVariable, nullptr);
         if (ole) {
             ComPtr<IOleInPlaceObject> inplace;
             if (SUCCEEDED(ole.query(IID_IOleInPlaceObject, inplace))) inplace->InPlaceDeactivate();
@@ -301,6 +302,53 @@ TEST_F(Control, LimitGrowsUpToSixtyWhileTheCameraNeverAnswers) {
     const std::vector<int> expected = {21, 26, 31, 36, 41, 46, 51, 56, 61, 61};
     EXPECT_EQ(std::vector<int>(gaps.begin() + 1, gaps.end()), expected);
     EXPECT_EQ(self->Stats().framesParsed.load(), 0u);
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
+}
+
+TEST_F(Control, TickArmedWithTheWindowTakesThePagesAddress) {
+    REQUIRE_CAMERA("plain");
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "5000");  // out of the way of the test's own ticks
+    const std::wstring base = L"http://127.0.0.1:" + std::to_wstring(test::CamsimPort());
+    Activate({0, 0, 320, 240}, base + L"/index.html");
+    EXPECT_TRUE(self->WatchdogArmed());
+    EXPECT_EQ(self->WatchdogPeriod(), 5000u);
+    cam->put_User(BStr(L"admin").get());
+    cam->put_Password(BStr(L"admin").get());
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    // No URL: the tick takes the page's scheme, host and port and the default path.
+    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::PageReconnected);
+    BStr url;
+    cam->get_URL(url.put());
+    EXPECT_EQ(std::wstring(url.get() ? url.get() : L""), base);
+    EXPECT_EQ(self->VideoPath(), "/video.cgi");
+    Capture c = Settle(4);
+    EXPECT_EQ(CheckCamsimPicture(c, false, false), "");
+}
+
+TEST_F(Control, WithoutAnyAddressTheTicksEndUntilAnAddressIsSet) {
+    REQUIRE_CAMERA("plain");
+    Activate();
+    EXPECT_TRUE(self->WatchdogArmed());
+    EXPECT_EQ(self->WatchdogPeriod(), Watchdog::kDefaultPeriodMs);
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::TimerKilled);
+    EXPECT_FALSE(self->WatchdogArmed());
+    Connect();  // an address arms the tick again
+    EXPECT_TRUE(self->WatchdogArmed());
+    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
+    Settle(3);
+}
+
+TEST_F(Control, StalledCameraRestartsOnTheWindowsShortTick) {
+    REQUIRE_CAMERA("stall");
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "40");
+    Activate();
+    EXPECT_EQ(self->WatchdogPeriod(), 40u);
+    Connect();
+    // Each connection stalls after 10 frames; 16 ticks of 40 ms later the view restarts it.
+    ASSERT_TRUE(PumpUntil([&] { return self->Stats().streamsOpened >= 3; }, 20000))
+        << "opened " << self->Stats().streamsOpened;
+    EXPECT_GE(self->Stats().watchdogRestarts.load(), 2u);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
