@@ -22,6 +22,10 @@ bool NamesClass(const std::string& progId, const std::string& name) {
                                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }));
 }
 
+bool Overlaps(const Rect& a, const Rect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
 }  // namespace
 
 ControlKind KindOfProgId(const std::string& progId) {
@@ -95,6 +99,20 @@ PageLayout LayOut(const std::vector<ControlSpec>& controls, int cellWidth, int c
         if (controls[i].hasRect || KindOfProgId(controls[i].progId) != ControlKind::Other) continue;
         page.rects[i] = Rect{otherX, belowY, kOtherWidth, kOtherHeight};
         otherX += kOtherWidth + kMargin;
+    }
+    // Controls placed by hand keep their place; if the page's own layout runs into one of them,
+    // the laid-out controls move below the lowest of them.
+    int fixedBottom = 0;
+    bool collides = false;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (!controls[i].hasRect) continue;
+        fixedBottom = std::max(fixedBottom, page.rects[i].y + page.rects[i].height);
+        for (size_t j = 0; j < controls.size(); ++j)
+            if (!controls[j].hasRect && Overlaps(page.rects[i], page.rects[j])) collides = true;
+    }
+    if (collides) {
+        for (size_t j = 0; j < controls.size(); ++j)
+            if (!controls[j].hasRect) page.rects[j].y += fixedBottom;
     }
     for (const Rect& r : page.rects) {
         page.clientWidth = std::max(page.clientWidth, r.x + r.width + kMargin);
