@@ -38,7 +38,7 @@ std::string Narrow(const std::wstring& w) { return qern::WideToAnsi(w.c_str(), s
 // Lines go to stdout and, when asked, to a file.
 class Report {
 public:
-    explicit Report(const std::string& file) : m_file(file.empty() ? nullptr : std::fopen(file.c_str(), "w")) {}
+    explicit Report(const std::string& file) : m_file(file.empty() ? nullptr : std::fopen(file.c_str(), "wb")) {}
     ~Report() {
         if (m_file) std::fclose(m_file);
     }
@@ -71,9 +71,11 @@ struct Hosted {
     std::vector<LONG> fpsSamples;  // one a second
 };
 
-// The middle of the per-second samples: what the view showed most of the time.
-LONG MedianFps(std::vector<LONG> samples) {
-    if (samples.empty()) return -1;
+// The middle of the per-second samples since the picture started: what the view showed most of the time.
+LONG MedianFps(const std::vector<LONG>& all) {
+    auto first = std::find_if(all.begin(), all.end(), [](LONG fps) { return fps > 0; });
+    std::vector<LONG> samples(first, all.end());
+    if (samples.empty()) return all.empty() ? -1 : 0;
     std::sort(samples.begin(), samples.end());
     return samples[samples.size() / 2];
 }
@@ -254,14 +256,13 @@ int Run(const HostOptions& options, Report& report) {
     }
     if (hookedView) {
         report.Line("frames decoded: %ld", frames);
-        // From the second after the first frame arrived to the end, so the start's backlog is left out.
+        // Over the later half of the run, so the backlog decoded at the start is left out.
         double rate = 0;
-        for (size_t i = 0; i < frameSamples.size(); ++i) {
-            if (frameSamples[i].second == 0) continue;
-            size_t from = std::min(i + 1, frameSamples.size() - 1);
+        size_t from = frameSamples.size() / 2;
+        while (from < frameSamples.size() && frameSamples[from].second == 0) ++from;
+        if (from + 1 < frameSamples.size()) {
             double span = frameSamples.back().first - frameSamples[from].first;
-            if (span >= 1.0) rate = (frameSamples.back().second - frameSamples[from].second) / span;
-            break;
+            rate = (frameSamples.back().second - frameSamples[from].second) / span;
         }
         report.Line("decode rate: %.1f per second", rate);
     } else {
