@@ -257,14 +257,15 @@ int Run(const HostOptions& options, Report& report) {
     if (hookedView) {
         report.Line("frames decoded: %ld", frames);
         // Over the later half of the run, so the backlog decoded at the start is left out.
-        double rate = 0;
         size_t from = frameSamples.size() / 2;
         while (from < frameSamples.size() && frameSamples[from].second == 0) ++from;
         if (from + 1 < frameSamples.size()) {
             double span = frameSamples.back().first - frameSamples[from].first;
-            rate = (frameSamples.back().second - frameSamples[from].second) / span;
+            report.Line("decode rate: %.1f per second",
+                        (frameSamples.back().second - frameSamples[from].second) / span);
+        } else {
+            report.Line("decode rate: n/a (too short a run)");
         }
-        report.Line("decode rate: %.1f per second", rate);
     } else {
         report.Line("frames decoded: not counted (frame hook off)");
     }
