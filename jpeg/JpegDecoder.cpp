@@ -27,7 +27,10 @@ void JpegDecoder::ForgetPoolBlocks() {
     pool_.FreeAll();
     for (int i = 0; i < 8; ++i) huffCounts_[i] = huffSymbols_[i] = nullptr;
     for (QuantTable*& q : quant_) q = nullptr;
-    for (Component& c : comp_) c.coef = nullptr;
+    for (Component& c : comp_) {
+        c.coef = nullptr;
+        c.coefLast = nullptr;
+    }
     coefBuffer_ = nullptr;
     blockLast_ = nullptr;
     sampleBuffer_ = nullptr;
@@ -173,31 +176,33 @@ int JpegDecoder::StartDecompress() {
     }
 }
 
-int16_t* JpegDecoder::ProgressiveBlock(int c, int bx, int by) {
-    const Component& k = comp_[c];
-    if (bx < 0 || by < 0 || bx >= k.coefWidth || by >= k.coefHeight) Fail(kJpegBadGeometry);
-    return k.coef + (static_cast<size_t>(by) * k.coefWidth + bx) * 64;
-}
 
 void JpegDecoder::TransformMcuRow() {
     int slot = 0;
     for (int m = 0; m < outMcusPerRow_; ++m) {
         for (int k = 0; k < outBlocksPerMcu_; ++k, ++slot) {
             const int c = outBlockComp_[k];
-            int16_t* coef = progressive_
-                                ? ProgressiveBlock(c, m * comp_[c].h + outBlockX_[k], mcuRowIndex_ * comp_[c].v + outBlockY_[k])
-                                : coefBuffer_ + static_cast<size_t>(slot) * 64;
+            int16_t* coef;
+            int last;
+            if (progressive_) {
+                const size_t index = ProgressiveBlock(c, m * comp_[c].h + outBlockX_[k], mcuRowIndex_ * comp_[c].v + outBlockY_[k]);
+                coef = comp_[c].coef + index * 64;
+                last = comp_[c].coefLast[index];
+            } else {
+                coef = coefBuffer_ + static_cast<size_t>(slot) * 64;
+                last = blockLast_[slot];
+            }
             uint8_t* out = sampleBuffer_ + static_cast<size_t>(slot) * 64;
             const QuantTable& q = *quant_[comp_[c].quant];
             if (!accelerate_) {
                 for (int n = 0; n < 64; ++n) scratch_[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
                 jpegidct::PlainIdct(scratch_, scratch_, out, 8);
-            } else if (!progressive_ && blockLast_[slot] == 0) {
+            } else if (last == 0) {
                 // DC only: every step of the transform passes the one value through unchanged.
                 jpegidct::FastIdctDcOnly(coef[0], q.fast[0], out, 8);
                 coef[0] = 0;
                 continue;
-            } else if (!progressive_ && blockLast_[slot] <= jpegidct::kLowLast) {
+            } else if (last <= jpegidct::kLowLast) {
                 jpegidct::FastIdctLow(coef, q.fast, out, 8);
                 for (int r = 0; r < 4; ++r) std::memset(coef + r * 8, 0, 4 * sizeof(int16_t));
                 continue;

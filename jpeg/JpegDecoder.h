@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "jpeg/JpegBitReader.h"
 #include "jpeg/JpegColor.h"
+#include "jpeg/JpegFailure.h"
 #include "jpeg/JpegHuffmanTable.h"
 #include "jpeg/JpegInput.h"
 #include "jpeg/JpegPool.h"
@@ -53,6 +55,7 @@ private:
         int widthBlocks, heightBlocks;
         int dcSlot, acSlot;  // Huffman slots chosen by the last SOS naming this component
         int16_t* coef;     // progressive: whole-image coefficients, 64 per block
+        uint8_t* coefLast; // progressive: per block, highest zigzag index any scan wrote
         int coefWidth, coefHeight;  // progressive array size in blocks
     };
     struct QuantTable {
@@ -88,13 +91,13 @@ private:
     void DecodeProgressiveScan();
     void DecodeDcFirst(JpegBitReader& r, int16_t* block, int blockInMcu);
     void DecodeDcRefine(JpegBitReader& r, int16_t* block);
-    void DecodeAcFirst(JpegBitReader& r, int16_t* block, int blockInMcu);
-    void DecodeAcRefine(JpegBitReader& r, int16_t* block, int blockInMcu);
+    void DecodeAcFirst(JpegBitReader& r, int16_t* block, uint8_t& last, int blockInMcu);
+    void DecodeAcRefine(JpegBitReader& r, int16_t* block, uint8_t& last, int blockInMcu);
 
     // Output (JpegDecoder.cpp)
     void ChooseLayout();
     void TransformMcuRow();
-    int16_t* ProgressiveBlock(int c, int bx, int by);
+    size_t ProgressiveBlock(int c, int bx, int by);  // index of the block in the component's arrays
 
     // Frame header and tables
     uint32_t width_ = 0;
@@ -162,3 +165,9 @@ private:
     bool headerRead_ = false;
     bool released_ = false;
 };
+
+inline size_t JpegDecoder::ProgressiveBlock(int c, int bx, int by) {
+    const Component& k = comp_[c];
+    if (bx < 0 || by < 0 || bx >= k.coefWidth || by >= k.coefHeight) Fail(kJpegBadGeometry);
+    return static_cast<size_t>(by) * static_cast<size_t>(k.coefWidth) + static_cast<size_t>(bx);
+}

@@ -29,6 +29,7 @@ void JpegDecoder::DecodeProgressiveImage() {
         k.coefHeight = k.v * outMcuRows_;
         const size_t blocks = static_cast<size_t>(k.coefWidth) * static_cast<size_t>(k.coefHeight);
         k.coef = static_cast<int16_t*>(pool_.Take(blocks * 64 * sizeof(int16_t)));
+        k.coefLast = static_cast<uint8_t*>(pool_.Take(blocks));
     }
     int scans = 0;
     for (;;) {
@@ -76,7 +77,8 @@ void JpegDecoder::DecodeProgressiveScan() {
                     bx = mx * comp_[c].h + mcuBlockX_[b];
                     by = my * comp_[c].v + mcuBlockY_[b];
                 }
-                int16_t* block = ProgressiveBlock(c, bx, by);
+                const size_t index = ProgressiveBlock(c, bx, by);
+                int16_t* block = comp_[c].coef + index * 64;
                 if (dc) {
                     if (refine) {
                         DecodeDcRefine(bits_, block);
@@ -84,9 +86,9 @@ void JpegDecoder::DecodeProgressiveScan() {
                         DecodeDcFirst(bits_, block, b);
                     }
                 } else if (refine) {
-                    DecodeAcRefine(bits_, block, b);
+                    DecodeAcRefine(bits_, block, comp_[c].coefLast[index], b);
                 } else {
-                    DecodeAcFirst(bits_, block, b);
+                    DecodeAcFirst(bits_, block, comp_[c].coefLast[index], b);
                 }
             }
             --restartsToGo_;
@@ -107,21 +109,34 @@ void JpegDecoder::DecodeDcRefine(JpegBitReader& r, int16_t* block) {
     if (Bit(input_, r)) block[0] = Wrap16(block[0] | (1 << approxLow_));
 }
 
-void JpegDecoder::DecodeAcFirst(JpegBitReader& r, int16_t* block, int blockInMcu) {
+void JpegDecoder::DecodeAcFirst(JpegBitReader& r, int16_t* block, uint8_t& last, int blockInMcu) {
     if (eobRun_ > 0) {
         --eobRun_;
         return;
     }
     const JpegHuffmanTable& t = huff_[comp_[mcuMembership_[blockInMcu]].acSlot];
+    const int scale = 1 << approxLow_;
     for (int k = spectralStart_; k <= spectralEnd_; ++k) {
         Ensure(input_, r, 32);
+        const uint32_t e = t.acLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
+        if (e & JpegHuffmanTable::kAcValue) {  // code and value in one lookup
+            const int len = e & 0x1F;
+            r.bits <<= len;
+            r.nbits -= len;
+            k += (e >> 8) & 15;
+            if (k > 63) Fail(kJpegBadEntropyData);
+            block[kJpegZigzagToNatural[k]] = Wrap16((static_cast<int32_t>(e) >> 16) * scale);
+            if (k > last) last = static_cast<uint8_t>(k);
+            continue;
+        }
         const int rs = DecodeSymbol(r, t);
         const int run = rs >> 4;
         const int size = rs & 15;
         if (size != 0) {
             k += run;
             if (k > 63) Fail(kJpegBadEntropyData);
-            block[kJpegZigzagToNatural[k]] = Wrap16(Extend(Take(r, size), size) * (1 << approxLow_));
+            block[kJpegZigzagToNatural[k]] = Wrap16(Extend(Take(r, size), size) * scale);
+            if (k > last) last = static_cast<uint8_t>(k);
         } else if (run == 15) {
             k += 15;
         } else {
@@ -133,7 +148,7 @@ void JpegDecoder::DecodeAcFirst(JpegBitReader& r, int16_t* block, int blockInMcu
     }
 }
 
-void JpegDecoder::DecodeAcRefine(JpegBitReader& r, int16_t* block, int blockInMcu) {
+void JpegDecoder::DecodeAcRefine(JpegBitReader& r, int16_t* block, uint8_t& last, int blockInMcu) {
     const int p1 = 1 << approxLow_;
     const int m1 = -p1;
     int k = spectralStart_;
@@ -169,11 +184,14 @@ void JpegDecoder::DecodeAcRefine(JpegBitReader& r, int16_t* block, int blockInMc
             if (value != 0) {
                 if (k > 63) Fail(kJpegBadEntropyData);
                 block[kJpegZigzagToNatural[k]] = Wrap16(value);
+                if (k > last) last = static_cast<uint8_t>(k);
             }
         }
     }
     if (eobRun_ > 0) {
-        for (; k <= spectralEnd_; ++k) {
+        // Only coefficients that are already non-zero take a bit; none lies beyond `last`.
+        const int end = spectralEnd_ < last ? spectralEnd_ : last;
+        for (; k <= end; ++k) {
             int16_t& coef = block[kJpegZigzagToNatural[k]];
             if (coef != 0) correct(coef);
         }

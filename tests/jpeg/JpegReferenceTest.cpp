@@ -154,6 +154,8 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
     ASSERT_FALSE(jpeg.empty()) << what;
     const Decoded d = jpegtest::DecodeAll(jpeg);
     ASSERT_EQ(d.last, 1) << what << ": error " << d.error;
+    // The source's piece size never changes a byte.
+    EXPECT_EQ(jpegtest::DecodeAll(jpeg, 7).pixels, d.pixels) << what;
     const bool grey = d.header == 1;
     Bytes ref;
     int w = 0, h = 0;
