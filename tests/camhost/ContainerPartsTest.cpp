@@ -13,6 +13,7 @@
 #include "tools/camhost/PageBrowser.h"
 #include "tools/camhost/ParamBag.h"
 #include "tools/camhost/WindowCapture.h"
+#include "tests/module/TestContainer.h"
 
 using namespace camhost;
 using qern::BStr;
@@ -26,18 +27,6 @@ public:
     void TearDown() override { OleUninitialize(); }
 };
 ::testing::Environment* const g_apartment = ::testing::AddGlobalTestEnvironment(new Apartment);
-
-void Pump(DWORD ms) {
-    DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < ms) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-}
 
 // The DLL next to the test, registered in this prefix so ProgIDs resolve.
 bool RegisterControls() {
@@ -143,7 +132,7 @@ TEST(WindowCapture, TheClientAreaWithItsChildWindows) {
     HWND child = CreateWindowExW(0, L"CamHostSolidChild", L"", WS_CHILD | WS_VISIBLE, 50, 40, 100, 60, frame.Window(),
                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(child, nullptr);
-    Pump(200);
+    PumpMessages(200);
 
     Picture p;
     ASSERT_TRUE(CaptureClientArea(frame.Window(), p));
@@ -209,7 +198,7 @@ TEST(ControlSite, LiveViewByProgIdWithParamsInPlaceAndTakenDown) {
     EXPECT_EQ(r.right - r.left, 320);
     EXPECT_EQ(r.bottom - r.top, 240);
     EXPECT_TRUE(IsWindowVisible(hwnd));
-    Pump(100);
+    PumpMessages(100);
 
     view = nullptr;
     site->Shutdown();

@@ -151,31 +151,14 @@ HWND ControlSite::ControlWindow() const {
 }
 
 STDMETHODIMP ControlSite::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
-        *ppv = static_cast<IOleClientSite*>(this);
-    else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite))
-        *ppv = static_cast<IOleInPlaceSite*>(this);
-    else if (IsEqualIID(riid, IID_IAdviseSink))
-        *ppv = static_cast<IAdviseSink*>(this);
-    else if (IsEqualIID(riid, IID_IPropertyNotifySink))
-        *ppv = static_cast<IPropertyNotifySink*>(this);
-    else if (IsEqualIID(riid, IID_IServiceProvider))
-        *ppv = static_cast<IServiceProvider*>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ControlSite::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) ControlSite::Release() {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
+    IOleInPlaceSite* inPlace = this;
+    return Answer(riid, ppv,
+                  {{&IID_IOleClientSite, static_cast<IOleClientSite*>(this)},
+                   {&IID_IOleInPlaceSite, inPlace},
+                   {&IID_IOleWindow, inPlace},
+                   {&IID_IAdviseSink, static_cast<IAdviseSink*>(this)},
+                   {&IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this)},
+                   {&IID_IServiceProvider, static_cast<IServiceProvider*>(this)}});
 }
 
 STDMETHODIMP ControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "com/ComPtr.h"
+#include "tools/camhost/HeapObject.h"
 #include "tools/camhost/HostFrame.h"
 #include "tools/camhost/HostOptions.h"
 
@@ -18,11 +19,8 @@ namespace camhost {
 
 class PageBrowser;
 
-class ControlSite : public IOleClientSite,
-                    public IOleInPlaceSite,
-                    public IAdviseSink,
-                    public IPropertyNotifySink,
-                    public IServiceProvider {
+class ControlSite
+    : public HeapObject<IOleClientSite, IOleInPlaceSite, IAdviseSink, IPropertyNotifySink, IServiceProvider> {
 public:
     // browser may be null: the page then has no address to give.
     ControlSite(HostFrame& frame, PageBrowser* browser, const Rect& pos);
@@ -50,8 +48,6 @@ public:
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return S_OK; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override;
@@ -87,10 +83,9 @@ public:
     STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override;
 
 private:
-    virtual ~ControlSite();
+    ~ControlSite() override;
     RECT WinRect() const;
 
-    LONG m_refs = 1;
     HostFrame& m_frame;
     qern::ComPtr<PageBrowser> m_browser;
     Rect m_pos;

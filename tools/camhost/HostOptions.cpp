@@ -81,106 +81,69 @@ const char* HostUsage() {
 
 bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error) {
     out = HostOptions();
+    auto bad = [&error](const std::string& message) {
+        error = message;
+        return false;
+    };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& opt = args[i];
         if (opt == "--help" || opt == "-h" || opt == "/?") {
             out.help = true;
             continue;
         }
-        if (i + 1 >= args.size()) {
-            error = opt.rfind("--", 0) == 0 ? opt + " needs a value" : "unknown argument " + opt;
-            return false;
-        }
+        if (i + 1 >= args.size())
+            return bad(opt.rfind("--", 0) == 0 ? opt + " needs a value" : "unknown argument " + opt);
         const std::string& value = args[++i];
         if (opt == "--control") {
-            if (value.empty()) {
-                error = "--control needs a ProgID";
-                return false;
-            }
+            if (value.empty()) return bad("--control needs a ProgID");
             ControlSpec spec;
             spec.progId = value;
             out.controls.push_back(spec);
         } else if (opt == "--param" || opt == "--rect") {
-            if (out.controls.empty()) {
-                error = opt + " comes after a --control";
-                return false;
-            }
+            if (out.controls.empty()) return bad(opt + " comes after a --control");
             ControlSpec& c = out.controls.back();
             if (opt == "--param") {
                 size_t eq = value.find('=');
-                if (eq == std::string::npos || eq == 0) {
-                    error = "--param needs NAME=VALUE: " + value;
-                    return false;
-                }
+                if (eq == std::string::npos || eq == 0) return bad("--param needs NAME=VALUE: " + value);
                 c.params.emplace_back(value.substr(0, eq), value.substr(eq + 1));
             } else {
-                if (!ParseRect(value, c.rect)) {
-                    error = "--rect needs X,Y,W,H with a positive width and height: " + value;
-                    return false;
-                }
+                if (!ParseRect(value, c.rect))
+                    return bad("--rect needs X,Y,W,H with a positive width and height: " + value);
                 c.hasRect = true;
             }
         } else if (opt == "--page-url") {
             out.pageUrl = value;
         } else if (opt == "--grid") {
-            if (!ParseInt(value, 1, 64, out.grid)) {
-                error = "--grid needs a number from 1 to 64: " + value;
-                return false;
-            }
+            if (!ParseInt(value, 1, 64, out.grid)) return bad("--grid needs a number from 1 to 64: " + value);
         } else if (opt == "--cell") {
-            if (!ParseSize(value, out.cellWidth, out.cellHeight)) {
-                error = "--cell needs WxH: " + value;
-                return false;
-            }
+            if (!ParseSize(value, out.cellWidth, out.cellHeight)) return bad("--cell needs WxH: " + value);
         } else if (opt == "--frame-hook") {
-            if (value != "on" && value != "off") {
-                error = "--frame-hook takes on or off: " + value;
-                return false;
-            }
+            if (value != "on" && value != "off") return bad("--frame-hook takes on or off: " + value);
             out.frameHook = value == "on" ? 1 : 0;
         } else if (opt == "--seconds") {
-            if (!ParseSeconds(value, out.seconds)) {
-                error = "--seconds needs a number of seconds: " + value;
-                return false;
-            }
+            if (!ParseSeconds(value, out.seconds)) return bad("--seconds needs a number of seconds: " + value);
         } else if (opt == "--screenshot") {
-            if (value.empty()) {
-                error = "--screenshot needs a file name";
-                return false;
-            }
+            if (value.empty()) return bad("--screenshot needs a file name");
             ScreenshotSpec s;
             s.file = value;
             out.screenshots.push_back(s);
         } else if (opt == "--after" || opt == "--every") {
-            if (out.screenshots.empty()) {
-                error = opt + " comes after a --screenshot";
-                return false;
-            }
+            if (out.screenshots.empty()) return bad(opt + " comes after a --screenshot");
             double v = 0;
-            if (!ParseSeconds(value, v) || (opt == "--every" && v < 0.05)) {
-                error = opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " + value;
-                return false;
-            }
+            if (!ParseSeconds(value, v) || (opt == "--every" && v < 0.05))
+                return bad(opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " + value);
             (opt == "--after" ? out.screenshots.back().after : out.screenshots.back().every) = v;
         } else if (opt == "--report") {
             out.reportFile = value;
         } else if (opt == "--title") {
             out.title = value;
         } else {
-            error = "unknown option " + opt;
-            return false;
+            return bad("unknown option " + opt);
         }
     }
-    for (const ScreenshotSpec& s : out.screenshots) {
-        if (s.every > 0 && s.after < 0) {
-            error = "--every needs an --after for " + s.file;
-            return false;
-        }
-    }
-    if (!out.help && out.controls.empty()) {
-        error = "no --control given";
-        return false;
-    }
+    for (const ScreenshotSpec& s : out.screenshots)
+        if (s.every > 0 && s.after < 0) return bad("--every needs an --after for " + s.file);
+    if (!out.help && out.controls.empty()) return bad("no --control given");
     return true;
 }
 

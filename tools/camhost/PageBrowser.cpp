@@ -3,23 +3,9 @@
 namespace camhost {
 
 STDMETHODIMP PageBrowser::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IWebBrowser) ||
-        IsEqualIID(riid, IID_IWebBrowserApp) || IsEqualIID(riid, IID_IWebBrowser2)) {
-        *ppv = static_cast<IWebBrowser2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PageBrowser::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) PageBrowser::Release() {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
+    IWebBrowser2* self = this;
+    return Answer(riid, ppv, {{&IID_IWebBrowser2, self}, {&IID_IWebBrowserApp, self}, {&IID_IWebBrowser, self},
+                              {&IID_IDispatch, self}});
 }
 
 STDMETHODIMP PageBrowser::get_LocationURL(BSTR* url) {

@@ -5,17 +5,16 @@
 
 #include <string>
 
+#include "tools/camhost/HeapObject.h"
+
 namespace camhost {
 
-class PageBrowser : public IWebBrowser2 {
+class PageBrowser : public HeapObject<IWebBrowser2> {
 public:
     explicit PageBrowser(std::wstring locationUrl) : m_url(std::move(locationUrl)) {}
-    virtual ~PageBrowser() = default;
     int LocationReads() const { return m_locationReads; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP get_LocationURL(BSTR* url) override;
     STDMETHODIMP get_LocationName(BSTR* name) override;
     STDMETHODIMP get_Busy(VARIANT_BOOL* busy) override;
@@ -91,7 +90,6 @@ public:
 #undef CAMHOST_NOT_OFFERED
 
 private:
-    LONG m_refs = 1;
     std::wstring m_url;
     int m_locationReads = 0;
 };

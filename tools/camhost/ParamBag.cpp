@@ -5,22 +5,7 @@ namespace camhost {
 ParamBag::ParamBag(std::vector<std::pair<std::wstring, std::wstring>> params) : m_params(std::move(params)) {}
 
 STDMETHODIMP ParamBag::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
-        *ppv = static_cast<IPropertyBag*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ParamBag::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-STDMETHODIMP_(ULONG) ParamBag::Release() {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
+    return Answer(riid, ppv, {{&IID_IPropertyBag, static_cast<IPropertyBag*>(this)}});
 }
 
 STDMETHODIMP ParamBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {

@@ -8,12 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "tools/camhost/HeapObject.h"
+
 namespace camhost {
 
-class ParamBag : public IPropertyBag {
+class ParamBag : public HeapObject<IPropertyBag> {
 public:
     explicit ParamBag(std::vector<std::pair<std::wstring, std::wstring>> params);
-    virtual ~ParamBag() = default;
 
     // Names the control asked for, in order, and whether the bag had them.
     struct ReadRecord {
@@ -23,13 +24,10 @@ public:
     const std::vector<ReadRecord>& Reads() const { return m_reads; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
 
 private:
-    LONG m_refs = 1;
     std::vector<std::pair<std::wstring, std::wstring>> m_params;
     std::vector<ReadRecord> m_reads;
 };
