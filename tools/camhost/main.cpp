@@ -259,7 +259,9 @@ int Run(const HostOptions& options, Report& report) {
         // Over the later half of the run, so the backlog decoded at the start is left out.
         size_t from = frameSamples.size() / 2;
         while (from < frameSamples.size() && frameSamples[from].second == 0) ++from;
-        if (from + 1 < frameSamples.size()) {
+        if (frames == 0) {
+            report.Line("decode rate: 0.0 per second");
+        } else if (from + 1 < frameSamples.size()) {
             double span = frameSamples.back().first - frameSamples[from].first;
             report.Line("decode rate: %.1f per second",
                         (frameSamples.back().second - frameSamples[from].second) / span);
