@@ -31,9 +31,9 @@ int32_t FillLimits::Cap(int32_t mode) {
 
 int32_t FillLimits::Limit(int32_t mode) const { return IsKnownMode(mode) ? limits_[mode] : 0; }
 
-int32_t FillLimits::AfterFrame(int32_t mode) {
+int32_t FillLimits::AfterFrame(int32_t mode, bool lengthDeclared) {
     if (!IsKnownMode(mode)) return 0;
-    limits_[mode] = std::min(limits_[mode], Cap(mode));
+    limits_[mode] = lengthDeclared ? std::min(Cap(mode), kHeaderBytes) : Cap(mode);
     return limits_[mode];
 }
 

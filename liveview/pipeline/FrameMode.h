@@ -19,8 +19,12 @@ FrameSize ModeSize(int32_t mode);
 int32_t ModeFromWidth(uint32_t width);
 bool IsKnownMode(int32_t mode);
 
-// Bytes the stream session keeps buffered before a frame is parsed, per mode. A frame that
-// arrived short raises its mode's limit once by the shortfall; the next frame clamps it back.
+// Bytes the stream session keeps buffered before a frame is parsed, per mode. Parts without a
+// length need the mode's cap buffered to arrive whole; a part that declares its length is
+// completed by the session itself, so then a part header's worth is enough and a frame is
+// decoded as soon as its last byte is in, not once some of the next one has come too. A frame
+// that was still short when decoded raises its mode's limit once by the shortfall; the next
+// frame sets it back.
 class FillLimits {
 public:
     static constexpr int32_t kCap640 = 50000;
@@ -30,8 +34,12 @@ public:
     static int32_t Cap(int32_t mode);
     // The limit of a known mode (0 for kModeUnknown).
     int32_t Limit(int32_t mode) const;
-    // After a frame of `mode`: the limit clamped to the cap, to be set as the threshold.
-    int32_t AfterFrame(int32_t mode);
+    // Enough for the headers of the next part.
+    static constexpr int32_t kHeaderBytes = 1000;
+
+    // After a frame of `mode`: the limit for the next one, to be set as the threshold; the cap,
+    // or kHeaderBytes when the part declared its length.
+    int32_t AfterFrame(int32_t mode, bool lengthDeclared = false);
     // Raises the mode's limit by `missing` bytes (saturating); returns the new limit.
     int32_t AddShortfall(int32_t mode, int32_t missing);
 

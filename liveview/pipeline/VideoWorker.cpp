@@ -78,19 +78,21 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
             missing_ < 1 || session_.ring.Available() >= session_.frameRemaining - StreamSessionCore::kBudgetSlack;
         decoder.ReadHeader(&session_, 1);
 
+        // A part with a usable length is completed by the session before it is decoded.
+        const bool lengthDeclared = session_.frameBudget != StreamSessionCore::kDefaultBudget;
         const int32_t mode = state_.m_mode;
         switch (mode) {
         case kMode640:
             ShowFrame640(decoder, whole);
-            session_.SetThreshold(limits_.AfterFrame(kMode640));
+            session_.SetThreshold(limits_.AfterFrame(kMode640, lengthDeclared));
             break;
         case kMode320:
             ShowFrame320(decoder, whole);
-            session_.SetThreshold(limits_.AfterFrame(kMode320));
+            session_.SetThreshold(limits_.AfterFrame(kMode320, lengthDeclared));
             break;
         case kMode176:
             ShowFrame176(decoder, whole);
-            session_.SetThreshold(limits_.AfterFrame(kMode176));
+            session_.SetThreshold(limits_.AfterFrame(kMode176, lengthDeclared));
             break;
         default:
             if (decoder.StartDecompress() == 0 && decoder.ImageWidth() != 0) {
@@ -110,7 +112,8 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
             host_.EraseView();
             state_.m_modeChanged = 0;
         } else if (missing_ > 0) {
-            if (IsKnownMode(now)) session_.SetThreshold(limits_.AddShortfall(now, missing_));
+            // A frame the session completed needs no more buffering next time.
+            if (IsKnownMode(now) && !whole) session_.SetThreshold(limits_.AddShortfall(now, missing_));
             missing_ = 0;
         }
         decoder.Release();

@@ -28,6 +28,11 @@ TEST(FillLimits, CapsPerModeAndOneRaiseAfterAShortFrame) {
     EXPECT_EQ(l.AddShortfall(kMode320, 3000), 21000);
     EXPECT_EQ(l.Limit(kMode320), 21000);
     EXPECT_EQ(l.AfterFrame(kMode320), 18000);  // clamped back with the next frame
+    // Parts that declare their length are completed by the session: a header's worth will do.
+    EXPECT_EQ(l.AfterFrame(kMode640, true), FillLimits::kHeaderBytes);
+    EXPECT_EQ(l.AddShortfall(kMode640, 500), FillLimits::kHeaderBytes + 500);
+    EXPECT_EQ(l.AfterFrame(kMode640, false), 50000);
+    EXPECT_EQ(l.AfterFrame(kMode176, true), 1000);
     EXPECT_EQ(l.AddShortfall(kMode640, 0), 50000);
     EXPECT_EQ(l.AddShortfall(kMode640, -7), 50000);
     EXPECT_EQ(l.AddShortfall(kModeUnknown, 500), 0);

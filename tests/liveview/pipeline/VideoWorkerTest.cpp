@@ -116,6 +116,11 @@ struct Rig {
     TestHost host;
 };
 
+// The bytes a frame's part takes by its Content-Length: the JPEG and 14.
+int32_t Budget(int width, int height, int index) {
+    return int32_t(QuadrantJpeg(width, height, index).size()) + StreamSessionCore::kBudgetSlack;
+}
+
 std::string Frames(int width, int height, int count, int firstIndex = 0) {
     std::string s;
     for (int i = 0; i < count; ++i) s += Part(QuadrantJpeg(width, height, firstIndex + i), std::nullopt);
@@ -133,7 +138,8 @@ TEST(VideoWorker, First640FrameSetsTheModeAndEachLaterOneIsShownAtOnce) {
         EXPECT_EQ(rig.host.shown[i].index, int32_t((i + 1) % 3));
         EXPECT_EQ(rig.host.shown[i].frame, int(i + 1)) << i;
     }
-    EXPECT_EQ(rig.session.ring.Threshold(), 50000);
+    // The parts declare their lengths: the session completes them, a header's worth will do.
+    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
     EXPECT_TRUE(rig.host.GuardsIntact());
     EXPECT_EQ(rig.state.stats.framesDecoded.load(), 3u);
 }
@@ -150,7 +156,7 @@ TEST(VideoWorker, A320StreamShowsEachFrameOneFrameLater) {
     EXPECT_EQ(rig.host.shown[1].index, 2);
     EXPECT_EQ(rig.host.shown[1].frame, 1);
     EXPECT_EQ(rig.host.shown[2].frame, 2);
-    EXPECT_EQ(rig.session.ring.Threshold(), 18000);
+    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
 }
 
 TEST(VideoWorker, A176StreamDecodesIntoTheShownBufferAndShowsTwoFramesLater) {
@@ -165,7 +171,7 @@ TEST(VideoWorker, A176StreamDecodesIntoTheShownBufferAndShowsTwoFramesLater) {
     EXPECT_EQ(rig.host.FrameAt(kMode176, 0, 0, 0), 4);
     EXPECT_EQ(rig.host.FrameAt(kMode176, 1, 0, 0), 2);
     EXPECT_EQ(rig.host.FrameAt(kMode176, 2, 0, 0), 3);
-    EXPECT_EQ(rig.session.ring.Threshold(), 10000);
+    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
 }
 
 TEST(VideoWorker, SwitchFrom640To320EraseAndNewThreshold) {
@@ -318,20 +324,38 @@ TEST(VideoWorker, ImageHookSeesEveryDecodedFrameAtItsSize) {
     EXPECT_LT(white[0], 20);  // the negative
 }
 
-TEST(VideoWorker, ShortArrivalsRaiseTheThresholdOnceAndFramesStayWhole) {
-    // One byte at a time: every frame is reported short when its header is parsed, and the
-    // session completes it before decoding, so each one is still painted.
+TEST(VideoWorker, FramesCompletedByTheSessionAreWholeAndPainted) {
+    // One byte at a time: every frame is still short when its header is parsed; the session
+    // completes it before decoding, so each one is painted and nothing raises the threshold.
     Rig rig(Frames(176, 144, 6), 1);
     std::vector<int32_t> thresholds;
     rig.host.onShow = [&] { thresholds.push_back(rig.session.ring.Threshold()); };
     rig.Run();
     EXPECT_EQ(rig.host.shown.size(), 5u);
-    ASSERT_GE(thresholds.size(), 3u);
-    // The mode's first frames came short of 10000 buffered bytes: raised once by the shortfall...
-    EXPECT_GT(thresholds[1], 10000);
-    // ...and clamped back with the frame after.
-    EXPECT_EQ(rig.session.ring.Threshold(), 10000);
+    ASSERT_EQ(thresholds.size(), 5u);
+    // The mode's cap until the first frame of the mode was shown, then a header's worth.
+    EXPECT_EQ(thresholds[0], 10000);
+    for (size_t i = 1; i < thresholds.size(); ++i) EXPECT_EQ(thresholds[i], FillLimits::kHeaderBytes) << i;
     EXPECT_EQ(rig.host.FrameAt(kMode176, 1, 0, 0), 5);
+}
+
+TEST(VideoWorker, AFrameStillShortIsDecodedButNotPaintedAndRaisesTheThreshold) {
+    // The camera closes the stream in the middle of the last frame.
+    std::vector<uint8_t> last = QuadrantJpeg(176, 144, 4);
+    std::string cut = Part(last, std::nullopt);
+    const size_t missing = last.size() / 2;
+    cut.resize(cut.size() - 2 - missing);
+    test::MemoryStream stream(Frames(176, 144, 4) + cut);
+    LiveViewState state;
+    StreamSessionCore session;
+    session.SetVideoStream(&stream);
+    TestHost host(state);
+    EXPECT_EQ(VideoWorker(state, session, host).ProceedingVideoStream(), VideoWorker::RunEnd::StreamEnded);
+    EXPECT_EQ(host.shown.size(), 3u);                     // frames 1..3 painted, the cut one not
+    EXPECT_EQ(state.stats.framesDecoded.load(), 4u);      // but decoded into its buffer
+    EXPECT_EQ(state.Shown(kMode176).load(), 4 % 3);       // and made the shown one
+    EXPECT_GT(session.ring.Threshold(), FillLimits::kHeaderBytes + int32_t(missing) - 1);
+    EXPECT_TRUE(host.GuardsIntact());
 }
 
 TEST(VideoWorker, WaitsForTheAddressAndGivesUpAfterFifteenChecks) {
