@@ -14,7 +14,7 @@ native_pkgs=(
   pulseaudio pulseaudio-utils libpulse0:i386
   ffmpeg
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
-  curl socat gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  python3 curl socat gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()
