@@ -3,9 +3,9 @@
 namespace jpegbits {
 
 JpegBitReader FillSlow(JpegInput& in, JpegBitReader r) {
-    while (r.nbits <= 56) {
-        const uint64_t b = EntropyByte(in, r.atMarker);
-        r.bits |= b << (56 - r.nbits);
+    while (r.nbits <= kWindowBits - 8) {
+        const JpegBitWindow b = EntropyByte(in, r.atMarker);
+        r.bits |= b << (kWindowBits - 8 - r.nbits);
         r.nbits += 8;
     }
     return r;

@@ -6,20 +6,28 @@
 #include "jpeg/JpegHuffmanTable.h"
 #include "jpeg/JpegInput.h"
 
-// Bit reader of entropy-coded data: a 64-bit window whose top bits are the next bits of the stream.
+// The bit window is as wide as a register: 64 bits on 64-bit targets, 32 bits on 32-bit ones (where a
+// 64-bit shift costs several instructions). Both deliver the same bits.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using JpegBitWindow = uint64_t;
+#else
+using JpegBitWindow = uint32_t;
+#endif
+
+// Bit reader of entropy-coded data: a window whose top bits are the next bits of the stream.
 // Stuffed FF 00 yields FF; at a marker it supplies 1-bits for ever and leaves the marker unread.
 struct JpegBitReader {
-    uint64_t bits = 0;
+    JpegBitWindow bits = 0;
     int nbits = 0;  // valid bits counted from the top; bits below may already hold the next bytes
     bool atMarker = false;
-
-    void Drop() {
-        bits = 0;
-        nbits = 0;
-    }
 };
 
 namespace jpegbits {
+
+constexpr int kWindowBits = static_cast<int>(sizeof(JpegBitWindow) * 8);
+// Bits guaranteed before a symbol is decoded: a 64-bit window holds a symbol and its value (16 + 16),
+// a 32-bit one the symbol only (EnsureForValue tops it up).
+constexpr int kSymbolBits = kWindowBits == 64 ? 32 : 16;
 
 inline uint8_t EntropyByte(JpegInput& in, bool& atMarker) {
     if (atMarker) return 0xFF;
@@ -35,25 +43,32 @@ inline uint8_t EntropyByte(JpegInput& in, bool& atMarker) {
 // can keep it in registers.
 JpegBitReader FillSlow(JpegInput& in, JpegBitReader r);
 
-inline uint64_t LoadBigEndian64(const uint8_t* p) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
+inline JpegBitWindow LoadBigEndian(const uint8_t* p) {
+    JpegBitWindow w;
+    std::memcpy(&w, p, sizeof w);
 #if defined(__GNUC__)
-    return __builtin_bswap64(w);
+    if constexpr (sizeof w == 8) {
+        return static_cast<JpegBitWindow>(__builtin_bswap64(w));
+    } else {
+        return static_cast<JpegBitWindow>(__builtin_bswap32(static_cast<uint32_t>(w)));
+    }
 #else
-    return ((w & 0xFFull) << 56) | ((w & 0xFF00ull) << 40) | ((w & 0xFF0000ull) << 24) |
-           ((w & 0xFF000000ull) << 8) | ((w >> 8) & 0xFF000000ull) | ((w >> 24) & 0xFF0000ull) |
-           ((w >> 40) & 0xFF00ull) | (w >> 56);
+    JpegBitWindow v = 0;
+    for (size_t i = 0; i < sizeof w; ++i) v = (v << 8) | p[i];
+    return v;
 #endif
 }
 
-// Tops the window up to at least 57 bits; called when fewer than 32 are left.
+// Tops the window up to at least kWindowBits - 7 bits; called when it holds fewer than kSymbolBits.
 inline void Fill(JpegInput& in, JpegBitReader& r) {
-    if (in.avail_ >= 8 && !r.atMarker) {
-        const uint64_t w = LoadBigEndian64(in.ptr_);
-        const uint64_t x = ~w;  // a zero byte in x is an FF in the stream
-        if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
-            const int k = (64 - r.nbits) >> 3;
+    constexpr size_t kBytes = sizeof(JpegBitWindow);
+    if (in.avail_ >= kBytes && !r.atMarker) {
+        const JpegBitWindow w = LoadBigEndian(in.ptr_);
+        const JpegBitWindow x = ~w;  // a zero byte in x is an FF in the stream
+        constexpr JpegBitWindow kOnes = static_cast<JpegBitWindow>(0x0101010101010101ull);
+        constexpr JpegBitWindow kHighs = static_cast<JpegBitWindow>(0x8080808080808080ull);
+        if (((x - kOnes) & ~x & kHighs) == 0) {
+            const int k = (kWindowBits - r.nbits) >> 3;
             r.bits |= w >> r.nbits;
             in.ptr_ += k;
             in.avail_ -= static_cast<size_t>(k);
@@ -67,13 +82,25 @@ inline void Fill(JpegInput& in, JpegBitReader& r) {
 inline void Ensure(JpegInput& in, JpegBitReader& r, int n) {
     if (r.nbits < n) Fill(in, r);
 }
+inline void EnsureForSymbol(JpegInput& in, JpegBitReader& r) { Ensure(in, r, kSymbolBits); }
+// Before reading n (<= 16) value bits right after a symbol.
+inline void EnsureForValue(JpegInput& in, JpegBitReader& r, int n) {
+    if constexpr (kWindowBits == 32) Ensure(in, r, n);
+}
 
 // Reads s bits (1..16) as an unsigned value; the window must hold them.
 inline uint32_t Take(JpegBitReader& r, int s) {
-    const uint32_t v = static_cast<uint32_t>(r.bits >> (64 - s));
+    const uint32_t v = static_cast<uint32_t>(r.bits >> (kWindowBits - s));
     r.bits <<= s;
     r.nbits -= s;
     return v;
+}
+
+inline uint32_t Peek(const JpegBitReader& r, int n) { return static_cast<uint32_t>(r.bits >> (kWindowBits - n)); }
+
+inline void Skip(JpegBitReader& r, int n) {
+    r.bits <<= n;
+    r.nbits -= n;
 }
 
 // JPEG sign extension of an s-bit magnitude (s = 0 gives 0).
@@ -83,17 +110,16 @@ inline int32_t Extend(uint32_t v, int s) {
 
 // Decodes one symbol; the window must hold at least 16 bits.
 inline int DecodeSymbol(JpegBitReader& r, const JpegHuffmanTable& t) {
-    const uint16_t e = t.symbolLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
+    const uint16_t e = t.symbolLookup[Peek(r, JpegHuffmanTable::kLookupBits)];
     int len;
     int sym;
     if (e != 0) {
         len = e & 0x1F;
         sym = e >> 8;
     } else {
-        sym = t.Decode16(static_cast<uint32_t>(r.bits >> 48), &len);
+        sym = t.Decode16(Peek(r, 16), &len);
     }
-    r.bits <<= len;
-    r.nbits -= len;
+    Skip(r, len);
     return sym;
 }
 

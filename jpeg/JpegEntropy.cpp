@@ -112,22 +112,23 @@ namespace {
 // (0 when only the DC value is present).
 [[gnu::always_inline]] inline int DecodeBlock(JpegInput& in, JpegBitReader& r, const JpegHuffmanTable& dc,
                                               const JpegHuffmanTable& ac, uint32_t& predictor, int16_t* coef) {
-    Ensure(in, r, 32);
+    EnsureForSymbol(in, r);
     const int s = DecodeSymbol(r, dc);
     if (s > 16) JpegFail(kJpegBadEntropyData);
-    if (s != 0) predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
+    if (s != 0) {
+        EnsureForValue(in, r, s);
+        predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
+    }
     coef[0] = static_cast<int16_t>(static_cast<uint16_t>(predictor));
 
     // k stays at most 63 + 15: a run past 63 writes one past the block and ends the loop with k > 64,
     // which is exactly the case of a run or zero run beyond coefficient 63.
     int k = 1;
     while (k <= 63) {
-        if (r.nbits < 32) Fill(in, r);
-        const uint32_t e = ac.acLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
+        EnsureForSymbol(in, r);
+        const uint32_t e = ac.acLookup[Peek(r, JpegHuffmanTable::kLookupBits)];
         if (e & JpegHuffmanTable::kAcValue) {
-            const int len = e & 0x1F;
-            r.bits <<= len;
-            r.nbits -= len;
+            Skip(r, e & 0x1F);
             k += (e >> 8) & 15;
             coef[kJpegZigzagOverrun[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
             ++k;
@@ -139,14 +140,14 @@ namespace {
             len = e & 0x1F;
             sym = (e >> 8) & 0xFF;
         } else {
-            sym = ac.Decode16(static_cast<uint32_t>(r.bits >> 48), &len);
+            sym = ac.Decode16(Peek(r, 16), &len);
         }
-        r.bits <<= len;
-        r.nbits -= len;
+        Skip(r, len);
         const int run = sym >> 4;
         const int size = sym & 15;
         if (size != 0) {
             k += run;
+            EnsureForValue(in, r, size);
             coef[kJpegZigzagOverrun[k]] = static_cast<int16_t>(Extend(Take(r, size), size));
             ++k;
         } else if (run == 15) {

@@ -98,10 +98,13 @@ void JpegDecoder::DecodeProgressiveScan() {
 
 void JpegDecoder::DecodeDcFirst(JpegBitReader& r, int16_t* block, int blockInMcu) {
     const int c = mcuMembership_[blockInMcu];
-    Ensure(input_, r, 32);
+    EnsureForSymbol(input_, r);
     const int s = DecodeSymbol(r, huff_[comp_[c].dcSlot]);
     if (s > 16) Fail(kJpegBadEntropyData);
-    if (s != 0) lastDc_[c] += static_cast<uint32_t>(Extend(Take(r, s), s));
+    if (s != 0) {
+        EnsureForValue(input_, r, s);
+        lastDc_[c] += static_cast<uint32_t>(Extend(Take(r, s), s));
+    }
     block[0] = static_cast<int16_t>(static_cast<uint16_t>(lastDc_[c] << approxLow_));
 }
 
@@ -117,12 +120,10 @@ void JpegDecoder::DecodeAcFirst(JpegBitReader& r, int16_t* block, uint8_t& last,
     const JpegHuffmanTable& t = huff_[comp_[mcuMembership_[blockInMcu]].acSlot];
     const int scale = 1 << approxLow_;
     for (int k = spectralStart_; k <= spectralEnd_; ++k) {
-        Ensure(input_, r, 32);
-        const uint32_t e = t.acLookup[r.bits >> (64 - JpegHuffmanTable::kLookupBits)];
+        EnsureForSymbol(input_, r);
+        const uint32_t e = t.acLookup[Peek(r, JpegHuffmanTable::kLookupBits)];
         if (e & JpegHuffmanTable::kAcValue) {  // code and value in one lookup
-            const int len = e & 0x1F;
-            r.bits <<= len;
-            r.nbits -= len;
+            Skip(r, e & 0x1F);
             k += (e >> 8) & 15;
             if (k > 63) Fail(kJpegBadEntropyData);
             block[kJpegZigzagToNatural[k]] = Wrap16((static_cast<int32_t>(e) >> 16) * scale);
@@ -135,13 +136,17 @@ void JpegDecoder::DecodeAcFirst(JpegBitReader& r, int16_t* block, uint8_t& last,
         if (size != 0) {
             k += run;
             if (k > 63) Fail(kJpegBadEntropyData);
+            EnsureForValue(input_, r, size);
             block[kJpegZigzagToNatural[k]] = Wrap16(Extend(Take(r, size), size) * scale);
             if (k > last) last = static_cast<uint8_t>(k);
         } else if (run == 15) {
             k += 15;
         } else {
             eobRun_ = 1u << run;
-            if (run != 0) eobRun_ += Take(r, run);
+            if (run != 0) {
+                EnsureForValue(input_, r, run);
+                eobRun_ += Take(r, run);
+            }
             --eobRun_;  // this block is the first of the run
             return;
         }
@@ -159,17 +164,20 @@ void JpegDecoder::DecodeAcRefine(JpegBitReader& r, int16_t* block, uint8_t& last
     if (eobRun_ == 0) {
         const JpegHuffmanTable& t = huff_[comp_[mcuMembership_[blockInMcu]].acSlot];
         for (; k <= spectralEnd_; ++k) {
-            Ensure(input_, r, 32);
+            EnsureForSymbol(input_, r);
             const int rs = DecodeSymbol(r, t);
             int run = rs >> 4;
             const int size = rs & 15;
             int value = 0;
             if (size != 0) {
                 if (size != 1) Fail(kJpegBadEntropyData);
-                value = Take(r, 1) ? p1 : m1;
+                value = Bit(input_, r) ? p1 : m1;
             } else if (run != 15) {
                 eobRun_ = 1u << run;
-                if (run != 0) eobRun_ += Take(r, run);
+                if (run != 0) {
+                    EnsureForValue(input_, r, run);
+                    eobRun_ += Take(r, run);
+                }
                 break;
             }
             do {

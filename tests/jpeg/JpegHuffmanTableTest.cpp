@@ -24,10 +24,10 @@ std::unique_ptr<JpegHuffmanTable> Build(std::initializer_list<std::pair<int, int
 // Decodes through the lookup tables exactly like the entropy decoder does (DecodeSymbol).
 int LookupDecode(const JpegHuffmanTable& t, uint32_t peek16, int* length) {
     JpegBitReader r;
-    r.bits = static_cast<uint64_t>(peek16) << 48;
-    r.nbits = 64;
+    r.bits = static_cast<JpegBitWindow>(peek16) << (jpegbits::kWindowBits - 16);
+    r.nbits = jpegbits::kWindowBits;
     const int sym = jpegbits::DecodeSymbol(r, t);
-    *length = 64 - r.nbits;
+    *length = jpegbits::kWindowBits - r.nbits;
     return sym;
 }
 
