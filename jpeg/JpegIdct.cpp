@@ -100,26 +100,13 @@ struct Vec8 {
 
 inline __m128i MulV(__m128i x, __m128i c) { return _mm_mulhi_epi16(_mm_slli_epi16(x, 2), c); }
 
-// Eight butterflies at once: lane i of v[k] is input k of butterfly i.
-inline void ButterflyV(Vec8& a) {
+// The second half of the butterfly from the odd-part terms z10..z13 and the even results e0..e3.
+inline void ButterflyTail(Vec8& a, __m128i z10, __m128i z11, __m128i z12, __m128i z13, __m128i e0, __m128i e1,
+                          __m128i e2, __m128i e3) {
     const __m128i c23170 = _mm_set1_epi16(23170);
     const __m128i c30273 = _mm_set1_epi16(30273);
     const __m128i cm12540 = _mm_set1_epi16(-12540);
     const __m128i cm30353 = _mm_set1_epi16(-30353);
-
-    const __m128i t10 = _mm_add_epi16(a.v[0], a.v[4]);
-    const __m128i t11 = _mm_sub_epi16(a.v[0], a.v[4]);
-    const __m128i t13 = _mm_add_epi16(a.v[2], a.v[6]);
-    const __m128i t12 = _mm_sub_epi16(MulV(_mm_sub_epi16(a.v[2], a.v[6]), c23170), t13);
-    const __m128i e0 = _mm_add_epi16(t10, t13);
-    const __m128i e3 = _mm_sub_epi16(t10, t13);
-    const __m128i e1 = _mm_add_epi16(t11, t12);
-    const __m128i e2 = _mm_sub_epi16(t11, t12);
-
-    const __m128i z13 = _mm_add_epi16(a.v[5], a.v[3]);
-    const __m128i z10 = _mm_sub_epi16(a.v[5], a.v[3]);
-    const __m128i z11 = _mm_add_epi16(a.v[1], a.v[7]);
-    const __m128i z12 = _mm_sub_epi16(a.v[1], a.v[7]);
     const __m128i o7 = _mm_add_epi16(z11, z13);
     const __m128i u11 = MulV(_mm_sub_epi16(z11, z13), c23170);
     const __m128i u10 = _mm_add_epi16(MulV(z10, cm30353), MulV(z12, cm12540));
@@ -136,6 +123,25 @@ inline void ButterflyV(Vec8& a) {
     a.v[5] = _mm_sub_epi16(e2, o5);
     a.v[3] = _mm_sub_epi16(e3, o4);
     a.v[4] = _mm_add_epi16(e3, o4);
+}
+
+// Eight butterflies at once: lane i of v[k] is input k of butterfly i.
+inline void ButterflyV(Vec8& a) {
+    const __m128i t10 = _mm_add_epi16(a.v[0], a.v[4]);
+    const __m128i t11 = _mm_sub_epi16(a.v[0], a.v[4]);
+    const __m128i t13 = _mm_add_epi16(a.v[2], a.v[6]);
+    const __m128i t12 = _mm_sub_epi16(MulV(_mm_sub_epi16(a.v[2], a.v[6]), _mm_set1_epi16(23170)), t13);
+    ButterflyTail(a, _mm_sub_epi16(a.v[5], a.v[3]), _mm_add_epi16(a.v[1], a.v[7]), _mm_sub_epi16(a.v[1], a.v[7]),
+                  _mm_add_epi16(a.v[5], a.v[3]), _mm_add_epi16(t10, t13), _mm_add_epi16(t11, t12),
+                  _mm_sub_epi16(t11, t12), _mm_sub_epi16(t10, t13));
+}
+
+// The butterfly with inputs 4..7 zero: the same operations with the zero terms left out, so the same bits.
+inline void ButterflyLowV(Vec8& a) {
+    const __m128i c0 = a.v[0], c1 = a.v[1], c2 = a.v[2], c3 = a.v[3];
+    const __m128i t12 = _mm_sub_epi16(MulV(c2, _mm_set1_epi16(23170)), c2);
+    ButterflyTail(a, _mm_sub_epi16(_mm_setzero_si128(), c3), c1, c1, c3, _mm_add_epi16(c0, c2), _mm_add_epi16(c0, t12),
+                  _mm_sub_epi16(c0, t12), _mm_sub_epi16(c0, c2));
 }
 
 inline void Transpose(Vec8& a) {
@@ -188,39 +194,6 @@ inline void StoreColumns(Vec8& a, uint8_t* out, int stride) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * r) * stride), rows[r]);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * r + 1) * stride), _mm_srli_si128(rows[r], 8));
     }
-}
-
-// The butterfly with inputs 4..7 zero: the same operations with the zero terms left out, so the same bits.
-inline void ButterflyLowV(Vec8& a) {
-    const __m128i c23170 = _mm_set1_epi16(23170);
-    const __m128i c30273 = _mm_set1_epi16(30273);
-    const __m128i cm12540 = _mm_set1_epi16(-12540);
-    const __m128i cm30353 = _mm_set1_epi16(-30353);
-    const __m128i c0 = a.v[0], c1 = a.v[1], c2 = a.v[2], c3 = a.v[3];
-
-    const __m128i t12 = _mm_sub_epi16(MulV(c2, c23170), c2);
-    const __m128i e0 = _mm_add_epi16(c0, c2);
-    const __m128i e3 = _mm_sub_epi16(c0, c2);
-    const __m128i e1 = _mm_add_epi16(c0, t12);
-    const __m128i e2 = _mm_sub_epi16(c0, t12);
-
-    const __m128i z10 = _mm_sub_epi16(_mm_setzero_si128(), c3);
-    const __m128i o7 = _mm_add_epi16(c1, c3);
-    const __m128i u11 = MulV(_mm_sub_epi16(c1, c3), c23170);
-    const __m128i u10 = _mm_add_epi16(MulV(z10, cm30353), MulV(c1, cm12540));
-    const __m128i u12 = _mm_add_epi16(MulV(z10, cm12540), MulV(c1, c30273));
-    const __m128i o6 = _mm_sub_epi16(u12, o7);
-    const __m128i o5 = _mm_sub_epi16(u11, o6);
-    const __m128i o4 = _mm_add_epi16(u10, o5);
-
-    a.v[0] = _mm_add_epi16(e0, o7);
-    a.v[7] = _mm_sub_epi16(e0, o7);
-    a.v[1] = _mm_add_epi16(e1, o6);
-    a.v[6] = _mm_sub_epi16(e1, o6);
-    a.v[2] = _mm_add_epi16(e2, o5);
-    a.v[5] = _mm_sub_epi16(e2, o5);
-    a.v[3] = _mm_sub_epi16(e3, o4);
-    a.v[4] = _mm_add_epi16(e3, o4);
 }
 
 }  // namespace
