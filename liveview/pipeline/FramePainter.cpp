@@ -43,6 +43,67 @@ void DrawText(HDC dc, int x, int y, COLORREF colour, const char* text) {
     TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
 }
 
+// Everything a paint shows, drawn into dc over a w x h area.
+void DrawFrame(HDC dc, int w, int h, const PaintSource& source) {
+    const FrameSize size = ModeSize(source.mode);
+    const PaintLayout layout = ComputePaintLayout(w, h, size.width, size.height, source.stretch, source.zoom);
+    const bool haveBitmap = UsableBitmap(source, size);
+    const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(source.header);
+    if (layout.stretch) {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        if (haveBitmap) {
+            StretchDIBits(dc, layout.dest.x, layout.dest.y, layout.dest.width, layout.dest.height, 0, 0, size.width,
+                          size.height, source.bits, info, DIB_RGB_COLORS, SRCCOPY);
+        } else {
+            FillBlack(dc, 0, 0, w, h);
+        }
+    } else {
+        // The picture at natural size with its top-left corner at (-xoff, -yoff); black around it.
+        const PaintRect& v = layout.visible;
+        if (v.Empty() || !haveBitmap) {
+            FillBlack(dc, 0, 0, w, h);
+        } else {
+            StretchDIBits(dc, -layout.xoff, -layout.yoff, size.width, size.height, 0, 0, size.width, size.height,
+                          source.bits, info, DIB_RGB_COLORS, SRCCOPY);
+            FillBlack(dc, 0, 0, w, v.y);
+            FillBlack(dc, 0, v.y + v.height, w, h);
+            FillBlack(dc, 0, v.y, v.x, v.y + v.height);
+            FillBlack(dc, v.x + v.width, v.y, w, v.y + v.height);
+        }
+    }
+
+    DrawText(dc, layout.textX, layout.textY, kOverlayColour, source.overlayText ? source.overlayText : "");
+    if (source.recording) DrawText(dc, layout.recX, layout.recY, kAlertColour, "REC");
+    if (source.zoom != 0) {
+        char zoomText[kOverlayTextSize];
+        FormatZoomText(zoomText, source.zoom);
+        DrawText(dc, layout.zoomX, layout.zoomY, kAlertColour, zoomText);
+    }
+}
+
+// An off-screen copy of the window's area: a paint reaches the screen in one blit, so a
+// picture never shows without its texts and two painters cannot mix their strokes.
+class BackBuffer {
+public:
+    BackBuffer(HDC window, int w, int h) : dc_(CreateCompatibleDC(window)) {
+        if (dc_) bitmap_ = CreateCompatibleBitmap(window, w, h);
+        if (bitmap_) old_ = SelectObject(dc_, bitmap_);
+    }
+    ~BackBuffer() {
+        if (old_) SelectObject(dc_, old_);
+        if (bitmap_) DeleteObject(bitmap_);
+        if (dc_) DeleteDC(dc_);
+    }
+    BackBuffer(const BackBuffer&) = delete;
+    BackBuffer& operator=(const BackBuffer&) = delete;
+    HDC dc() const { return bitmap_ ? dc_ : nullptr; }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
 }  // namespace
 
 bool PaintFrame(HWND hwnd, const PaintSource& source, HANDLE paintOK) {
@@ -53,40 +114,14 @@ bool PaintFrame(HWND hwnd, const PaintSource& source, HANDLE paintOK) {
     const int h = client.bottom - client.top;
     WindowDc dc(hwnd);
     if (!dc.get()) return false;
-
-    const FrameSize size = ModeSize(source.mode);
-    const PaintLayout layout = ComputePaintLayout(w, h, size.width, size.height, source.stretch, source.zoom);
-    const bool haveBitmap = UsableBitmap(source, size);
-    const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(source.header);
-    if (layout.stretch) {
-        SetStretchBltMode(dc.get(), COLORONCOLOR);
-        if (haveBitmap) {
-            StretchDIBits(dc.get(), layout.dest.x, layout.dest.y, layout.dest.width, layout.dest.height, 0, 0,
-                          size.width, size.height, source.bits, info, DIB_RGB_COLORS, SRCCOPY);
+    if (w > 0 && h > 0) {
+        BackBuffer back(dc.get(), w, h);
+        if (back.dc()) {
+            DrawFrame(back.dc(), w, h, source);
+            BitBlt(dc.get(), 0, 0, w, h, back.dc(), 0, 0, SRCCOPY);
         } else {
-            FillBlack(dc.get(), 0, 0, w, h);
+            DrawFrame(dc.get(), w, h, source);  // no memory for the copy: straight to the window
         }
-    } else {
-        // The picture at natural size with its top-left corner at (-xoff, -yoff); black around it.
-        const PaintRect& v = layout.visible;
-        if (v.Empty() || !haveBitmap) {
-            FillBlack(dc.get(), 0, 0, w, h);
-        } else {
-            StretchDIBits(dc.get(), -layout.xoff, -layout.yoff, size.width, size.height, 0, 0, size.width,
-                          size.height, source.bits, info, DIB_RGB_COLORS, SRCCOPY);
-            FillBlack(dc.get(), 0, 0, w, v.y);
-            FillBlack(dc.get(), 0, v.y + v.height, w, h);
-            FillBlack(dc.get(), 0, v.y, v.x, v.y + v.height);
-            FillBlack(dc.get(), v.x + v.width, v.y, w, v.y + v.height);
-        }
-    }
-
-    DrawText(dc.get(), layout.textX, layout.textY, kOverlayColour, source.overlayText ? source.overlayText : "");
-    if (source.recording) DrawText(dc.get(), layout.recX, layout.recY, kAlertColour, "REC");
-    if (source.zoom != 0) {
-        char zoomText[kOverlayTextSize];
-        FormatZoomText(zoomText, source.zoom);
-        DrawText(dc.get(), layout.zoomX, layout.zoomY, kAlertColour, zoomText);
     }
     GdiFlush();
     if (paintOK) SetEvent(paintOK);
