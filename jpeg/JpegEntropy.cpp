@@ -113,11 +113,17 @@ namespace {
 [[gnu::always_inline]] inline int DecodeBlock(JpegInput& in, JpegBitReader& r, const JpegHuffmanTable& dc,
                                               const JpegHuffmanTable& ac, uint32_t& predictor, int16_t* coef) {
     EnsureForSymbol(in, r);
-    const int s = DecodeSymbol(r, dc);
-    if (s > 16) JpegFail(kJpegBadEntropyData);
-    if (s != 0) {
-        EnsureForValue(in, r, s);
-        predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
+    const uint32_t d = dc.acLookup[Peek(r, JpegHuffmanTable::kLookupBits)];
+    if ((d & (JpegHuffmanTable::kAcValue | 0xF00)) == JpegHuffmanTable::kAcValue) {  // size and value at once
+        Skip(r, d & 0x1F);
+        predictor += static_cast<uint32_t>(static_cast<int32_t>(d) >> 16);
+    } else {
+        const int s = DecodeSymbol(r, dc);
+        if (s > 16) JpegFail(kJpegBadEntropyData);
+        if (s != 0) {
+            EnsureForValue(in, r, s);
+            predictor += static_cast<uint32_t>(Extend(Take(r, s), s));
+        }
     }
     coef[0] = static_cast<int16_t>(static_cast<uint16_t>(predictor));
 
@@ -133,6 +139,10 @@ namespace {
             coef[kJpegZigzagOverrun[k]] = static_cast<int16_t>(static_cast<int32_t>(e) >> 16);
             ++k;
             continue;
+        }
+        if (e & JpegHuffmanTable::kAcEob) {
+            Skip(r, e & 0x1F);
+            break;
         }
         int len;
         int sym;

@@ -93,7 +93,7 @@ void JpegHuffmanTable::BuildLookups() {
             continue;
         }
         symbolLookup[p] = static_cast<uint16_t>((sym << 8) | 0x20 | len);
-        acLookup[p] = symbolLookup[p];
+        acLookup[p] = symbolLookup[p] | (sym == 0 ? kAcEob : 0u);
         const int run = sym >> 4;
         const int size = sym & 15;
         if (size != 0 && len + size <= kLookupBits) {

@@ -23,9 +23,12 @@ public:
     // Symbol lookup on the top kLookupBits: 0 when the code is longer (use Decode16), else
     // (symbol << 8) | 0x20 | length.
     uint16_t symbolLookup[kLookupSize];
-    // AC lookup on the top kLookupBits: 0 = use symbolLookup; kAcValue entries hold a whole coefficient
-    // (value << 16 | run << 8 | kAcValue | code and value length), others mirror symbolLookup.
+    // AC lookup on the top kLookupBits: 0 = use Decode16; kAcValue entries hold a whole coefficient
+    // (value << 16 | run << 8 | kAcValue | code and value length), others mirror symbolLookup, with kAcEob
+    // added for symbol 0 (end of block in an AC table). For a DC table a kAcValue entry of run 0 is a
+    // whole DC difference.
     static constexpr uint32_t kAcValue = 0x80;
+    static constexpr uint32_t kAcEob = 0x40;
     uint32_t acLookup[kLookupSize];
 
     // Canonical tree of the DHT (first level on 8 bits, inner nodes in pairs) and recorded lengths.
