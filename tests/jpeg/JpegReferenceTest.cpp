@@ -24,6 +24,10 @@
 #include "JpegTestStream.h"
 #include "jpeg/JpegDecoder.h"
 #include "jpeg/JpegFailure.h"
+#if defined(QERN_HAVE_CAMSIM)
+#include "tools/camsim/JpegEncoder.h"
+#include "tools/camsim/TestPicture.h"
+#endif
 
 namespace fs = std::filesystem;
 using jpegtest::Bytes;
@@ -215,6 +219,31 @@ TEST_F(ReferenceFiles, FfmpegFrames) {
         ExpectMatchesReference(Ffmpeg("yuvj420p", s.first, s.second), "ffmpeg yuvj420p");
     }
 }
+
+#if defined(QERN_HAVE_CAMSIM)
+TEST_F(ReferenceFiles, CamsimFramesInEverySizeAndLayout) {
+    // The camera simulator's own frames: its moving test picture through its libjpeg encoder.
+    using camsim::Subsampling;
+    int frame = 0;
+    for (const camsim::VideoSize size : {camsim::VideoSize{640, 480}, camsim::VideoSize{320, 240}, camsim::VideoSize{176, 144}}) {
+        for (const Subsampling sub : {Subsampling::S422, Subsampling::S420, Subsampling::S444, Subsampling::S440, Subsampling::Gray}) {
+            for (const int variant : {0, 1, 2}) {
+                camsim::JpegSettings settings;
+                settings.subsampling = sub;
+                settings.quality = variant == 2 ? 60 : 85;
+                settings.progressive = variant == 1;
+                settings.restartInterval = variant == 2 ? 3 : 0;
+                const camsim::TestPicture picture(size);
+                std::vector<uint8_t> rgb;
+                picture.Render(static_cast<uint64_t>(frame++), camsim::PictureControls{}, rgb);
+                const Bytes jpeg = camsim::JpegEncoder(settings).Encode(rgb.data(), size.width, size.height);
+                ExpectMatchesReference(jpeg, std::string("camsim ") + camsim::SubsamplingText(sub) + " " +
+                                                 std::to_string(size.width) + " variant " + std::to_string(variant));
+            }
+        }
+    }
+}
+#endif
 
 TEST_F(ReferenceFiles, UnsupportedFilesAreRefusedWithTheirCode) {
     EXPECT_EQ(RefusalCode(Cjpeg("-arithmetic", 64, 48)), kJpegArithmetic);
