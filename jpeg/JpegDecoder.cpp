@@ -178,6 +178,12 @@ int JpegDecoder::StartDecompress() {
 
 
 void JpegDecoder::TransformMcuRow() {
+    if (!progressive_ && accelerate_) {
+        const int16_t* tables[kMaxBlocksPerMcu];
+        for (int k = 0; k < outBlocksPerMcu_; ++k) tables[k] = quant_[comp_[outBlockComp_[k]].quant]->fast;
+        jpegidct::TransformRow(coefBuffer_, blockLast_, sampleBuffer_, blocksPerRow_, tables, outBlocksPerMcu_);
+        return;
+    }
     int slot = 0;
     for (int m = 0; m < outMcusPerRow_; ++m) {
         for (int k = 0; k < outBlocksPerMcu_; ++k, ++slot) {

@@ -196,14 +196,15 @@ inline void StoreColumns(Vec8& a, uint8_t* out, int stride) {
     }
 }
 
-}  // namespace
-
-JPEG_SIMD_CLONES void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+// The transforms; with kClear they also zero the coefficients they read, ready for the next MCU row.
+template <bool kClear>
+inline void FullKernel(int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
     Vec8 a;
     for (int r = 0; r < 8; ++r) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + r * 8));
+        __m128i* p = reinterpret_cast<__m128i*>(coef + r * 8);
         const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + r * 8));
-        a.v[r] = _mm_mullo_epi16(c, q);
+        a.v[r] = _mm_mullo_epi16(_mm_loadu_si128(p), q);
+        if (kClear) _mm_storeu_si128(p, _mm_setzero_si128());
     }
     ButterflyV(a);  // columns: lane = column, register = row
     Transpose(a);
@@ -211,12 +212,14 @@ JPEG_SIMD_CLONES void FastIdctSse2(const int16_t* coef, const int16_t* table, ui
     StoreColumns(a, out, stride);
 }
 
-JPEG_SIMD_CLONES void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+template <bool kClear>
+inline void LowKernel(int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
     Vec8 a;
     for (int r = 0; r < 4; ++r) {
-        const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(coef + r * 8));
+        __m128i* p = reinterpret_cast<__m128i*>(coef + r * 8);
         const __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(table + r * 8));
-        a.v[r] = _mm_mullo_epi16(c, q);
+        a.v[r] = _mm_mullo_epi16(_mm_loadl_epi64(p), q);
+        if (kClear) _mm_storel_epi64(p, _mm_setzero_si128());
     }
     ButterflyLowV(a);  // columns 0-3 of rows 0-7; lanes 4-7 stay zero
     // Transpose the 8 x 4 result into columns 0-3 (lanes = rows); columns 4-7 are zero.
@@ -236,6 +239,16 @@ JPEG_SIMD_CLONES void FastIdctSse2Low(const int16_t* coef, const int16_t* table,
     StoreColumns(a, out, stride);
 }
 
+}  // namespace
+
+JPEG_SIMD_CLONES void FastIdctSse2(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+    FullKernel<false>(const_cast<int16_t*>(coef), table, out, stride);
+}
+
+JPEG_SIMD_CLONES void FastIdctSse2Low(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
+    LowKernel<false>(const_cast<int16_t*>(coef), table, out, stride);
+}
+
 #endif
 
 void FastIdct(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {
@@ -244,6 +257,29 @@ void FastIdct(const int16_t* coef, const int16_t* table, uint8_t* out, int strid
 #else
     FastIdctScalar(coef, table, out, stride);
 #endif
+}
+
+JPEG_SIMD_CLONES void TransformRow(int16_t* coef, const uint8_t* last, uint8_t* out, int blocks,
+                                   const int16_t* const* tables, int blocksPerMcu) {
+    for (int b = 0, k = 0; b < blocks; ++b, coef += 64, out += 64) {
+        const int16_t* table = tables[k];
+        if (++k == blocksPerMcu) k = 0;
+        if (last[b] == 0) {
+            FastIdctDcOnly(coef[0], table[0], out, 8);
+            coef[0] = 0;
+            continue;
+        }
+#if defined(__SSE2__)
+        if (last[b] <= kLowLast) {
+            LowKernel<true>(coef, table, out, 8);
+        } else {
+            FullKernel<true>(coef, table, out, 8);
+        }
+#else
+        FastIdctScalar(coef, table, out, 8);
+        std::memset(coef, 0, 64 * sizeof(int16_t));
+#endif
+    }
 }
 
 void FastIdctLow(const int16_t* coef, const int16_t* table, uint8_t* out, int stride) {

@@ -8,6 +8,12 @@
 // Fast path: AAN transform in 16-bit arithmetic that wraps on overflow; the quantisation table is stored in
 // natural order, pre-multiplied by the AAN scale factors. Its output is defined bit for bit by the scalar
 // version; the SSE2 version produces the same bytes.
+// Fast path over the blocks of a sequential MCU row (coefficients and samples 64 per block, one after the
+// other), each with the table tables[b mod blocksPerMcu] and the variant its `last` zigzag index allows.
+// Clears the coefficients for the next row.
+void TransformRow(int16_t* coef, const uint8_t* last, uint8_t* out, int blocks, const int16_t* const* tables,
+                  int blocksPerMcu);
+
 // Plain path: accurate integer transform (13-bit constants, 32-bit arithmetic) of dequantised coefficients.
 namespace jpegidct {
 
@@ -41,6 +47,12 @@ inline void FastIdctDcOnly(int16_t dc, int16_t q, uint8_t* out, int stride) {
     const uint64_t row = 0x0101010101010101ull * sample;
     for (int y = 0; y < 8; ++y) std::memcpy(out + y * stride, &row, 8);
 }
+
+// Fast path over the blocks of a sequential MCU row (coefficients and samples 64 per block, one after the
+// other), each with the table tables[b mod blocksPerMcu] and the variant its `last` zigzag index allows.
+// Clears the coefficients for the next row.
+void TransformRow(int16_t* coef, const uint8_t* last, uint8_t* out, int blocks, const int16_t* const* tables,
+                  int blocksPerMcu);
 
 // Plain path: coefficients already dequantised (natural order); `scratch` holds 64 values.
 void PlainIdct(const int16_t* coef, int16_t* scratch, uint8_t* out, int stride);
