@@ -2,7 +2,6 @@
 // Exit status 0 on success; on failure non-zero, with the decoder's failure code on standard error.
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -14,12 +13,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: jpegdecode IN.jpg OUT.ppm\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
+    std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
     if (!in) {
         std::fprintf(stderr, "jpegdecode: cannot read %s\n", argv[1]);
         return 2;
     }
-    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> data(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()))) {
+        std::fprintf(stderr, "jpegdecode: cannot read %s\n", argv[1]);
+        return 2;
+    }
 
     MemoryJpegSource source(data.data(), data.size());
     auto decoder = std::make_unique<JpegDecoder>();
