@@ -137,6 +137,21 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --write-frames=DIR: only write the frames (NAME.jpg) for timing elsewhere, e.g. jpegtime under Wine.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--write-frames=", 15) != 0) continue;
+        for (int f = 0; f < static_cast<int>(sizeof kFrames / sizeof kFrames[0]); ++f) {
+            const std::string path = std::string(argv[i] + 15) + "/" + kFrames[f].name + ".jpg";
+            std::FILE* out = std::fopen(path.c_str(), "wb");
+            if (out == nullptr || std::fwrite(Frame(f).data(), 1, Frame(f).size(), out) != Frame(f).size()) {
+                std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                return 1;
+            }
+            std::fclose(out);
+            std::printf("%s\n", path.c_str());
+        }
+        return 0;
+    }
     for (int i = 0; i < static_cast<int>(sizeof kFrames / sizeof kFrames[0]); ++i) {
         benchmark::RegisterBenchmark("BM_Ours", BM_Ours)->Arg(i)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("BM_LibjpegTurbo", BM_LibjpegTurbo)->Arg(i)->Unit(benchmark::kMicrosecond);
