@@ -18,6 +18,36 @@ void Append(std::vector<char>& body, const std::string& text) {
 
 }  // namespace
 
+// Everything WinINet may write or read after a wait was abandoned lives
+// here: counts, the body being sent, the bytes being read.
+struct HttpClient::Completion {
+  KernelHandle done{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+  std::atomic<DWORD> error{ERROR_SUCCESS};
+  DWORD count = 0;
+  std::vector<char> data;
+};
+
+namespace {
+
+using CompletionHolder = std::shared_ptr<HttpClient::Completion>;
+
+// A request's context is a heap holder of its completion: WinINet may finish
+// an abandoned step after the client is gone, and it closes the handle last.
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
+  auto* holder = reinterpret_cast<CompletionHolder*>(context);
+  if (!holder) return;
+  if (status == INTERNET_STATUS_REQUEST_COMPLETE && info) {
+    const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+    // A finished query of available bytes carries the count, not an error.
+    (*holder)->error = result->dwResult ? DWORD{ERROR_SUCCESS} : (result->dwError ? result->dwError : DWORD{1});
+    SetEvent((*holder)->done.Get());
+  } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+    delete holder;
+  }
+}
+
+}  // namespace
+
 HttpClient::~HttpClient() { Close(); }
 
 bool HttpClient::Open(const char* url, const char* user_, const char* password_, const char* agent) {
@@ -40,9 +70,14 @@ bool HttpClient::Connect(const char* host_, int32_t port_, const char* user_, co
                          int32_t service_, const char* agent) {
   Close();  // an earlier connection is never leaked
   closing = false;
+  ResetEvent(closed.Get());
   try {
-    internet.Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const bool http = service_ == ServiceHttp || service_ == ServiceHttps;
+    internet.Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, http ? INTERNET_FLAG_ASYNC : 0));
     if (!internet) throw HttpError{"open internet failed..."};
+    if (http && InternetSetStatusCallbackA(internet.Get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
+      throw HttpError{"open internet failed..."};
+    }
     int32_t usePort = port_;
     DWORD kind = INTERNET_SERVICE_HTTP;
     DWORD flags = 0;
@@ -121,13 +156,17 @@ void HttpClient::OpenRequest(const char* verb, const char* path_, const char* re
   if (!connection) throw HttpError{"handle not opened..."};
   if (service == ServiceHttps) flags |= INTERNET_FLAG_SECURE;
   const char* accept[] = {"*/*", nullptr};
-  request.Reset(HttpOpenRequestA(connection.Get(), verb, path_, "HTTP/1.0", referrer, accept, flags, 0));
-  if (!request) throw HttpError{"request failed..."};
-  if (receiveTimeout != 0) {
-    // Must be set before sending to take effect.
-    DWORD ms = receiveTimeout;
-    InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+  completion = std::make_shared<Completion>();
+  auto* holder = new CompletionHolder(completion);
+  request.Reset(HttpOpenRequestA(connection.Get(), verb, path_, "HTTP/1.0", referrer, accept, flags,
+                                 reinterpret_cast<DWORD_PTR>(holder)));
+  if (!request) {
+    delete holder;
+    throw HttpError{"request failed..."};
   }
+  // Set before sending, or it does not reach the socket.
+  DWORD ms = kStalledSocketMs;
+  InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
   static const char acceptHeader[] = "Accept: */*\r\n";
   if (!HttpAddRequestHeadersA(request.Get(), acceptHeader, sizeof acceptHeader - 1, HTTP_ADDREQ_FLAG_REPLACE)) {
     throw HttpError{"additional header failed..."};
@@ -146,35 +185,52 @@ bool HttpClient::WaitingForBytes(DWORD error) const {
   return (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) && !closing.load();
 }
 
+DWORD HttpClient::Finish(BOOL done, DWORD waitMs) {
+  if (done) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  if (error != ERROR_IO_PENDING) return error;
+  const std::shared_ptr<Completion> step = completion;
+  if (!step) return ERROR_OPERATION_ABORTED;
+  const HANDLE events[] = {closed.Get(), step->done.Get()};
+  switch (WaitForMultipleObjects(2, events, FALSE, waitMs)) {
+    case WAIT_OBJECT_0 + 1:
+      return step->error.load();
+    case WAIT_TIMEOUT:
+      return WAIT_TIMEOUT;
+    default:
+      return ERROR_OPERATION_ABORTED;
+  }
+}
+
 bool HttpClient::Get(const char* path_, const char* referrer) {
-  OpenRequest("GET", path_, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
-  SetCookies(path_);
   // A camera slower to answer than the receive wait gets the request again,
   // with twice the wait each time (up to 16 times the first).
   DWORD wait = receiveTimeout;
-  while (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) {
-    const DWORD error = GetLastError();
-    const bool timedOut = error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT ||
+  for (;;) {
+    OpenRequest("GET", path_, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
+    SetCookies(path_);
+    const DWORD error = Finish(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), wait ? wait : INFINITE);
+    if (error == ERROR_SUCCESS) return true;
+    const bool timedOut = error == WAIT_TIMEOUT || error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT ||
                           error == ERROR_INTERNET_CONNECTION_ABORTED;
     if (!timedOut || closing.load() || wait == 0 || wait >= receiveTimeout * 16) {
       throw HttpError{"request failed..."};
     }
-    wait *= 2;
-    InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+    wait *= 2;  // the unanswered request is closed with its handle
   }
-  return true;
 }
 
 bool HttpClient::Post(const char* path_, const char* referrer) {
   OpenRequest("POST", path_, referrer,
               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT);
   SetCookies(path_);
-  std::string body = BuildFormBody();
+  const std::string body = BuildFormBody();
+  std::vector<char>& sent = completion->data;
+  sent.assign(body.begin(), body.end());
   static const char type[] = "Content-Type: application/x-www-form-urlencoded\r\n";
-  if (!HttpSendRequestA(request.Get(), type, sizeof type - 1, body.empty() ? nullptr : &body[0],
-                        static_cast<DWORD>(body.size()))) {
-    if (GetLastError() != kRedirectNeedsConfirmation) throw HttpError{"request failed..."};
-  }
+  const DWORD error = Finish(HttpSendRequestA(request.Get(), type, sizeof type - 1,
+                                             sent.empty() ? nullptr : sent.data(), static_cast<DWORD>(sent.size())));
+  if (error != ERROR_SUCCESS && error != kRedirectNeedsConfirmation) throw HttpError{"request failed..."};
   return true;
 }
 
@@ -186,7 +242,8 @@ bool HttpClient::PostMultipart(const char* path_, const char* referrer) {
     throw HttpError{"additional header failed..."};
   }
   SetCookies(path_);
-  std::vector<char> body = BuildMultipartBody();
+  std::vector<char>& body = completion->data;
+  body = BuildMultipartBody();
   char length[64];
   std::snprintf(length, sizeof length, "Content-Length: %u\r\n", static_cast<unsigned>(body.size()));
   if (!HttpAddRequestHeadersA(request.Get(), length, static_cast<DWORD>(std::strlen(length)),
@@ -195,17 +252,23 @@ bool HttpClient::PostMultipart(const char* path_, const char* referrer) {
   }
   INTERNET_BUFFERSA buffers{};
   buffers.dwStructSize = sizeof buffers;
-  if (!HttpSendRequestExA(request.Get(), &buffers, nullptr, HSR_INITIATE, 0)) throw HttpError{"request failed"};
+  if (Finish(HttpSendRequestExA(request.Get(), &buffers, nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
+    throw HttpError{"request failed"};
+  }
   size_t done = 0;
+  DWORD& written = completion->count;
   while (done < body.size()) {
-    DWORD written = 0;
-    if (!InternetWriteFile(request.Get(), body.data() + done, static_cast<DWORD>(body.size() - done), &written) ||
+    written = 0;
+    if (Finish(InternetWriteFile(request.Get(), body.data() + done, static_cast<DWORD>(body.size() - done),
+                                 &written)) != ERROR_SUCCESS ||
         written == 0) {
       throw HttpError{"request failed"};
     }
     done += written;
   }
-  if (!HttpEndRequestA(request.Get(), nullptr, HSR_INITIATE, 0)) throw HttpError{"request failed"};
+  if (Finish(HttpEndRequestA(request.Get(), nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
+    throw HttpError{"request failed"};
+  }
   return true;
 }
 
@@ -252,18 +315,26 @@ uint32_t HttpClient::Read(void* buffer, uint32_t size) {
       const HINTERNET r = request.Get();
       if (!InternetHandleTraits::Valid(r)) throw HttpError{"connection failed..."};
       if (size == 0 || !buffer) return 0;
+      const std::shared_ptr<Completion> step = completion;
+      if (!step) throw HttpError{"connection failed..."};
       // Wait for bytes, then take only what is there: a read that times out
       // with a partly filled buffer would lose those bytes.
-      DWORD available = 0;
-      if (InternetQueryDataAvailable(r, &available, 0, 0)) {
+      step->count = 0;
+      if (InternetQueryDataAvailable(r, &step->count, 0, 0)) {
+        const DWORD available = std::min<DWORD>(step->count, size);
         if (available == 0) return 0;  // end of the body
-        DWORD got = 0;
-        if (!InternetReadFile(r, buffer, std::min<DWORD>(available, size), &got)) {
+        if (step->data.size() < available) step->data.resize(available);
+        step->count = 0;
+        if (Finish(InternetReadFile(r, step->data.data(), available, &step->count)) != ERROR_SUCCESS ||
+            step->count > available) {
           throw HttpError{"response failed..."};
         }
-        return got;
+        std::memcpy(buffer, step->data.data(), step->count);
+        return step->count;
       }
-      if (!WaitingForBytes(GetLastError())) throw HttpError{"response failed..."};
+      // Pending: once it finishes the bytes are buffered and the next query counts them.
+      const DWORD error = Finish(FALSE);
+      if (error != ERROR_SUCCESS && !WaitingForBytes(error)) throw HttpError{"response failed..."};
     }
   } catch (const HttpError& e) {
     QernTrace("HttpClient::Read..%s host=%s port=%d service=%d path=%s\n", e.text, host.c_str(), port, service,
@@ -277,6 +348,7 @@ uint32_t HttpClient::Read(void* buffer, uint32_t size) {
 
 void HttpClient::Close() {
   closing = true;
+  SetEvent(closed.Get());
   request.Close();
   connection.Close();
   internet.Close();

@@ -1,5 +1,8 @@
 // Blocking HTTP client over WinINet: one Internet session, one server
-// connection and at most one open request per client.
+// connection and at most one open request per client. HTTP sessions run
+// WinINet in asynchronous mode and the caller waits for each step, so that
+// Close can end a wait at once on every platform (Wine does not end a read
+// blocked in WinINet when its handle is closed).
 #pragma once
 
 #include <atomic>
@@ -41,7 +44,8 @@ class HttpClient {
   // Sends a GET, form POST or multipart upload of path; true when sent.
   bool Request(const char* path, int32_t kind, const char* referrer);
   // Stores up to size bytes of the response body; 0 at its end or on failure.
-  // Waits across receive time-outs until bytes come or Close is called.
+  // Waits until bytes come or Close is called; a camera that pauses is not
+  // an end (a chunked body may end after kStalledSocketMs without bytes).
   uint32_t Read(void* buffer, uint32_t size);
   // Closes request, connection and session, in that order. May be called
   // from another thread to end a Read in progress.
@@ -57,9 +61,17 @@ class HttpClient {
   // scheme's default, and the request path.
   std::string CookieUrl(const std::string& requestPath) const;
 
-  // How long one wait for response bytes lasts before Read looks whether the
-  // client was closed; 0 leaves WinINet's default. Applies from the next Request.
+  // How long a GET waits for the answer before asking again (twice as long
+  // each time, up to 16 times this); 0 waits for as long as the socket does.
   void SetReceiveTimeout(uint32_t milliseconds) { receiveTimeout = milliseconds; }
+
+  // How long WinINet's own socket waits for bytes. A time-out there ends a
+  // chunked body, so it is long; it also bounds how long an abandoned
+  // request keeps its connection after Close.
+  static constexpr uint32_t kStalledSocketMs = 30000;
+
+  // The outcome of a request's step that WinINet finishes on its own thread.
+  struct Completion;
 
   // The multipart body of the current form fields, as an upload sends it.
   std::vector<char> BuildMultipartBody() const;
@@ -87,7 +99,15 @@ class HttpClient {
   void OpenRequest(const char* verb, const char* path, const char* referrer, DWORD flags);
   void SetCookies(const char* path);
   bool WaitingForBytes(DWORD error) const;
+  // The error of a step that WinINet may finish on its own thread: waits up
+  // to waitMs when it is pending. WAIT_TIMEOUT when the wait ran out,
+  // ERROR_OPERATION_ABORTED when Close was called.
+  DWORD Finish(BOOL done, DWORD waitMs = INFINITE);
 
+  // The current request's completion, shared with WinINet's callback until
+  // the request handle is gone.
+  std::shared_ptr<Completion> completion;
+  KernelHandle closed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   uint32_t receiveTimeout = 0;
   std::atomic<bool> closing{false};
 };

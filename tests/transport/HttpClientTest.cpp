@@ -268,6 +268,25 @@ TEST(HttpClient, SlowAnswerStillArrives) {
   mute.release = true;
 }
 
+// Closes client from another thread closeAfterMs into a Read that must block
+// until then. Returns how long after Close the Read ended; how long it took
+// in all goes to readMs.
+long long ReadEndAfterClose(HttpClient& client, int closeAfterMs, long long* readMs) {
+  Clock::time_point closedAt;
+  std::thread closer([&] {
+    Sleep(closeAfterMs);
+    closedAt = Clock::now();
+    client.Close();
+  });
+  char buf[64];
+  const auto start = Clock::now();
+  EXPECT_EQ(client.Read(buf, sizeof buf), 0u);
+  const auto returned = Clock::now();
+  closer.join();
+  *readMs = std::chrono::duration_cast<std::chrono::milliseconds>(returned - start).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count();
+}
+
 TEST(HttpClient, CloseFromAnotherThreadEndsARead) {
   LoopbackServer server([&](SOCKET s, const std::string&, int) {
     LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace\r\n\r\nx");
@@ -279,21 +298,86 @@ TEST(HttpClient, CloseFromAnotherThreadEndsARead) {
   ASSERT_TRUE(client.Request("/video.cgi", HttpClient::RequestGet, nullptr));
   char buf[64];
   ASSERT_EQ(client.Read(buf, sizeof buf), 1u);
-  Clock::time_point closedAt;
-  std::thread closer([&] {
-    Sleep(350);  // between two receive waits
-    closedAt = Clock::now();
-    client.Close();
-  });
-  const auto start = Clock::now();
-  EXPECT_EQ(client.Read(buf, sizeof buf), 0u);
-  const auto returned = Clock::now();
-  closer.join();
+  long long readMs = 0;
+  const long long afterClose = ReadEndAfterClose(client, 350, &readMs);
   server.release = true;
-  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(returned - start).count(), 250);
-  const auto afterClose = std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count();
-  std::printf("Read ended %lld ms after Close\n", static_cast<long long>(afterClose));
+  EXPECT_GE(readMs, 250);
+  std::printf("Read ended %lld ms after Close\n", afterClose);
   EXPECT_LT(afterClose, 200);
+}
+
+}  // namespace
+
+namespace {
+
+// A chunked multipart stream, as ffmpeg's server sends it, pausing between chunks.
+std::string Chunk(const std::string& data) {
+  char size[16];
+  std::snprintf(size, sizeof size, "%x\r\n", static_cast<unsigned>(data.size()));
+  return size + data + "\r\n";
+}
+
+const char kChunkedHead[] =
+    "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=ffmpeg\r\n"
+    "Transfer-Encoding: chunked\r\n\r\n";
+
+std::string ChunkedPart(int i) {
+  const std::string frame = "\xFF\xD8 frame " + std::to_string(i) + " \xFF\xD9";
+  return "--ffmpeg\r\nContent-Type: image/jpeg\r\nContent-length: " + std::to_string(frame.size()) + "\r\n\r\n" +
+         frame + "\r\n";
+}
+
+TEST(HttpClient, ChunkedStreamWithPausesArrivesWhole) {
+  const int parts = 6;
+  LoopbackServer server([&](SOCKET s, const std::string&, int) {
+    LoopbackServer::Send(s, kChunkedHead);
+    for (int i = 0; i < parts; ++i) {
+      LoopbackServer::Send(s, Chunk(ChunkedPart(i)));
+      server.Pause(300);
+    }
+    LoopbackServer::Send(s, "0\r\n\r\n");
+  });
+  HttpClient client;
+  client.SetReceiveTimeout(100);
+  ASSERT_TRUE(client.Open(BaseUrl(server).c_str(), nullptr, nullptr, kAgent));
+  ASSERT_TRUE(client.Request("/video.cgi", HttpClient::RequestGet, nullptr));
+  std::string expected;
+  for (int i = 0; i < parts; ++i) expected += ChunkedPart(i);
+  const auto start = Clock::now();
+  EXPECT_EQ(ReadAll(client), expected);  // no chunk framing, nothing lost across the pauses
+  EXPECT_GE(MsSince(start), 5 * 300 - 100);
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST(HttpClient, CloseEndsAReadOfAChunkedStream) {
+  LoopbackServer server([&](SOCKET s, const std::string&, int) {
+    LoopbackServer::Send(s, kChunkedHead);
+    // Keeps sending after the pause, so that a read left inside WinINet finishes.
+    for (int i = 0; i < 20 && !server.release; ++i) {
+      LoopbackServer::Send(s, Chunk(ChunkedPart(i)));
+      server.Pause(300);
+    }
+  });
+  HttpClient client;
+  client.SetReceiveTimeout(100);
+  ASSERT_TRUE(client.Open(BaseUrl(server).c_str(), nullptr, nullptr, kAgent));
+  ASSERT_TRUE(client.Request("/video.cgi", HttpClient::RequestGet, nullptr));
+  char buf[4096];
+  std::string got;
+  while (got.size() < ChunkedPart(0).size()) {
+    const uint32_t n = client.Read(buf, sizeof buf);
+    ASSERT_GT(n, 0u);
+    got.append(buf, n);
+  }
+  EXPECT_EQ(got, ChunkedPart(0));
+  long long readMs = 0;
+  const long long afterClose = ReadEndAfterClose(client, 150, &readMs);  // inside the pause before the next chunk
+  server.release = true;
+  EXPECT_GE(readMs, 140);
+  std::printf("Read of a chunked stream ended %lld ms after Close\n", afterClose);
+  EXPECT_GE(afterClose, 0);  // the stream did not end by itself
+  EXPECT_LT(afterClose, 200);
+  EXPECT_EQ(client.Read(buf, sizeof buf), 0u);
 }
 
 }  // namespace
