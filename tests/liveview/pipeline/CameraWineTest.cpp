@@ -266,7 +266,7 @@ TEST(CameraRestarts, TwentyRestartsLeakNoThreadOrHandle) {
         ASSERT_TRUE(view.WaitPainted(2, 15000)) << i;
         ended += view.Stop() ? 1 : 0;
     }
-    view.window.Pump(300);
+    view.window.Pump(6000);  // the pool threads of WinINet's asynchronous requests retire after 5 s idle
     DWORD handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(ended, 20);  // no worker had to be terminated
