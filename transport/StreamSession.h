@@ -18,7 +18,8 @@ class StreamSession : public StreamSessionCore {
   static constexpr size_t kMaxPath = 255;
   static constexpr size_t kMaxUser = 31;
   static constexpr size_t kMaxPassword = 31;
-  // One wait for stream bytes before a reader looks whether it was stopped.
+  // How long a camera has to answer a stream request before it is asked again
+  // (twice as long each time).
   static constexpr uint32_t kReceiveWaitMs = 100;
 
   explicit StreamSession(int32_t capacity = kRingCapacity);
