@@ -235,6 +235,10 @@ TEST_F(Control, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     ASSERT_TRUE(PumpUntil([&] { return Painted() >= 60; }, 30000));
     EXPECT_EQ(Action(6), 25);
     ASSERT_EQ(cam->put_Reconnect(0), S_OK);  // stops; the last frame stays on screen
+    // The worker may have been stopped between writing a frame's text and painting it:
+    // paint once more so the window shows the text we compare with.
+    ASSERT_EQ(cam->UpdateView(), S_OK);
+    PumpMessages(100);
     const std::string text = self->OverlayText();
     ASSERT_EQ(text.size(), 32u) << text;
     EXPECT_EQ(text.substr(0, 14), "2026/12/06 21:");
