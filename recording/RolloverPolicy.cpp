@@ -1,0 +1,35 @@
+#include "recording/RolloverPolicy.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+uint64_t RolloverPolicy::LimitFromText(const char* text) {
+    if (!text || !*text) return kDefaultLimit;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || *text == '-' || value < kMinimumLimit || value > kDefaultLimit)
+        return kDefaultLimit;
+    return value;
+}
+
+void RolloverPolicy::Begin() {
+    bytes_ = kHeaderBytes;
+    last_ = -1;
+}
+
+uint64_t RolloverPolicy::Cost(int32_t position, size_t size) const {
+    const uint64_t sample = kChunkHeader + ((static_cast<uint64_t>(size) + 1) & ~uint64_t(1)) + kIndexEntry;
+    // Each skipped position becomes an empty sample: a chunk header and an index entry.
+    const int64_t gap = last_ >= 0 && position > last_ + 1 ? position - last_ - 1 : 0;
+    return sample + static_cast<uint64_t>(gap) * (kChunkHeader + kIndexEntry);
+}
+
+bool RolloverPolicy::NeedsNewFile(int32_t position, size_t size) const {
+    return last_ >= 0 && bytes_ + Cost(position, size) > limit_;
+}
+
+void RolloverPolicy::Add(int32_t position, size_t size) {
+    bytes_ += Cost(position, size);
+    last_ = last_ >= 0 && position <= last_ ? last_ + 1 : position;
+}

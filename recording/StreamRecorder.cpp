@@ -1,0 +1,84 @@
+#include "recording/StreamRecorder.h"
+
+#include "recording/RecordName.h"
+#include "transport/StreamSession.h"
+#include "transport/Trace.h"
+
+namespace {
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+uint64_t FileLimit() {
+    char text[32] = {};
+    const DWORD n = GetEnvironmentVariableA(StreamRecorder::kLimitVariable, text, sizeof text);
+    return RolloverPolicy::LimitFromText(n > 0 && n < sizeof text ? text : nullptr);
+}
+
+}  // namespace
+
+std::string StreamRecorder::NewFilePath(const std::string& folder, const CameraTime& stamp) {
+    char name[32];
+    RecordName::Format(stamp, name, sizeof name);
+    return RecordName::Path(folder, name, FileExists);
+}
+
+bool StreamRecorder::StartRecord(const char* path, int32_t width, int32_t height) {
+    return Begin(path, width, height, true);
+}
+
+bool StreamRecorder::RestartRecord(const char* path, int32_t width, int32_t height) {
+    return Begin(path, width, height, false);
+}
+
+bool StreamRecorder::Begin(const char* path, int32_t width, int32_t height, bool withClock) {
+    // A second start must not leave the first file unfinalised: the first recording ends.
+    if (Recording()) End(true, true);
+    std::lock_guard<std::mutex> guard(lock_);
+    // The next file of a long recording: named, on the stream thread, from the stamp of that moment.
+    const std::string folder = RecordName::Folder(path ? path : "");
+    writer_.SetRollover(FileLimit(), [this, folder] { return NewFilePath(folder, session_.cameraTime); });
+    if (!writer_.Create(path, kRate, width, height, withClock)) return false;
+    if (!session_.CreateRecFinishEvent()) {
+        writer_.Close(withClock);
+        return false;
+    }
+    session_.AttachRecordSink(&writer_);
+    session_.recording = 1;
+    active_ = true;
+    return true;
+}
+
+bool StreamRecorder::End(bool stopClock, bool waitForHandOff) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!active_) {
+        // Nothing to finalise; a clock that an interruption left running still stops.
+        if (stopClock) writer_.Close(true);
+        return true;
+    }
+    session_.recording = 0;
+    if (waitForHandOff) WaitForHandOff();
+    session_.CloseRecFinishEvent();
+    // After this no write is under way or can start: the close never overlaps one.
+    session_.DetachRecordSink();
+    writer_.Close(stopClock);
+    active_ = false;
+    return true;
+}
+
+// Bounded, and over at once when the stream has ended: a silent camera must not hold the stop.
+void StreamRecorder::WaitForHandOff() {
+    const DWORD start = GetTickCount();
+    while (!session_.StreamEnded() && GetTickCount() - start < kStopWaitMs) {
+        if (WaitForSingleObject(session_.RecFinish(), 20) == WAIT_OBJECT_0) return;
+    }
+}
+
+bool StreamRecorder::Recording() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return active_;
+}
+
+std::string StreamRecorder::FilePath() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return writer_.Path();
+}
