@@ -9,6 +9,7 @@
 #include "liveview/CameraAddress.h"
 #include "liveview/pipeline/FramePainter.h"
 #include "liveview/pipeline/ImageProcessHook.h"
+#include "settings/SettingsChannel.h"
 #include "transport/StreamSession.h"
 #include "transport/Trace.h"
 
@@ -180,6 +181,20 @@ std::string CCamImage::VideoPath() {
 
 bool CCamImage::GetPageUrl(BStr& url) { return ::GetPageUrl(m_clientSite.get(), url); }
 
+CameraEndpoint CCamImage::SettingsEndpoint() {
+    CameraEndpoint camera;
+    qern::ScopedLock lock(m_textLock);
+    UrlParts parts;
+    if (!m_URL.empty() && parts.CrackUrl(m_URL.toAnsi().c_str())) {
+        camera.host = parts.host;
+        camera.port = parts.port;
+    }
+    camera.user = m_user.toAnsi();
+    camera.password = m_pswd.toAnsi();
+    camera.notify = m_hWnd;
+    return camera;
+}
+
 // --- Properties
 
 HRESULT CCamImage::CopyText(const BStr& field, BSTR* out) {
@@ -316,9 +331,11 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
         }
         break;
     }
-    case 4:  // infrared state: unknown until the settings channel answers
-        if (pVal) *pVal = 0;
+    case 4: {
+        const int ir = SettingsChannel::Instance().QueryIrState(SettingsEndpoint());
+        if (pVal) *pVal = ir;
         break;
+    }
     case 5:
         if (pVal) *pVal = shared.recordingActive.load() == 1 ? 1 : 0;
         break;

@@ -18,6 +18,7 @@
 #include "module/QERNCamControl_h.h"
 
 class StreamSession;
+struct CameraEndpoint;
 
 class CCamImage : public qern::StockPropertyImpl<CCamImage, ICamImage, &IID_ICamImage>,
                   public qern::ControlBase,
@@ -73,6 +74,9 @@ public:
     bool StopVideoStream();
     // The hosting page's address through the client site.
     bool GetPageUrl(qern::BStr& url);
+    // The camera of this view for the settings channel's batches: host and port of the URL,
+    // the credentials, and this view's window for the notifications.
+    CameraEndpoint SettingsEndpoint();
 
     // Read-only views of the state, for the other controls and for diagnostics.
     bool IsStreaming() override { return m_state.m_bStreaming; }

@@ -22,7 +22,39 @@ bool SocketClient::Connect(const char* address, int32_t port) {
   peer.sin_port = htons(static_cast<u_short>(port));
   peer.sin_addr.s_addr = inet_addr(address);
   if (peer.sin_addr.s_addr == INADDR_NONE) return false;  // not a dotted address
-  return connect(socket.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != SOCKET_ERROR;
+  if (!ConnectWithin(peer)) return false;
+  const DWORD wait = receiveTimeoutMs;
+  setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  return true;
+}
+
+// A non-blocking connect, waited for at most connectTimeoutMs, then back to blocking.
+bool SocketClient::ConnectWithin(const sockaddr_in& peer) {
+  u_long nonBlocking = 1;
+  if (ioctlsocket(socket.Get(), FIONBIO, &nonBlocking) == SOCKET_ERROR) return false;
+  if (connect(socket.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket.Get(), &writable);
+    FD_SET(socket.Get(), &failed);
+    timeval limit;
+    limit.tv_sec = static_cast<long>(connectTimeoutMs / 1000);
+    limit.tv_usec = static_cast<long>(connectTimeoutMs % 1000) * 1000;
+    if (select(0, nullptr, &writable, &failed, &limit) != 1 || !FD_ISSET(socket.Get(), &writable)) {
+      QernTrace("SocketClient::Connect..no connection within %u ms\n", connectTimeoutMs);
+      return false;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == SOCKET_ERROR ||
+        error != 0)
+      return false;
+  }
+  u_long blocking = 0;
+  return ioctlsocket(socket.Get(), FIONBIO, &blocking) != SOCKET_ERROR;
 }
 
 void SocketClient::Close() {

@@ -9,13 +9,23 @@
 
 class SocketClient {
  public:
+  // A camera that does not take the connection, or takes it and stays silent, counts as down
+  // after these (milliseconds): the caller is the user-interface thread.
+  static constexpr uint32_t kConnectTimeoutMs = 3000;
+  static constexpr uint32_t kReceiveTimeoutMs = 3000;
+
   SocketClient() = default;
   ~SocketClient();
   SocketClient(const SocketClient&) = delete;
   SocketClient& operator=(const SocketClient&) = delete;
 
   // address: dotted-decimal IPv4 (no name lookup). A connection still open is closed first.
+  // Gives up after connectTimeoutMs; sends and receives give up after receiveTimeoutMs.
   bool Connect(const char* address, int32_t port);
+  void SetTimeouts(uint32_t connectMs, uint32_t receiveMs) {
+    connectTimeoutMs = connectMs;
+    receiveTimeoutMs = receiveMs;
+  }
   // May be called from another thread to end a Receive in progress.
   void Close();
   // "GET path HTTP/1.1", the Authorization header, an empty line; the whole
@@ -28,6 +38,10 @@ class SocketClient {
   bool Connected() const { return static_cast<bool>(socket); }
 
  private:
+  bool ConnectWithin(const sockaddr_in& peer);
+
   SocketHandle socket;
   std::atomic<bool> winsockStarted{false};
+  uint32_t connectTimeoutMs = kConnectTimeoutMs;
+  uint32_t receiveTimeoutMs = kReceiveTimeoutMs;
 };

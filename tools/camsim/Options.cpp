@@ -1,5 +1,7 @@
 #include "tools/camsim/Options.h"
 
+#include "tools/camsim/SettingsCgi.h"
+
 #include <charconv>
 #include <functional>
 #include <map>
@@ -74,6 +76,12 @@ const std::map<std::string, Setter>& ValueOptions() {
          return true;
        }},
       {"--ir", Int(&Options::irState, 0, 1)},
+      {"--setting", [](Options& o, const std::string& v) {
+         CameraSettings scratch;
+         if (!ApplyStartSetting(scratch, v)) return false;
+         o.startSettings.push_back(v);
+         return true;
+       }},
       {"--log", Text(&Options::requestLog)},
       {"--frame-log", Text(&Options::frameLog)},
       {"--audio", [](Options& o, const std::string& v) {
@@ -192,6 +200,9 @@ Audio:
 
 Settings:
   --ir 0|1                 the infrared state read by /RdPTctrl.cgi (default 0)
+  --setting KEY=VALUE      a starting value of any key the readers report, for example
+                           Brne=6, Nhue=20, Shap=1, Freq=60, TimeD=45, PathD=d:\clips\
+                           (repeatable; Resl also sets the picture size)
 
 Logs:
   --log FILE               one line per request: conn=N auth=yes|no METHOD TARGET

@@ -26,6 +26,7 @@ struct Options {
   bool exactStamps = false;
   std::optional<uint32_t> startTime;  // seconds since 1970 of frame 0 with --exact-stamps
   int irState = 0;
+  std::vector<std::string> startSettings;  // "KEY=VALUE", applied in order
   std::string requestLog;
   std::string frameLog;
   AudioSettings audio;

@@ -1,5 +1,7 @@
 #include "tools/camsim/Server.h"
 
+#include "tools/camsim/SettingsCgi.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -15,6 +17,7 @@ CameraSettings InitialSettings(const Options& o) {
   if (s.resl == 0) s.resl = 1;
   s.frte = o.fps;
   s.irSet = o.irState;
+  for (const std::string& setting : o.startSettings) ApplyStartSetting(s, setting);
   return s;
 }
 

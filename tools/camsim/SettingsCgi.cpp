@@ -115,6 +115,40 @@ CgiReply SetRecorder(std::string_view query, SettingsState& state) {
 
 }  // namespace
 
+bool ApplyStartSetting(CameraSettings& s, std::string_view assignment) {
+  const size_t eq = assignment.find('=');
+  if (eq == std::string_view::npos) return false;
+  const std::string_view key = assignment.substr(0, eq), text = assignment.substr(eq + 1);
+  if (key == "PathD") {
+    s.dvrPath = std::string(text);
+    return TextReply(200, RecorderSettingsText(s), true).size() <= kMaxSettingsReply;
+  }
+  struct Field {
+    std::string_view key;
+    int CameraSettings::*plain;
+    int PictureControls::*picture;
+    int min, max;
+  };
+  static constexpr Field kFields[] = {
+      {"Resl", &CameraSettings::resl, nullptr, 1, 3},       {"Ligt", &CameraSettings::ligt, nullptr, 0, 9999},
+      {"Frte", &CameraSettings::frte, nullptr, 0, 9999},    {"Auex", &CameraSettings::auex, nullptr, 0, 9999},
+      {"Auwb", &CameraSettings::auwb, nullptr, 0, 9999},    {"Shap", &CameraSettings::shap, nullptr, 0, 9999},
+      {"Freq", &CameraSettings::freq, nullptr, 0, 9999},    {"Mirr", &CameraSettings::mirr, nullptr, 0, 9999},
+      {"Vflp", &CameraSettings::vflp, nullptr, 0, 9999},    {"TimeD", &CameraSettings::dvrTime, nullptr, 0, 9999},
+      {"Brne", nullptr, &PictureControls::brightness, 1, 7}, {"Cont", nullptr, &PictureControls::contrast, 1, 11},
+      {"Sarn", nullptr, &PictureControls::saturation, 1, 11}, {"Nhue", nullptr, &PictureControls::hue, 1, 99},
+      {"Nhum", nullptr, &PictureControls::hue, 1, 99},
+  };
+  const std::optional<int> value = ParseInt(text);
+  for (const Field& f : kFields) {
+    if (f.key != key) continue;
+    if (!value || *value < f.min || *value > f.max) return false;
+    (f.plain ? s.*(f.plain) : s.picture.*(f.picture)) = *value;
+    return true;
+  }
+  return false;
+}
+
 std::string ImageSettingsText(const CameraSettings& s) {
   const std::pair<const char*, int> items[] = {
       {"Resl", s.resl}, {"Ligt", s.ligt}, {"Frte", s.frte}, {"Auex", s.auex}, {"Auwb", s.auwb},

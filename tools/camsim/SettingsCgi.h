@@ -22,6 +22,10 @@ struct CgiReply {
 // A setter changes nothing unless every key=value pair in its query is valid.
 std::optional<CgiReply> HandleSettingsCgi(std::string_view path, std::string_view query, SettingsState& state);
 
+// A starting value "KEY=VALUE" for any key the readers report (Nhue and Nhum both name the hue,
+// PathD takes text); false for an unknown key or a value out of its range.
+bool ApplyStartSetting(CameraSettings& settings, std::string_view assignment);
+
 std::string ImageSettingsText(const CameraSettings& settings);     // the "/Rdimagectrl.cgi" body
 std::string RecorderSettingsText(const CameraSettings& settings);  // the "/RdDVRctrl.cgi" body
 std::string IrStateText(const CameraSettings& settings);           // the "/RdPTctrl.cgi" body
