@@ -10,6 +10,7 @@
 #include "liveview/pipeline/FramePainter.h"
 #include "liveview/pipeline/ImageProcessHook.h"
 #include "settings/SettingsChannel.h"
+#include "recording/StreamRecorder.h"
 #include "transport/StreamSession.h"
 #include "transport/Trace.h"
 
@@ -64,6 +65,8 @@ HRESULT CCamImage::FinalConstruct() {
 
     m_session.reset(new (std::nothrow) StreamSession(kRingCapacity));
     if (!m_session) return E_OUTOFMEMORY;
+    m_recorder.reset(new (std::nothrow) StreamRecorder(*m_session));
+    if (!m_recorder) return E_OUTOFMEMORY;
 
     for (int mode = 0; mode < liveview::kModeCount; ++mode) {
         liveview::FrameSize size = liveview::ModeSize(mode);
@@ -85,9 +88,12 @@ void CCamImage::FinalRelease() {
     QernTrace("CCamImage::~CCamImage()..\n");
     // The reader may wait for the address or show a box; both end within a bounded time.
     AudioReader::Stop(this, kAudioStopWaitMs);
+    // A recording is finalised while its stream still runs.
+    if (m_recorder) EndRecord();
     StopVideoStream();
     WriteStats();
     DestroyControlWindow();
+    m_recorder.reset();
     m_session.reset();
     m_hPaintOK.reset();
     m_hDumpOK.reset();
@@ -307,12 +313,15 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
     QernTrace("CCamImage::setaction(%d)..\n", iaction);
     LiveViewShared& shared = SharedLiveView();
     switch (iaction) {
-    case 0:  // end a recording: none can run before the recorder is attached
+    case 0:
+        EndRecord();
         if (pVal) *pVal = 1;
         break;
-    case 1:  // record with the settings dialog: nothing started
-        if (pVal) *pVal = 0;
+    case 1: {
+        const bool started = RecordWithDialog();
+        if (pVal) *pVal = started ? 1 : 0;
         break;
+    }
     case 2: {
         int32_t zoom = shared.zoomCounter.load();
         if (zoom < 15) {
@@ -341,6 +350,15 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
         break;
     case 6:
         if (pVal) *pVal = m_state.m_fps;
+        break;
+    case 7:
+        m_actionMode = 7;
+        break;
+    case 21:
+    case 22:
+    case 23:
+    case 24:
+        Pan(iaction);
         break;
     default:
         break;
@@ -503,13 +521,7 @@ void CCamImage::WorkerLink::ShowFrame() {
 }
 
 // A frame of another size ends a recording of the old size; the recorder may start a new one.
-void CCamImage::WorkerLink::OnFrameSizeChanged() {
-    LiveViewShared& shared = SharedLiveView();
-    if (shared.recordingActive.load() != 1) return;
-    cam.m_session->DetachRecordSink();
-    shared.recordingActive = 0;
-    if (cam.m_recordRestart) cam.m_recordRestart();
-}
+void CCamImage::WorkerLink::OnFrameSizeChanged() { cam.OnRecordingSizeChanged(); }
 
 void CCamImage::WorkerLink::ProcessImage(uint8_t* pixels, size_t bytes) {
     LiveViewShared& shared = SharedLiveView();

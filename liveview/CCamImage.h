@@ -19,6 +19,7 @@
 
 class StreamSession;
 struct CameraEndpoint;
+class StreamRecorder;
 
 class CCamImage : public qern::StockPropertyImpl<CCamImage, ICamImage, &IID_ICamImage>,
                   public qern::ControlBase,
@@ -85,6 +86,7 @@ public:
     bool VideoWorkerRunning() const { return m_videoThread.Running(); }
     int32_t Mode() const { return m_state.m_mode; }
     int32_t Zoom() const { return m_state.m_zoom; }
+    void SetZoom(int32_t zoom) { m_state.m_zoom = zoom; }
     const DibBuffer& Buffer(int32_t mode, int i) const { return m_dibs[mode][i]; }
     std::string OverlayText() const;
     const liveview::LiveViewStats& Stats() const { return m_state.stats; }
@@ -95,6 +97,27 @@ public:
     bool WatchdogArmed() const { return m_watchdogTimerId != 0; }
     // Workers that had to be terminated since the process started.
     static LONG TerminatedWorkers();
+
+    // Recording (CCamImageRecording.cpp). restart is called on the video worker's thread when
+    // a frame of another size interrupts the recording; without one the recording ends there.
+    bool StartRecord(const char* path, void (*restart)());
+    bool RestartRecord(const char* path, void (*restart)());
+    bool StopRecord();
+    bool InterruptRecord();
+    // Cancels the period timer, then stops.
+    bool EndRecord();
+    // The file name's stamp part, "YYYY_MM_DD_hh_mm_ss" or "RADAZ".
+    void MakeRecordName(char* buffer, size_t size);
+    // The path of a new recording in folder, named from the camera's stamp.
+    std::string MakeRecordPath(const char* folder);
+    // The camera's recorder settings: folder (260 bytes) and period in minutes.
+    bool GetOriginalSetting(char* folder, int32_t& period);
+    bool SaveOriginalSetting(const char* folder, int32_t period);
+    // The recorder settings, the "REC SETTING" dialog, then a recording; true when one started.
+    bool RecordWithDialog();
+    bool IsRecording() const;
+    std::string RecordFilePath() const;
+    StreamSession& Session() { return *m_session; }
 
 protected:
     CCamImage();
@@ -170,6 +193,7 @@ private:
     DibBuffer m_dibs[liveview::kModeCount][3];
 
     std::unique_ptr<StreamSession> m_session;
+    std::unique_ptr<StreamRecorder> m_recorder;
     WorkerThread m_videoThread;
     qern::WinHandle m_stopVideo;  // wakes the worker's waits when the stream stops
     WorkerLink m_workerLink{*this};
@@ -187,4 +211,12 @@ private:
     void (*m_recordRestart)() = nullptr;
     int32_t m_panX = 0;
     int32_t m_panY = 0;
+    int32_t m_actionMode = 0;  // setaction 7
+
+    bool StartRecording(const char* path, void (*restart)(), bool withClock);
+    // The frame-size change seen by the video worker, on its thread.
+    void OnRecordingSizeChanged();
+    void KillPeriodTimer();
+    void Pan(int iaction);
+    static void CALLBACK PeriodTimerProc(HWND, UINT, UINT_PTR id, DWORD);
 };

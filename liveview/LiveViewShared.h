@@ -13,6 +13,8 @@ struct LiveViewShared {
     std::atomic<int32_t> recordingActive{0};
     // Zoom counter stepped by the live view's setaction (0..15).
     std::atomic<int32_t> zoomCounter{0};
+    // Horizontal pan steps taken through setaction 21/22; only grows.
+    std::atomic<int32_t> panSteps{0};
     // The live view the other controls act on; the most recently created one.
     std::atomic<CCamImage*> currentLiveView{nullptr};
 };

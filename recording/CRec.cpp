@@ -1,8 +1,47 @@
 #include "recording/CRec.h"
 
+#include <cstring>
+#include <string>
+
+#include "liveview/CCamImage.h"
+#include "liveview/LiveViewShared.h"
+#include "recording/ModuleInstance.h"
+#include "recording/RecSettingDialog.h"
+#include "recording/RecordPeriod.h"
+#include "settings/BitmapButton.h"
+#include "transport/Trace.h"
+
+namespace {
+
+// Shared by every strip of the process: the last one created, the zoom counter, the two buttons.
+std::atomic<CRec*> g_currentRec{nullptr};
+std::atomic<int32_t> g_recZoom{0};
+BitmapButton g_recButton;
+BitmapButton g_stopButton;
+
+void Say(HWND owner, const char* text) { MessageBoxA(owner, text, "", MB_OK); }
+
+uint32_t PeriodMs(int32_t minutes) {
+    char minute[16] = {};
+    const DWORD n = GetEnvironmentVariableA(RecordPeriod::kMinuteVariable, minute, sizeof minute);
+    return RecordPeriod::Milliseconds(minutes, n > 0 && n < sizeof minute ? minute : nullptr);
+}
+
+}  // namespace
+
 const qern::InterfaceEntry* CRec::InterfaceMap() {
     static const qern::ControlInterfaceMap<CRec, ICRec> map(IID_ICRec, false);
     return map.get();
+}
+
+CRec::CRec() { g_currentRec.store(this); }
+
+void CRec::FinalRelease() {
+    DestroyControlWindow();
+    if (m_periodTimerId) KillTimer(nullptr, m_periodTimerId);
+    m_periodTimerId = 0;
+    CRec* self = this;
+    g_currentRec.compare_exchange_strong(self, nullptr);
 }
 
 const CLSID& CRec::ClassId() const { return CLSID_CRec; }
@@ -10,5 +49,175 @@ const CLSID& CRec::ClassId() const { return CLSID_CRec; }
 // Only the extent is persisted.
 qern::PropertyMap CRec::Properties() const { return {nullptr, 0}; }
 
-// The strip's recorder is attached with the recording subsystem; until then no action starts anything.
-STDMETHODIMP CRec::setaction(int) { return S_OK; }
+int32_t CRec::ZoomCounter() { return g_recZoom.load(); }
+
+STDMETHODIMP CRec::setaction(int iaction) {
+    if (iaction == 0) Stop();
+    if (iaction == 1) Start();
+    return S_OK;
+}
+
+void CRec::OnWindowCreated() {
+    m_strip = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(kTemplate), m_hWnd, &CRec::StripProc,
+                                 reinterpret_cast<LPARAM>(this));
+    if (m_strip) ShowWindow(m_strip, SW_SHOW);
+}
+
+void CRec::OnWindowDestroying() {
+    // The strip's period timer goes with its window.
+    if (m_strip && m_periodTimerId == kPeriodTimerId) m_periodTimerId = 0;
+    if (m_strip) DestroyWindow(m_strip);
+    m_strip = nullptr;
+}
+
+HWND CRec::Owner() const { return m_strip ? m_strip : m_hWnd; }
+
+INT_PTR CALLBACK CRec::StripProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lp);
+        reinterpret_cast<CRec*>(lp)->OnInitStrip(dialog);
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<CRec*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (!self) return FALSE;
+    if (msg == WM_TIMER) {
+        self->Stop();
+        return TRUE;
+    }
+    if (msg != WM_COMMAND || HIWORD(wp) != 0) return FALSE;
+    switch (LOWORD(wp)) {
+    case kRecButton:
+        self->Start();
+        return TRUE;
+    case kStopButton:
+        self->Stop();
+        return TRUE;
+    case kZoomInButton:
+        self->Zoom(1);
+        return TRUE;
+    case kZoomOutButton:
+        self->Zoom(-1);
+        return TRUE;
+    default:
+        return FALSE;  // "snap" does nothing
+    }
+}
+
+void CRec::OnInitStrip(HWND strip) {
+    m_strip = strip;
+    g_recButton.Attach(GetDlgItem(strip, kRecButton), ModuleInstance());
+    g_recButton.SetBitmap(kRecBitmap);
+    g_stopButton.Attach(GetDlgItem(strip, kStopButton), ModuleInstance());
+    g_stopButton.SetBitmap(kStopBitmap);
+    ShowButtons(false);
+}
+
+void CRec::ShowButtons(bool recording) {
+    if (!m_strip) return;
+    EnableWindow(GetDlgItem(m_strip, kRecButton), !recording);
+    EnableWindow(GetDlgItem(m_strip, kStopButton), recording);
+}
+
+void CRec::Zoom(int step) {
+    CCamImage* view = SharedLiveView().currentLiveView.load();
+    if (!view) {
+        Say(Owner(), "no view exist!!");
+        return;
+    }
+    const int32_t zoom = g_recZoom.load() + step;
+    if (zoom < 0 || zoom > 15) return;
+    g_recZoom = zoom;
+    view->SetZoom(zoom);
+}
+
+bool CRec::Start() {
+    QernTrace("CRec::Start()..\n");
+    CCamImage* view = SharedLiveView().currentLiveView.load();
+    if (!view) {
+        Say(Owner(), "no view exist!!");
+        return false;
+    }
+    char folder[RecSettingDialog::kFolderSize] = {};
+    int32_t period = 0;
+    if (!view->GetOriginalSetting(folder, period)) {
+        Say(Owner(), "get origianl setting fail!!");
+        std::strcpy(folder, "c:\\");
+        period = 5;
+    }
+    bool enable = false;
+    if (RecSettingDialog::Show(Owner(), folder, period, enable) == -1) return false;
+    // The live view may have gone while the dialog was open.
+    view = SharedLiveView().currentLiveView.load();
+    if (!view) {
+        Say(Owner(), "no view exist!!");
+        return false;
+    }
+    if (!view->SaveOriginalSetting(folder, period)) {
+        Say(Owner(), "save origianl setting fail!!");
+        return false;
+    }
+    view = SharedLiveView().currentLiveView.load();
+    if (!view) {
+        Say(Owner(), "no view exist!!");
+        return false;
+    }
+    const std::string path = view->MakeRecordPath(folder);
+    if (path.empty() || !view->StartRecord(path.c_str(), &CRec::RecordRestart)) {
+        Say(Owner(), "REC fail");
+        view->StopRecord();
+        return false;
+    }
+    if (enable) {
+        if (m_periodTimerId) KillTimer(m_strip ? m_strip : nullptr, m_periodTimerId);
+        m_periodTimerId = m_strip ? SetTimer(m_strip, kPeriodTimerId, PeriodMs(period), nullptr)
+                                  : SetTimer(nullptr, 0, PeriodMs(period), &CRec::WindowlessTimerProc);
+    }
+    ShowButtons(true);
+    return true;
+}
+
+void CRec::Stop() {
+    QernTrace("CRec::Stop()..\n");
+    if (m_periodTimerId) KillTimer(m_strip ? m_strip : nullptr, m_periodTimerId);
+    m_periodTimerId = 0;
+    if (CCamImage* view = SharedLiveView().currentLiveView.load()) view->StopRecord();
+    ShowButtons(false);
+}
+
+// A strip that was never placed in a window ends its period through a thread timer.
+void CALLBACK CRec::WindowlessTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    CRec* rec = g_currentRec.load();
+    if (rec && rec->m_periodTimerId == id) rec->Stop();
+}
+
+void CRec::RecordRestart() {
+    HANDLE thread = CreateThread(nullptr, 0, &CRec::RestartThread, nullptr, CREATE_SUSPENDED, nullptr);
+    if (!thread) return;
+    SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
+    ResumeThread(thread);
+    CloseHandle(thread);
+}
+
+// No dialog, no timer, no buttons: the new file continues the same recording.
+DWORD WINAPI CRec::RestartThread(void*) {
+    CRec* rec = g_currentRec.load();
+    const HWND owner = rec ? rec->Owner() : nullptr;
+    CCamImage* view = SharedLiveView().currentLiveView.load();
+    if (!view) {
+        Say(owner, "no view exist!!");
+        return 0;
+    }
+    char folder[RecSettingDialog::kFolderSize] = {};
+    int32_t period = 0;
+    if (!view->GetOriginalSetting(folder, period)) {
+        Say(owner, "get origianl setting fail!!");
+        return 0;
+    }
+    const std::string path = view->MakeRecordPath(folder);
+    if (path.empty() || !view->RestartRecord(path.c_str(), &CRec::RecordRestart)) {
+        Say(owner, "REC fail");
+        view->StopRecord();
+    }
+    return 0;
+}
