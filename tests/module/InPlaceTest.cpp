@@ -80,20 +80,44 @@ TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
     EXPECT_EQ(container.frame.OutstandingReferences(), 0);
 }
 
-TEST(InPlace, RelativeUrlTakesThePagesServer) {
-    InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
-    ComPtr<IOleObject> ole = NewControl();
-    ComPtr<ICamImage> cam;
-    ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
-    // Without a client site there is no page to ask.
-    ASSERT_EQ(cam->put_URL(BStr(L"/video.cgi").get()), S_OK);
-    BStr url;
-    cam->get_URL(url.put());
-    EXPECT_EQ(url.get(), nullptr);
-    ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
-    ASSERT_EQ(cam->put_URL(BStr(L"/video.cgi").get()), S_OK);
-    cam->get_URL(url.put());
-    EXPECT_STREQ(url.get(), L"http://127.0.0.1:8080");
+// A URL without a server takes the page's; the panel keeps only the host of a full one.
+TEST(InPlace, UrlsTakeThePagesServer) {
+    const struct {
+        const CLSID* clsid;
+        const wchar_t *url, *expected;
+    } cases[] = {
+        {&CLSID_CamImage, L"/video.cgi", L"http://127.0.0.1:8080"},
+        {&CLSID_CImgCtrl, L"/Rdimagectrl.cgi", L"http://127.0.0.1:8080"},
+        {&CLSID_CImgCtrl, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
+    };
+    for (const auto& c : cases) {
+        InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
+        ComPtr<IOleObject> ole = NewControl(*c.clsid);
+        ComPtr<IDispatch> control;
+        ASSERT_EQ(ole.query(IID_IDispatch, control), S_OK);
+        auto url = [&](const wchar_t* value) {  // puts value, when given, then gets the URL
+            DISPID id = 0;
+            LPOLESTR name = const_cast<LPOLESTR>(L"URL");
+            EXPECT_EQ(control->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+            VARIANT arg, result;
+            VariantInit(&result);
+            DISPID put = DISPID_PROPERTYPUT;
+            DISPPARAMS params = {&arg, &put, 1, 1};
+            V_VT(&arg) = VT_BSTR;
+            V_BSTR(&arg) = SysAllocString(value);
+            if (value) EXPECT_EQ(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr), S_OK);
+            VariantClear(&arg);
+            DISPPARAMS none = {nullptr, nullptr, 0, 0};
+            EXPECT_EQ(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+            std::wstring text = V_VT(&result) == VT_BSTR && V_BSTR(&result) ? V_BSTR(&result) : L"";
+            VariantClear(&result);
+            return text;
+        };
+        // Without a client site there is no page to ask.
+        if (c.url[0] == L'/') EXPECT_EQ(url(c.url), L"") << c.url;
+        ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
+        EXPECT_EQ(url(c.url), c.expected) << c.url;
+    }
 }
 
 TEST(InPlace, QuickActivateTakesTheContainersSinks) {
