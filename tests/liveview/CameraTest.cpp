@@ -14,7 +14,6 @@
 #include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "liveview/CCamImage.h"
-#include "liveview/pipeline/FramePainter.h"
 #include "tests/module/OleApartment.h"
 #include "tests/support/Camsim.h"
 #include "tests/support/InPlaceContainer.h"
@@ -30,6 +29,7 @@ using liveview::WatchdogOutcome;
 namespace {
 
 const std::function<void()> kPump = [] { PumpMessages(); };
+constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);  // the overlay's and the alerts' colours
 
 class Camera : public ::testing::Test {
 protected:
@@ -122,7 +122,7 @@ TEST_F(Camera, StretchOffCentresAndZoomFiveEnlarges) {
     // = 140 is picture 0.3 (green); at zoom 0 it would be picture 0.2 (red).
     EXPECT_TRUE(Near(zoomed.At(140, 250), 0, 255, 0, 40));
     EXPECT_TRUE(Near(zoomed.At(5, 250), 255, 0, 0, 40));
-    EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, liveview::kAlertColour, "ZoomIn X 5"), 0.99);
+    EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
 }
 
 std::vector<uint8_t> g_frame(size_t(640) * 480 * 4);
@@ -279,7 +279,7 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     EXPECT_EQ(text.substr(0, 14), "2026/12/06 21:");
     EXPECT_EQ(text.substr(text.size() - 9), "   FPS:25");
     EXPECT_EQ(std::stoi(text.substr(20, 2)) % 4, 0) << text;
-    EXPECT_EQ(TextDrawn(Capture(hwnd), hwnd, 2, 2, liveview::kOverlayColour, text), 1.0);
+    EXPECT_EQ(TextDrawn(Capture(hwnd), hwnd, 2, 2, kYellow, text), 1.0);
 }
 
 TEST_F(Camera, StalledCameraIsRepaintedThenRestartedAndAStopEndsTheBlockedRead) {
@@ -357,7 +357,7 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStamps) {
     EXPECT_TRUE(Near(c.At(240, 120), 0, 0, 255, 40));
     EXPECT_EQ(Action(6), 1);
     EXPECT_EQ(self->OverlayText(), "FPS:01");
-    EXPECT_GT(c.Count(liveview::kOverlayColour, 0, 0, 60, 20), 10);
+    EXPECT_GT(c.Count(kYellow, 0, 0, 60, 20), 10);
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 namespace liveview {
 namespace {
 
+// The overlay is yellow, the alerts red: exactly, so that a colour changed by mistake shows.
+constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);
+
 using qern::test::Capture;
 using qern::test::TestWindow;
 using qern::test::TextDrawn;
@@ -100,11 +103,11 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     s.zoom = 3;
     ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
     Capture c(window.hwnd());
-    ExpectOnlyText(c, window.hwnd(), 2, 2, kOverlayColour, s.overlayText);
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, s.overlayText);
     int rec = 0, zoom = 0;
-    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 18, kAlertColour, "REC", &rec), 1.0);
-    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kAlertColour, "ZoomIn X 3", &zoom), 1.0);
-    EXPECT_EQ(c.Count(kAlertColour), rec + zoom);
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 18, kRed, "REC", &rec), 1.0);
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
+    EXPECT_EQ(c.Count(kRed), rec + zoom);
 
     // At natural size the text follows the centred picture.
     TestWindow large(800, 600);
@@ -113,7 +116,7 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     n.stretch = false;
     n.overlayText = "FPS:07";
     ASSERT_TRUE(PaintFrame(large.hwnd(), n, paintOK));
-    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kOverlayColour, "FPS:07");
+    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
 }
 
 TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
@@ -141,7 +144,7 @@ TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
     EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
     Capture c(window.hwnd());
     EXPECT_TRUE(qern::test::Near(c.At(100, 100), 0, 0, 0, 0));
-    ExpectOnlyText(c, window.hwnd(), 2, 2, kOverlayColour, "FPS:03");
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
 }
 
 TEST_F(Painter, PaintingHoldsNoGdiObjects) {
