@@ -1,5 +1,9 @@
 #include "settings/CCImgCtrl.h"
 
+#include <commctrl.h>
+
+#include "liveview/CCamImage.h"
+#include "liveview/LiveViewShared.h"
 #include "liveview/PageUrl.h"
 #include "liveview/UrlParts.h"
 
@@ -27,8 +31,11 @@ qern::PropertyMap CCImgCtrl::Properties() const {
 
 STDMETHODIMP CCImgCtrl::get_URL(BSTR* pVal) { return m_url.copy_to(pVal); }
 
-// The panel keeps the camera's host name, or the base address of the page's server.
+// The panel keeps the camera's host name, or the base address of the page's server; the port
+// is kept beside it for the commands.
 STDMETHODIMP CCImgCtrl::put_URL(BSTR value) {
+    m_cameraHost.clear();
+    m_cameraPort = 80;
     if (!value || SysStringLen(value) == 0) {
         m_url.reset();
         return S_OK;
@@ -37,14 +44,18 @@ STDMETHODIMP CCImgCtrl::put_URL(BSTR value) {
     if (parts.CrackUrl(qern::WideToAnsi(value, static_cast<int>(SysStringLen(value))).c_str()) &&
         parts.schemeNumber == kUrlSchemeHttp) {
         m_url = BStr::fromAnsi(parts.host.c_str());
-        return S_OK;
+    } else {
+        BStr page;
+        if (GetPageUrl(m_clientSite.get(), page) && !page.empty() && parts.CrackUrl(page.toAnsi().c_str())) {
+            m_url = BStr::fromAnsi(FormatBaseUrl(parts).c_str());
+        } else {
+            m_url.reset();
+            return S_OK;
+        }
     }
-    BStr page;
-    UrlParts pageParts;
-    if (GetPageUrl(m_clientSite.get(), page) && !page.empty() && pageParts.CrackUrl(page.toAnsi().c_str()))
-        m_url = BStr::fromAnsi(FormatBaseUrl(pageParts).c_str());
-    else
-        m_url.reset();
+    m_cameraHost = parts.host;
+    m_cameraPort = parts.port;
+    m_panel.ShowCameraSettings();  // a panel already open learns the camera's settings now
     return S_OK;
 }
 
@@ -65,3 +76,43 @@ STDMETHODIMP CCImgCtrl::put_Password(BSTR value) {
 STDMETHODIMP CCImgCtrl::get_Display(LONG*) { return S_OK; }
 
 STDMETHODIMP CCImgCtrl::put_Display(LONG) { return S_OK; }
+
+CameraEndpoint CCImgCtrl::Camera() const {
+    CameraEndpoint camera;
+    camera.host = m_cameraHost;
+    camera.port = m_cameraPort;
+    camera.user = m_user.toAnsi();
+    camera.password = m_password.toAnsi();
+    return camera;
+}
+
+void CCImgCtrl::StopCurrentRecording() {
+    if (CCamImage* view = SharedLiveView().currentLiveView.load()) {
+        LONG ended = 0;
+        view->setaction(0, &ended);
+    }
+}
+
+void CCImgCtrl::OnWindowCreated() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    // The container places the window once more after this: the room is asked for after that.
+    if (m_panel.Create(qern::ComModule::Get().Instance(), m_hWnd)) PostMessageW(m_hWnd, kAskForRoom, 0, 0);
+}
+
+bool CCImgCtrl::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg != kAskForRoom) return false;
+    result = 0;
+    if (!m_panel.Window()) return true;
+    // The dialog's size follows its font: ask the container for that much room.
+    RECT dialog;
+    GetWindowRect(m_panel.Window(), &dialog);
+    const LONG width = dialog.right - dialog.left, height = dialog.bottom - dialog.top;
+    if (m_inPlaceSite && (width != m_posRect.right - m_posRect.left || height != m_posRect.bottom - m_posRect.top)) {
+        RECT wanted{m_posRect.left, m_posRect.top, m_posRect.left + width, m_posRect.top + height};
+        m_inPlaceSite->OnPosRectChange(&wanted);
+    }
+    return true;
+}
+
+void CCImgCtrl::OnWindowDestroying() { m_panel.Destroy(); }

@@ -3,6 +3,9 @@
 #include "com/ControlBase.h"
 #include "com/StockPropertyImpl.h"
 #include "module/QERNCamControl_h.h"
+#include "settings/ImagePanel.h"
+
+#include <string>
 
 class CCImgCtrl : public qern::StockPropertyImpl<CCImgCtrl, ICImgCtrl, &IID_ICImgCtrl>, public qern::ControlBase {
 public:
@@ -20,9 +23,21 @@ public:
 protected:
     const CLSID& ClassId() const override;
     qern::PropertyMap Properties() const override;
+    void OnWindowCreated() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnWindowDestroying() override;
 
 private:
+    static const UINT kAskForRoom = WM_APP + 1;
+    // The camera for the panel's commands: the kept host and port with the credentials.
+    CameraEndpoint Camera() const;
+    static void StopCurrentRecording();
+
     qern::BStr m_url;
     qern::BStr m_user;
     qern::BStr m_password;
+    // The URL value keeps only the host name; the channel needs the port too.
+    std::string m_cameraHost;
+    int32_t m_cameraPort = 80;
+    ImagePanel m_panel{ImagePanel::Host{[this] { return Camera(); }, &CCImgCtrl::StopCurrentRecording}};
 };

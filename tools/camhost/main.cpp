@@ -110,6 +110,28 @@ void SaveShots(Report& report, HWND window, const std::vector<std::string>& file
     }
 }
 
+// A control that asked for more room than its cell (the panel's dialog in a wider font) gets it:
+// the page grows so that every control is seen whole.
+void GrowFrameToFit(HostFrame& frame, const std::vector<Hosted>& hosted) {
+    RECT client;
+    GetClientRect(frame.Window(), &client);
+    LONG right = client.right, bottom = client.bottom;
+    for (const Hosted& h : hosted) {
+        HWND hwnd = h.site ? h.site->ControlWindow() : nullptr;
+        if (!hwnd) continue;
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(nullptr, frame.Window(), reinterpret_cast<POINT*>(&r), 2);
+        right = std::max<LONG>(right, r.right + kMargin);
+        bottom = std::max<LONG>(bottom, r.bottom + kMargin);
+    }
+    if (right == client.right && bottom == client.bottom) return;
+    RECT outer;
+    GetWindowRect(frame.Window(), &outer);
+    SetWindowPos(frame.Window(), nullptr, 0, 0, outer.right - outer.left + right - client.right,
+                 outer.bottom - outer.top + bottom - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int Run(const HostOptions& options, Report& report) {
     std::vector<ControlSpec> specs = options.controls;
     if (!ExpandGrid(specs, options.grid)) {
@@ -148,6 +170,8 @@ int Run(const HostOptions& options, Report& report) {
         }
         hosted.push_back(std::move(h));
     }
+
+    GrowFrameToFit(frame, hosted);
 
     size_t views = 0;
     for (const Hosted& h : hosted)
