@@ -9,8 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,10 +17,15 @@
 #include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "tests/module/CamControlDll.h"
-#include "tests/module/TestContainer.h"
+#include "tests/support/Camsim.h"
+#include "tests/support/InPlaceContainer.h"
+#include "tests/support/Process.h"
+#include "tests/support/Screen.h"
+#include "tests/support/Wait.h"
 
 using qern::BStr;
 using qern::ComPtr;
+using qern::test::PumpMessages;
 
 namespace {
 
@@ -30,14 +34,8 @@ std::string Env(const char* name) {
     return v ? v : "";
 }
 
-template <class Done>
-bool PumpUntil(Done done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        PumpMessages(20);
-    }
-    return true;
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    return qern::test::WaitFor(done, ms, [] { PumpMessages(20); });
 }
 
 std::string ItemText(HWND dialog, int id) {
@@ -87,7 +85,7 @@ struct Answer {
     bool start = true;
     bool clearEnable = false;
     const char* period = nullptr;   // typed into the period field when given
-    const char* messageBox = nullptr;  // a message box expected first, answered with OK
+    const wchar_t* messageBox = nullptr;  // a message box expected first, answered with OK
 };
 struct Seen {
     bool messageBox = false;
@@ -112,10 +110,9 @@ public:
 private:
     void Run() {
         if (answer.messageBox) {
-            if (HWND box = WaitForDialogWith(answer.messageBox, 30000)) {
-                seen.messageBox = true;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
+            const qern::test::MessageBox box = qern::test::FindMessageBox(30000);
+            seen.messageBox = box.text == answer.messageBox;
+            if (box.hwnd) box.PressOk();
         }
         HWND d = WaitForDialogWith("REC SETTING", 30000);
         if (!d) {
@@ -135,10 +132,9 @@ private:
         PostMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
         // A failed start says so in a box that would hold the test.
         if (answer.start) {
-            if (HWND box = WaitForDialogWith("REC fail", 1500)) {
-                seen.recFail = true;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
+            const qern::test::MessageBox box = qern::test::FindMessageBox(1500);
+            seen.recFail = box.hwnd != nullptr;
+            if (box.hwnd) box.PressOk();
         }
         done = true;
     }
@@ -149,30 +145,21 @@ private:
     std::thread thread;
 };
 
-// A control of the DLL in place in a container of its own.
+// A control of the DLL in place on a test page of its own.
 template <class I>
 struct Placed {
-    Placed(REFCLSID clsid, REFIID iid, RECT pos) : container(L"", pos) {
+    Placed(REFCLSID clsid, REFIID iid, camhost::Rect pos) : container(pos) {
         EXPECT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
         if (!ole) return;
         EXPECT_EQ(ole.query(iid, control), S_OK);
-        ole->SetClientSite(&container);
-        RECT r = container.Position();
-        EXPECT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &container, 0, container.Window(), &r), S_OK);
-        ComPtr<IOleWindow> window;
-        if (SUCCEEDED(ole.query(IID_IOleWindow, window))) window->GetWindow(&hwnd);
+        EXPECT_EQ(container.Activate(ole.get()), S_OK) << container.error;
+        hwnd = container.Control();
     }
-    ~Placed() { Destroy(); }
-    void Destroy() {
-        if (!ole) return;
-        ComPtr<IOleInPlaceObject> inplace;
-        if (SUCCEEDED(ole.query(IID_IOleInPlaceObject, inplace))) inplace->InPlaceDeactivate();
-        ole->Close(OLECLOSE_NOSAVE);
-        ole->SetClientSite(nullptr);
+    ~Placed() {
         control.reset();
-        ole.reset();
+        container.Shutdown();
     }
-    TestContainer container;
+    qern::test::InPlaceContainer container;
     ComPtr<IOleObject> ole;
     ComPtr<I> control;
     HWND hwnd = nullptr;
@@ -181,13 +168,13 @@ struct Placed {
 class Recording : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(Env("QERN_CAMSIM_PORT").empty()) << "run beside the camera simulator";
+        QERN_NEED_CAMSIM("");
         ASSERT_FALSE(Env("QERN_RECORD_DIR_WIN").empty()) << "run from recording-e2e.sh";
         view.reset(new Placed<ICamImage>(CLSID_CamImage, IID_ICamImage, {0, 0, 640, 480}));
         ASSERT_TRUE(view->control);
         cam()->put_User(BStr(L"admin").get());
         cam()->put_Password(BStr(L"admin").get());
-        const std::string url = "http://127.0.0.1:" + Env("QERN_CAMSIM_PORT") + "/video.cgi";
+        const std::string url = qern::test::CamsimUrl("/video.cgi");
         ASSERT_EQ(cam()->put_URL(BStr::fromAnsi(url.c_str()).get()), S_OK);
         logStart = RequestLog().size();
     }
@@ -232,10 +219,8 @@ protected:
         return seen;
     }
     std::string RequestLog() {
-        std::ifstream in(Env("QERN_CAMSIM_LOG_WIN"));
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str().substr(std::min(logStart, s.str().size()));
+        const std::string log = qern::test::CamsimRequestLog();
+        return log.substr(std::min(logStart, log.size()));
     }
     size_t logStart = 0;
 
@@ -340,7 +325,7 @@ TEST_F(Recording, StalledStreamStopsPromptly) {
 TEST_F(Recording, SilentCameraGivesTheDefaults) {
     PlaceStrip();
     Answer a{false};
-    a.messageBox = "get origianl setting fail!!";
+    a.messageBox = L"get origianl setting fail!!";
     DialogAnswer answer(a);
     Press(206);
     PumpUntil([&] { return answer.Done(); }, 60000);

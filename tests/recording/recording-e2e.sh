@@ -46,10 +46,10 @@ cases=("$@")
 want() { [ ${#cases[@]} = 0 ] || printf '%s\n' "${cases[@]}" | grep -qx "$1"; }
 want SetactionRecordsUntilThePeriodEnds && run_case SetactionRecordsUntilThePeriodEnds files --files 1
 want CancelSendsNothingAndRecordsNothing && run_case CancelSendsNothingAndRecordsNothing none
-want StripRecordsUntilStop && run_case StripRecordsUntilStop files --files 1 -- --size 320x240
+want StripRecordsUntilStop && run_case StripRecordsUntilStop files --files 1 --gaps -- --size 320x240
 want SizeChangeRestartsAStripRecording && run_case SizeChangeRestartsAStripRecording files --min-files 2 --sizes -- --size-cycle 75
 want SizeChangeEndsASetactionRecording && run_case SizeChangeEndsASetactionRecording files --files 1 -- --size-cycle 75
-want LongRecordingRollsOverIntoNewFiles && run_case LongRecordingRollsOverIntoNewFiles files --min-files 3 --joined \
+want LongRecordingRollsOverIntoNewFiles && run_case LongRecordingRollsOverIntoNewFiles files --min-files 3 --joined --gaps \
   --max-bytes 400000 -- -- QERN_RECORD_LIMIT_BYTES=400000
 want DestroyedLiveViewFinalisesItsFile && run_case DestroyedLiveViewFinalisesItsFile files --files 1
 want StalledStreamStopsPromptly && run_case StalledStreamStopsPromptly files --files 1 -- --stall-after 150

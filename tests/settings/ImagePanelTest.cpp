@@ -11,14 +11,15 @@
 #include "module/SettingsResource.h"
 #include "settings/BitmapButton.h"
 #include "settings/BitmapSlider.h"
-#include "tests/harness/CamsimEnvironment.h"
+#include "tests/support/Camsim.h"
 #include "tests/module/CamControlDll.h"
-#include "tests/module/TestContainer.h"
+#include "tests/support/Screen.h"
 #include "tools/camhost/ControlSite.h"
 #include "tools/camhost/HostFrame.h"
 #include "tools/camhost/WindowCapture.h"
 
 using namespace camhost;
+using qern::test::PumpMessages;
 
 namespace {
 

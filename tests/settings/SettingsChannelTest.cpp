@@ -8,7 +8,7 @@
 
 #include "NotifyRecorder.h"
 #include "settings/SettingsChannel.h"
-#include "tests/harness/CamsimEnvironment.h"
+#include "tests/support/Camsim.h"
 #include "tests/transport/LoopbackServer.h"
 
 namespace {

@@ -74,6 +74,7 @@ const char* HostUsage() {
            "  --screenshot FILE       save the window as a BMP file (repeatable); by default when leaving\n"
            "  --after SECONDS         ... take the last screenshot this long after the start\n"
            "  --every SECONDS         ... and again at this interval, as FILE-001.bmp, FILE-002.bmp, ...\n"
+           "  --record AT,SECONDS     press the strip's REC at AT s, answer its dialog, press STOP SECONDS later\n"
            "  --report FILE           write the report to FILE too\n"
            "  --title TEXT            the window's title\n"
            "  --help                  this text\n";
@@ -133,6 +134,11 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             if (!ParseSeconds(value, v) || (opt == "--every" && v < 0.05))
                 return bad(opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " + value);
             (opt == "--after" ? out.screenshots.back().after : out.screenshots.back().every) = v;
+        } else if (opt == "--record") {
+            const size_t comma = value.find(',');
+            if (comma == std::string::npos || !ParseSeconds(value.substr(0, comma), out.recordAt) ||
+                !ParseSeconds(value.substr(comma + 1), out.recordFor) || out.recordFor <= 0)
+                return bad("--record needs AT,SECONDS: " + value);
         } else if (opt == "--report") {
             out.reportFile = value;
         } else if (opt == "--title") {

@@ -16,6 +16,7 @@
 #include "tools/camhost/HostOptions.h"
 #include "tools/camhost/Layout.h"
 #include "tools/camhost/PageBrowser.h"
+#include "tools/camhost/RecordDemo.h"
 #include "tools/camhost/ShotSchedule.h"
 #include "tools/camhost/WindowCapture.h"
 
@@ -112,6 +113,19 @@ void SaveShots(Report& report, HWND window, const std::vector<std::string>& file
 
 // A control that asked for more room than its cell (the panel's dialog in a wider font) gets it:
 // the page grows so that every control is seen whole.
+// The recording strip's window, for the demo's recording.
+HWND StripWindow(const std::vector<Hosted>& hosted) {
+    for (const Hosted& h : hosted)
+        if (h.kind == ControlKind::RecordStrip && h.site) return h.site->ControlWindow();
+    return nullptr;
+}
+
+void ReportRecording(Report& report, const RecordDemo& demo) {
+    if (!demo.Pressed()) return;
+    report.Line("recording: REC pressed, dialog %s, STOP %s", demo.Answered() ? "answered" : "not seen",
+                demo.Stopped() ? "pressed" : "not pressed");
+}
+
 void GrowFrameToFit(HostFrame& frame, const std::vector<Hosted>& hosted) {
     RECT client;
     GetClientRect(frame.Window(), &client);
@@ -227,8 +241,10 @@ int Run(const HostOptions& options, Report& report) {
         PostQuitMessage(0);
     };
     frame.onClose = leave;
+    RecordDemo recordDemo(options.recordAt, options.recordFor);
     frame.onTick = [&] {
         const double elapsed = Seconds(start, Now(), frequency);
+        recordDemo.OnTick(elapsed, StripWindow(hosted));
         if (elapsed >= nextSample) {
             SampleFrameRates(hosted);
             frameSamples.emplace_back(elapsed, FrameHook::Instance().Frames());
@@ -251,6 +267,7 @@ int Run(const HostOptions& options, Report& report) {
     }
     const long frames = FrameHook::Instance().Frames();
     if (hookedView) FrameHook::Instance().Remove(hookedView);
+    ReportRecording(report, recordDemo);
 
     // Take the controls down while the window still exists.
     frame.DropActiveObject();

@@ -1,0 +1,50 @@
+#include "tools/camhost/RecordDemo.h"
+
+namespace camhost {
+
+namespace {
+constexpr int kRecButton = 206, kStopButton = 236, kEnableBox = 240;
+}  // namespace
+
+RecordDemo::~RecordDemo() {
+    if (!m_thread) return;
+    WaitForSingleObject(m_thread, 5000);
+    CloseHandle(m_thread);
+}
+
+void RecordDemo::Press(HWND strip, int id) {
+    HWND dialog = FindWindowExA(strip, nullptr, "#32770", nullptr);
+    if (dialog) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+void RecordDemo::OnTick(double elapsed, HWND strip) {
+    if (m_start < 0 || !strip) return;
+    if (m_state == kWaiting && elapsed >= m_start) {
+        m_state = kRecPressed;
+        m_thread = CreateThread(nullptr, 0, &RecordDemo::Answer, this, 0, nullptr);
+        Press(strip, kRecButton);
+    } else if (m_state == kRecPressed && m_answered && elapsed >= m_start + m_seconds) {
+        m_state = kStopPressed;
+        m_stoppedAt = elapsed;
+        Press(strip, kStopButton);
+    }
+}
+
+DWORD WINAPI RecordDemo::Answer(void* self) {
+    auto* demo = static_cast<RecordDemo*>(self);
+    for (int i = 0; i < 300; ++i) {
+        HWND dialog = FindWindowA("#32770", "REC SETTING");
+        if (dialog && IsWindowVisible(dialog)) {
+            Sleep(500);  // long enough to be seen
+            if (IsDlgButtonChecked(dialog, kEnableBox) == BST_CHECKED)
+                SendMessageA(GetDlgItem(dialog, kEnableBox), BM_CLICK, 0, 0);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDOK));
+            demo->m_answered = true;
+            return 0;
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
+}  // namespace camhost
