@@ -117,6 +117,7 @@ public:
     bool RecordWithDialog();
     bool IsRecording() const;
     std::string RecordFilePath() const;
+    const StreamRecorder& Recorder() const { return *m_recorder; }
     StreamSession& Session() { return *m_session; }
 
 protected:

@@ -31,7 +31,10 @@ bool AviWriter::Create(const char* path, uint32_t rate, int32_t width, int32_t h
 
     if (!Open(path)) return false;
     FrameClock::Reset();
-    if (withClock) clock_.Start(1000 / rate - 10);
+    if (withClock) {
+        clock_.Start(1000 / rate - 10);
+        times_ = WriteTimes();
+    }
     return true;
 }
 
@@ -90,8 +93,17 @@ bool AviWriter::WriteFrame(const uint8_t* data, size_t size) {
     if (format_.biWidth != 0 && JpegFrameSize::Read(data, size, &width, &height) &&
         (width != format_.biWidth || height != format_.biHeight))
         return false;
-    if (rollover_.NeedsNewFile(FrameClock::Now(), size) && !RollOver()) return false;
-    return WriteFrame(-1, size, data, nullptr);
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceCounter(&start);
+    const bool written = (!rollover_.NeedsNewFile(FrameClock::Now(), size) || RollOver()) &&
+                         WriteFrame(-1, size, data, nullptr);
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    const double ms = 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    ++times_.writes;
+    times_.totalMs += ms;
+    if (ms > times_.longestMs) times_.longestMs = ms;
+    return written;
 }
 
 // The clock keeps running and restarts at 0 for the new file, as after a change of size.

@@ -35,6 +35,13 @@ public:
     void SetRollover(uint64_t limit, std::function<std::string()> nextPath);
 
     bool IsOpen() const { return static_cast<bool>(stream_); }
+    // What the stream thread's writes cost it, for the benchmark: writes, their total and the longest.
+    struct WriteTimes {
+        uint32_t writes = 0;
+        double totalMs = 0;
+        double longestMs = 0;
+    };
+    WriteTimes Times() const { return times_; }
     const std::string& Path() const { return path_; }
     int32_t LastPosition() const { return lastPosition_; }
     const AVISTREAMINFOA& StreamInfo() const { return info_; }
@@ -56,4 +63,5 @@ private:
     int32_t lastPosition_ = -1;
     RolloverPolicy rollover_;
     std::function<std::string()> nextPath_;
+    WriteTimes times_;
 };

@@ -35,6 +35,8 @@ public:
 
     bool Recording() const;
     std::string FilePath() const;
+    // Costs of the writes since the last start; read after the stop.
+    AviWriter::WriteTimes WriteTimes() const { return writer_.Times(); }
 
     // A path in folder named from the camera's latest stamp, not yet taken by a file.
     static std::string NewFilePath(const std::string& folder, const CameraTime& stamp);
