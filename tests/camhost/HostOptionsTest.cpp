@@ -2,6 +2,8 @@
 // screenshot before them, and bad values are refused with a message naming the option.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tools/camhost/HostOptions.h"
 
 using namespace camhost;
@@ -98,4 +100,22 @@ TEST(HostOptions, HelpNeedsNoControlAndGridTakesItsCell) {
     EXPECT_EQ(o.cellHeight, 150);
     EXPECT_EQ(o.frameHook, 0);
     EXPECT_NE(std::string(HostUsage()).find("--page-url"), std::string::npos);
+}
+
+TEST(HostOptions, UserActionsBelongToTheControlBeforeThem) {
+    HostOptions o;
+    ASSERT_TRUE(Parse({"--control", "A.B", "--act", "6:click:202", "--act", "12.5:drag:204:0.3:1"}, o));
+    ASSERT_EQ(o.controls[0].actions.size(), 2u);
+    const UserAction& click = o.controls[0].actions[0];
+    const UserAction& drag = o.controls[0].actions[1];
+    EXPECT_EQ(std::make_tuple(click.at, click.drag, click.controlId), std::make_tuple(6.0, false, 202));
+    EXPECT_EQ(std::make_tuple(drag.at, drag.drag, drag.controlId, drag.from, drag.to),
+              std::make_tuple(12.5, true, 204, 0.3, 1.0));
+    for (const char* bad : {"6:click", "6:click:0", "6:click:2.5", "x:click:1", "6:drag:204:0.3", "6:drag:204:0:1.5",
+                            "6:press:202", "6:click:202:1"}) {
+        std::string error;
+        EXPECT_FALSE(Parse({"--control", "A.B", "--act", bad}, o, &error)) << bad;
+        EXPECT_NE(error.find("--act"), std::string::npos) << bad;
+    }
+    EXPECT_FALSE(Parse({"--act", "6:click:202"}, o));  // no control yet
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "com/BStr.h"
+#include "com/ComPtr.h"
 
 #include "module/SettingsResource.h"
 #include "settings/BitmapButton.h"
@@ -139,7 +140,7 @@ protected:
 };
 
 TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
-    // camsim started with Brne=5 Cont=9 Sarn=3 Nhue=20 Ligt=1 Auex=0 Shap=1 Freq=60 Mirr=1 and 12 fps.
+    // camsim started with Brne=5 Cont=9 Sarn=3 Nhue=20 Ligt=1 Auex=0 Shap=1 Freq=60 Mirr=1, IR on, 12 fps.
     EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /Rdimagectrl.cgi"}))
         << qern::test::CamsimRequestLog();
     EXPECT_EQ((std::vector<std::wstring>{Text(IDC_BRIGHTNESS_VALUE), Text(IDC_CONTRAST_VALUE),
@@ -151,6 +152,14 @@ TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     for (int id : {IDC_RES_QVGA, IDC_RES_QCIF, IDC_LIGHT_NORMAL, IDC_RATE_FAST, IDC_SHARP_HIGH, IDC_FREQ_50})
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_UNCHECKED) << id;
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_STOP)));
+
+    // The live view's setaction 4 asks the camera for its infrared state (on, for this camera).
+    qern::ComPtr<ICamImage> cam;
+    ASSERT_HRESULT_SUCCEEDED(qern::ComPtr<IOleObject>(view->Object()).query(IID_ICamImage, cam));
+    LONG ir = -1;
+    ASSERT_HRESULT_SUCCEEDED(cam->setaction(4, &ir));
+    EXPECT_EQ(ir, 1);
+    EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /RdPTctrl.cgi"}));
 
     // The live view shows 640x480 at natural size: the camera's picture reaches the view's corner.
     Picture before = Shot();

@@ -15,6 +15,7 @@
 #include "tools/camhost/HostFrame.h"
 #include "tools/camhost/HostOptions.h"
 #include "tools/camhost/Layout.h"
+#include "tools/camhost/UserInput.h"
 #include "tools/camhost/PageBrowser.h"
 #include "tools/camhost/ShotSchedule.h"
 #include "tools/camhost/WindowCapture.h"
@@ -113,6 +114,12 @@ void SaveShots(Report& report, HWND window, const std::vector<std::string>& file
 // A control that asked for more room than its cell (the panel's dialog in a wider font) gets it:
 // the page grows so that every control is seen whole.
 void GrowFrameToFit(HostFrame& frame, const std::vector<Hosted>& hosted) {
+    // A control asks for its room once it has settled in: let it ask first.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     RECT client;
     GetClientRect(frame.Window(), &client);
     LONG right = client.right, bottom = client.bottom;
@@ -172,6 +179,9 @@ int Run(const HostOptions& options, Report& report) {
     }
 
     GrowFrameToFit(frame, hosted);
+    UserInput input;
+    for (const Hosted& h : hosted)
+        if (h.site) input.Add(h.site->ControlWindow(), h.spec.actions);
 
     size_t views = 0;
     for (const Hosted& h : hosted)
@@ -235,6 +245,8 @@ int Run(const HostOptions& options, Report& report) {
             nextSample += 1.0;
         }
         if (!leaving) SaveShots(report, frame.Window(), shots.TakeDue(elapsed), elapsed, shotFailures);
+        if (!leaving)
+            for (const std::string& line : input.PlayDue(elapsed)) report.Line("%s at %.1f s", line.c_str(), elapsed);
         if (options.seconds > 0 && elapsed >= options.seconds) leave();
     };
     if (status == 0) {
