@@ -12,27 +12,21 @@
 #include "module/SettingsResource.h"
 #include "settings/BitmapButton.h"
 #include "settings/BitmapSlider.h"
-#include "tests/harness/CamsimEnvironment.h"
 #include "tests/module/CamControlDll.h"
-#include "tests/module/TestContainer.h"
+#include "tests/support/Camsim.h"
+#include "tests/support/Screen.h"
 #include "tools/camhost/ControlSite.h"
 #include "tools/camhost/HostFrame.h"
-#include "tools/camhost/WindowCapture.h"
 
 using namespace camhost;
+using qern::test::Capture;
+using qern::test::PumpMessages;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 const wchar_t kWaitCaption[] = L".................Wait......................";
 
-
-class Apartment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
-    void TearDown() override { OleUninitialize(); }
-};
-::testing::Environment* const g_apartment = ::testing::AddGlobalTestEnvironment(new Apartment);
 
 // The requests the camera logged since the last call, without their connection numbers.
 std::vector<std::string> NewRequests(size_t& seen) {
@@ -63,8 +57,8 @@ struct WaitWatch {
 class PanelPage : public ::testing::Test {
 protected:
     void SetUp() override {
+        QERN_NEED_CAMSIM("settings-panel");
         CamControlDll::Get().EnsureRegistered();
-        ASSERT_NE(qern::test::CamsimPort(), 0);
         const std::wstring base = L"http://127.0.0.1:" + std::to_wstring(qern::test::CamsimPort());
         ASSERT_TRUE(frame.Create(L"panel test", 1100, 560));
         // All of the page on the screen, where a user's clicks can reach it.
@@ -118,17 +112,13 @@ protected:
         PumpMessages(ms);
         return WaitWatch::seen ? std::chrono::duration<double>(WaitWatch::last - WaitWatch::first).count() : -1;
     }
-    Picture Shot() {
-        Picture p;
-        EXPECT_TRUE(CaptureClientArea(frame.Window(), p));
-        return p;
-    }
+    Capture Shot() { return Capture(frame.Window()); }
     // A pixel of a control, as the page shows it.
-    COLORREF Pixel(const Picture& p, HWND control, int x, int y) {
+    COLORREF Pixel(const Capture& p, HWND control, int x, int y) {
         POINT at{x, y};
         MapWindowPoints(control, frame.Window(), &at, 1);
-        const uint8_t* px = p.bgrx.data() + (static_cast<size_t>(at.y) * p.width + at.x) * 4;
-        return RGB(px[2], px[1], px[0]);
+        const qern::test::Rgb c = p.At(at.x, at.y);
+        return RGB(c.r, c.g, c.b);
     }
 
     HostFrame frame;
@@ -162,7 +152,7 @@ TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /RdPTctrl.cgi"}));
 
     // The live view shows 640x480 at natural size: the camera's picture reaches the view's corner.
-    Picture before = Shot();
+    Capture before = Shot();
     EXPECT_NE(Pixel(before, view->ControlWindow(), 4, 4), RGB(0, 0, 0));
 
     ClickCentre(IDC_RES_QVGA);
@@ -215,7 +205,7 @@ TEST_F(PanelPage, SlidersAndButtonsLookAsDrawn) {
     const int thumb = (r.right - 8) * (std::stoi(Text(IDC_BRIGHTNESS_VALUE)) - 1) / 6;
     SetFocus(brightness);
     PumpMessages(300);
-    Picture p = Shot();
+    Capture p = Shot();
     EXPECT_EQ(Pixel(p, brightness, 0, 0), BitmapSlider::kLightGrey);  // focus outline
     EXPECT_EQ(Pixel(p, brightness, 2, 1), BitmapSlider::kTrack);
     EXPECT_EQ(Pixel(p, brightness, thumb + 3, r.bottom / 2), RGB(0x30, 0x30, 0x30));

@@ -8,7 +8,7 @@
 
 #include "NotifyRecorder.h"
 #include "settings/SettingsChannel.h"
-#include "tests/harness/CamsimEnvironment.h"
+#include "tests/support/Camsim.h"
 #include "tests/transport/LoopbackServer.h"
 
 namespace {
@@ -38,7 +38,7 @@ Strings LoggedSince(size_t from, std::string* connection = nullptr) {
 size_t LogLines() { return LoggedSince(0).size(); }
 
 TEST(SettingsChannel, BatchesAgainstTheCamera) {
-    ASSERT_NE(qern::test::CamsimPort(), 0);
+    QERN_NEED_CAMSIM("settings-channel");
     SettingsChannel& channel = SettingsChannel::Instance();
     NotifyRecorder notes;
     size_t mark = LogLines();
