@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 
 #include "com/BStr.h"
@@ -160,6 +161,7 @@ TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     const double stood = Settle();
     EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Resl=2"}));
     EXPECT_GT(stood, 1.0);  // the Wait box closed by itself at its first tick after the applied notice
+    std::printf("Wait box after QVGA stood %.2f s\n", stood);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - clicked).count(), 8.0);
     PumpMessages(2000);
     EXPECT_EQ(Pixel(Shot(), view->ControlWindow(), 4, 4), RGB(0, 0, 0));  // 320x240 centred, black around
