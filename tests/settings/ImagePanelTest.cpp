@@ -4,21 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 
 #include "com/BStr.h"
+#include "com/ComPtr.h"
 
 #include "module/SettingsResource.h"
 #include "settings/BitmapButton.h"
 #include "settings/BitmapSlider.h"
-#include "tests/support/Camsim.h"
 #include "tests/module/CamControlDll.h"
+#include "tests/support/Camsim.h"
 #include "tests/support/Screen.h"
 #include "tools/camhost/ControlSite.h"
 #include "tools/camhost/HostFrame.h"
-#include "tools/camhost/WindowCapture.h"
 
 using namespace camhost;
+using qern::test::Capture;
 using qern::test::PumpMessages;
 
 namespace {
@@ -26,13 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const wchar_t kWaitCaption[] = L".................Wait......................";
 
-
-class Apartment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
-    void TearDown() override { OleUninitialize(); }
-};
-::testing::Environment* const g_apartment = ::testing::AddGlobalTestEnvironment(new Apartment);
 
 // The requests the camera logged since the last call, without their connection numbers.
 std::vector<std::string> NewRequests(size_t& seen) {
@@ -63,8 +58,8 @@ struct WaitWatch {
 class PanelPage : public ::testing::Test {
 protected:
     void SetUp() override {
+        QERN_NEED_CAMSIM("settings-panel");
         CamControlDll::Get().EnsureRegistered();
-        ASSERT_NE(qern::test::CamsimPort(), 0);
         const std::wstring base = L"http://127.0.0.1:" + std::to_wstring(qern::test::CamsimPort());
         ASSERT_TRUE(frame.Create(L"panel test", 1100, 560));
         // All of the page on the screen, where a user's clicks can reach it.
@@ -118,17 +113,13 @@ protected:
         PumpMessages(ms);
         return WaitWatch::seen ? std::chrono::duration<double>(WaitWatch::last - WaitWatch::first).count() : -1;
     }
-    Picture Shot() {
-        Picture p;
-        EXPECT_TRUE(CaptureClientArea(frame.Window(), p));
-        return p;
-    }
+    Capture Shot() { return Capture(frame.Window()); }
     // A pixel of a control, as the page shows it.
-    COLORREF Pixel(const Picture& p, HWND control, int x, int y) {
+    COLORREF Pixel(const Capture& p, HWND control, int x, int y) {
         POINT at{x, y};
         MapWindowPoints(control, frame.Window(), &at, 1);
-        const uint8_t* px = p.bgrx.data() + (static_cast<size_t>(at.y) * p.width + at.x) * 4;
-        return RGB(px[2], px[1], px[0]);
+        const qern::test::Rgb c = p.At(at.x, at.y);
+        return RGB(c.r, c.g, c.b);
     }
 
     HostFrame frame;
@@ -140,7 +131,7 @@ protected:
 };
 
 TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
-    // camsim started with Brne=5 Cont=9 Sarn=3 Nhue=20 Ligt=1 Auex=0 Shap=1 Freq=60 Mirr=1 and 12 fps.
+    // camsim started with Brne=5 Cont=9 Sarn=3 Nhue=20 Ligt=1 Auex=0 Shap=1 Freq=60 Mirr=1, IR on, 12 fps.
     EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /Rdimagectrl.cgi"}))
         << qern::test::CamsimRequestLog();
     EXPECT_EQ((std::vector<std::wstring>{Text(IDC_BRIGHTNESS_VALUE), Text(IDC_CONTRAST_VALUE),
@@ -153,8 +144,16 @@ TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_UNCHECKED) << id;
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_STOP)));
 
+    // The live view's setaction 4 asks the camera for its infrared state (on, for this camera).
+    qern::ComPtr<ICamImage> cam;
+    ASSERT_HRESULT_SUCCEEDED(qern::ComPtr<IOleObject>(view->Object()).query(IID_ICamImage, cam));
+    LONG ir = -1;
+    ASSERT_HRESULT_SUCCEEDED(cam->setaction(4, &ir));
+    EXPECT_EQ(ir, 1);
+    EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /RdPTctrl.cgi"}));
+
     // The live view shows 640x480 at natural size: the camera's picture reaches the view's corner.
-    Picture before = Shot();
+    Capture before = Shot();
     EXPECT_NE(Pixel(before, view->ControlWindow(), 4, 4), RGB(0, 0, 0));
 
     ClickCentre(IDC_RES_QVGA);
@@ -162,6 +161,7 @@ TEST_F(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     const double stood = Settle();
     EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Resl=2"}));
     EXPECT_GT(stood, 1.0);  // the Wait box closed by itself at its first tick after the applied notice
+    std::printf("Wait box after QVGA stood %.2f s\n", stood);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - clicked).count(), 8.0);
     PumpMessages(2000);
     EXPECT_EQ(Pixel(Shot(), view->ControlWindow(), 4, 4), RGB(0, 0, 0));  // 320x240 centred, black around
@@ -207,7 +207,7 @@ TEST_F(PanelPage, SlidersAndButtonsLookAsDrawn) {
     const int thumb = (r.right - 8) * (std::stoi(Text(IDC_BRIGHTNESS_VALUE)) - 1) / 6;
     SetFocus(brightness);
     PumpMessages(300);
-    Picture p = Shot();
+    Capture p = Shot();
     EXPECT_EQ(Pixel(p, brightness, 0, 0), BitmapSlider::kLightGrey);  // focus outline
     EXPECT_EQ(Pixel(p, brightness, 2, 1), BitmapSlider::kTrack);
     EXPECT_EQ(Pixel(p, brightness, thumb + 3, r.bottom / 2), RGB(0x30, 0x30, 0x30));

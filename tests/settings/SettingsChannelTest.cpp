@@ -2,13 +2,18 @@
 // against scripted peers that answer in pieces, stay silent or never take the connection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "NotifyRecorder.h"
 #include "settings/SettingsChannel.h"
 #include "tests/support/Camsim.h"
+#include "tests/support/Screen.h"
+#include "tests/support/Wait.h"
 #include "tests/transport/LoopbackServer.h"
 
 namespace {
@@ -38,7 +43,7 @@ Strings LoggedSince(size_t from, std::string* connection = nullptr) {
 size_t LogLines() { return LoggedSince(0).size(); }
 
 TEST(SettingsChannel, BatchesAgainstTheCamera) {
-    ASSERT_NE(qern::test::CamsimPort(), 0);
+    QERN_NEED_CAMSIM("settings-channel");
     SettingsChannel& channel = SettingsChannel::Instance();
     NotifyRecorder notes;
     size_t mark = LogLines();
@@ -85,6 +90,38 @@ TEST(SettingsChannel, BatchesAgainstTheCamera) {
     notes.seen.clear();
     EXPECT_FALSE(channel.GetOriginalSetting(Camsim(notes.Window(), "wrong"), path, period));
     EXPECT_EQ(channel.QueryIrState(Camsim(nullptr, "wrong")), 0);
+}
+
+// A worker's batches and this thread's never mix on the camera, and the worker's notifications
+// reach this thread's window while this thread waits for the channel.
+TEST(SettingsChannel, BatchesOfTwoThreadsNeverMix) {
+    QERN_NEED_CAMSIM("settings-channel");
+    NotifyRecorder notes;
+    const size_t mark = LogLines();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 4; ++i) {
+            std::string path;
+            int32_t period;
+            SettingsChannel::Instance().GetOriginalSetting(Camsim(notes.Window()), path, period);
+        }
+        done = true;
+    });
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(SettingsChannel::Instance().QueryIrState(Camsim(nullptr)), 1);
+    EXPECT_TRUE(qern::test::WaitFor([&] { return done.load(); }, 30000, [] { qern::test::PumpMessages(); }));
+    worker.join();
+    std::istringstream log(qern::test::CamsimRequestLog());
+    std::vector<std::string> order;  // connections in the order their requests came
+    std::string line;
+    for (size_t i = 0; std::getline(log, line); ++i) {
+        const std::string conn = line.substr(0, line.find(' '));
+        if (i >= mark && (order.empty() || order.back() != conn)) order.push_back(conn);
+    }
+    std::vector<std::string> unique = order;
+    std::sort(unique.begin(), unique.end());
+    EXPECT_EQ(std::unique(unique.begin(), unique.end()) - unique.begin(), 8) << "a connection came back after another";
+    EXPECT_EQ(order.size(), 8u);
+    EXPECT_EQ(std::count(notes.seen.begin(), notes.seen.end(), "open"), 4);
 }
 
 // One receive per reply: what arrives later is not part of it.

@@ -63,6 +63,8 @@ const char* HostUsage() {
            "  --control PROGID        host a control (repeatable); the options below apply to the last one\n"
            "  --param NAME=VALUE      a PARAM of the last control, e.g. URL=..., Uname=..., Pword=..., Stretch=1\n"
            "  --rect X,Y,W,H          place the last control here instead of the page layout\n"
+           "  --act SECONDS:click:ID  click the last control's inner control ID at that time, or\n"
+           "  --act SECONDS:drag:ID:FROM:TO   drag across it (FROM, TO: 0 = left edge, 1 = right edge)\n"
            "  --page-url URL          the address of the page the controls sit on (for a relative URL)\n"
            "  --grid N                at least N live views (the last one repeated), laid out in a grid\n"
            "  --cell WxH              size of each live view in the grid (default 320x240; 640x480 alone)\n"
@@ -100,6 +102,12 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             ControlSpec spec;
             spec.progId = value;
             out.controls.push_back(spec);
+        } else if (opt == "--act") {
+            UserAction action;
+            if (out.controls.empty()) return bad("--act comes after a --control");
+            if (!ParseUserAction(value, action))
+                return bad("--act needs SECONDS:click:ID or SECONDS:drag:ID:FROM:TO: " + value);
+            out.controls.back().actions.push_back(action);
         } else if (opt == "--param" || opt == "--rect") {
             if (out.controls.empty()) return bad(opt + " comes after a --control");
             ControlSpec& c = out.controls.back();

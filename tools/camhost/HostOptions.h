@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/camhost/UserAction.h"
+
 namespace camhost {
 
 struct Rect {
@@ -17,6 +19,7 @@ struct ControlSpec {
     std::vector<std::pair<std::string, std::string>> params;
     bool hasRect = false;
     Rect rect;
+    std::vector<UserAction> actions;
 };
 
 struct ScreenshotSpec {

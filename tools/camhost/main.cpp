@@ -15,6 +15,7 @@
 #include "tools/camhost/HostFrame.h"
 #include "tools/camhost/HostOptions.h"
 #include "tools/camhost/Layout.h"
+#include "tools/camhost/UserInput.h"
 #include "tools/camhost/PageBrowser.h"
 #include "tools/camhost/RecordDemo.h"
 #include "tools/camhost/ShotSchedule.h"
@@ -127,6 +128,12 @@ void ReportRecording(Report& report, const RecordDemo& demo) {
 }
 
 void GrowFrameToFit(HostFrame& frame, const std::vector<Hosted>& hosted) {
+    // A control asks for its room once it has settled in: let it ask first.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     RECT client;
     GetClientRect(frame.Window(), &client);
     LONG right = client.right, bottom = client.bottom;
@@ -186,6 +193,9 @@ int Run(const HostOptions& options, Report& report) {
     }
 
     GrowFrameToFit(frame, hosted);
+    UserInput input;
+    for (const Hosted& h : hosted)
+        if (h.site) input.Add(h.site->ControlWindow(), h.spec.actions);
 
     size_t views = 0;
     for (const Hosted& h : hosted)
@@ -251,6 +261,8 @@ int Run(const HostOptions& options, Report& report) {
             nextSample += 1.0;
         }
         if (!leaving) SaveShots(report, frame.Window(), shots.TakeDue(elapsed), elapsed, shotFailures);
+        if (!leaving)
+            for (const std::string& line : input.PlayDue(elapsed)) report.Line("%s at %.1f s", line.c_str(), elapsed);
         if (options.seconds > 0 && elapsed >= options.seconds) leave();
     };
     if (status == 0) {
