@@ -16,6 +16,8 @@ namespace {
 // Shared by every strip of the process: the last one created, the zoom counter, the two buttons.
 std::atomic<CRec*> g_currentRec{nullptr};
 std::atomic<int32_t> g_recZoom{0};
+// Counts the stops: a restart begun before the latest stop does not start a recording after it.
+std::atomic<uintptr_t> g_stops{0};
 BitmapButton g_recButton;
 BitmapButton g_stopButton;
 
@@ -180,6 +182,7 @@ void CRec::Stop() {
     QernTrace("CRec::Stop()..\n");
     if (m_periodTimerId) KillTimer(m_strip ? m_strip : nullptr, m_periodTimerId);
     m_periodTimerId = 0;
+    ++g_stops;
     if (CCamImage* view = SharedLiveView().currentLiveView.load()) view->StopRecord();
     ShowButtons(false);
 }
@@ -192,7 +195,8 @@ void CALLBACK CRec::WindowlessTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void CRec::RecordRestart() {
-    HANDLE thread = CreateThread(nullptr, 0, &CRec::RestartThread, nullptr, CREATE_SUSPENDED, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, &CRec::RestartThread, reinterpret_cast<void*>(g_stops.load()),
+                                 CREATE_SUSPENDED, nullptr);
     if (!thread) return;
     SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
     ResumeThread(thread);
@@ -200,7 +204,7 @@ void CRec::RecordRestart() {
 }
 
 // No dialog, no timer, no buttons: the new file continues the same recording.
-DWORD WINAPI CRec::RestartThread(void*) {
+DWORD WINAPI CRec::RestartThread(void* stops) {
     CRec* rec = g_currentRec.load();
     const HWND owner = rec ? rec->Owner() : nullptr;
     CCamImage* view = SharedLiveView().currentLiveView.load();
@@ -214,6 +218,8 @@ DWORD WINAPI CRec::RestartThread(void*) {
         Say(owner, "get origianl setting fail!!");
         return 0;
     }
+    // "STOP" while the settings were read: the recording is over.
+    if (g_stops.load() != reinterpret_cast<uintptr_t>(stops)) return 0;
     const std::string path = view->MakeRecordPath(folder);
     if (path.empty() || !view->RestartRecord(path.c_str(), &CRec::RecordRestart)) {
         Say(owner, "REC fail");
