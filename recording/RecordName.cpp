@@ -4,10 +4,11 @@
 
 void RecordName::Format(const CameraTime& time, char* buffer, size_t size) {
     if (!buffer || size == 0) return;
-    if (time.year + 1900 > 2000) {
-        std::snprintf(buffer, size, "%04d_%02d_%02d_%02d_%02d_%02d", static_cast<int>(time.year + 1900),
-                      static_cast<int>(time.month + 1), static_cast<int>(time.dayOfMonth),
-                      static_cast<int>(time.hours), static_cast<int>(time.minutes), static_cast<int>(time.seconds));
+    const long long year = 1900LL + time.year;
+    if (year > 2000) {
+        std::snprintf(buffer, size, "%04lld_%02lld_%02d_%02d_%02d_%02d", year, 1LL + time.month,
+                      static_cast<int>(time.dayOfMonth), static_cast<int>(time.hours), static_cast<int>(time.minutes),
+                      static_cast<int>(time.seconds));
     } else {
         std::snprintf(buffer, size, "RADAZ");
     }
