@@ -88,8 +88,11 @@ void CCamImage::FinalRelease() {
     QernTrace("CCamImage::~CCamImage()..\n");
     // The reader may wait for the address or show a box; both end within a bounded time.
     AudioReader::Stop(this, kAudioStopWaitMs);
-    // A recording is finalised while its stream still runs.
-    if (m_recorder) EndRecord();
+    // A recording is finalised while its stream still runs; another view's recording stays shown.
+    if (m_recorder && m_recorder->Recording())
+        EndRecord();
+    else
+        KillPeriodTimer();
     StopVideoStream();
     WriteStats();
     DestroyControlWindow();
