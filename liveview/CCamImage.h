@@ -209,7 +209,7 @@ private:
     UINT m_recordTimerId = 0;
     qern::WinHandle m_hPaintOK;
     qern::WinHandle m_hDumpOK;
-    void (*m_recordRestart)() = nullptr;
+    std::atomic<void (*)()> m_recordRestart{nullptr};  // read by the video worker
     int32_t m_panX = 0;
     int32_t m_panY = 0;
     int32_t m_actionMode = 0;  // setaction 7

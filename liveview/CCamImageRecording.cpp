@@ -64,10 +64,10 @@ std::string CCamImage::RecordFilePath() const { return m_recorder ? m_recorder->
 // hand-off (this thread is the one that hands frames over).
 void CCamImage::OnRecordingSizeChanged() {
     if (SharedLiveView().recordingActive.load() != 1 || !m_recorder->Recording()) return;
-    if (m_recordRestart) {
+    if (void (*restart)() = m_recordRestart.load()) {
         m_recorder->InterruptRecord(false);
         SharedLiveView().recordingActive = 0;
-        m_recordRestart();
+        restart();
     } else {
         // Nothing restarts it: the clock stops with it.
         m_recorder->StopRecord(false);
