@@ -255,6 +255,23 @@ TEST_F(Control, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     EXPECT_EQ(mismatches, 0);
 }
 
+TEST_F(Control, WithoutStampsTheRateComesFromTheComputersClock) {
+    REQUIRE_CAMERA("nostamp");
+    Activate({0, 0, 640, 480});
+    Connect();
+    ASSERT_TRUE(PumpUntil([&] { return Painted() >= 75; }, 30000)) << "painted " << Painted();
+    // The frames queued while the view connected are decoded in a burst: let two whole seconds
+    // of the steady stream be counted.
+    PumpMessages(2500);
+    const LONG fps = Action(6);
+    EXPECT_GE(fps, 21);
+    EXPECT_LE(fps, 29);
+    const std::string text = self->OverlayText();  // no stamp: the rate alone
+    ASSERT_EQ(text.size(), 6u) << text;
+    EXPECT_EQ(text.substr(0, 4), "FPS:");
+    EXPECT_NEAR(std::atoi(text.c_str() + 4), 25, 4) << text;
+}
+
 TEST_F(Control, StalledCameraIsRepaintedThenRestarted) {
     REQUIRE_CAMERA("stall");
     Activate();
