@@ -32,7 +32,7 @@ WScript.Echo("frame rate: " + cam.setaction(6));
 // 3. A snapshot through the frame export. The export hands every decoded frame to a host running
 //    in the control's own process: gettmp(address of a frame buffer) and
 //    SetImageProcessCallback(address of a function) need addresses, which a script does not
-//    have, and getbmpdata returns no picture. A compiled host takes its snapshot there (README).
+//    have, and getbmpdata returns no picture. snapshot.cpp beside this file shows a program doing it.
 var picture = cam.getbmpdata();
 WScript.Echo("snapshot: " + (picture ? picture.length + " characters" : "none for a script host"));
 

@@ -35,7 +35,7 @@ WScript.Echo "frame rate: " & cam.setaction(6)
 ' 3. A snapshot through the frame export. The export hands every decoded frame to a host running
 '    in the control's own process: gettmp(address of a frame buffer) and
 '    SetImageProcessCallback(address of a function) need addresses, which a script does not
-'    have, and getbmpdata returns no picture. A compiled host takes its snapshot there (README).
+'    have, and getbmpdata returns no picture. snapshot.cpp beside this file shows a program doing it.
 picture = cam.getbmpdata()
 If Len(picture & "") > 0 Then
     WScript.Echo "snapshot: " & Len(picture) & " characters"
