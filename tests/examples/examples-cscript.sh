@@ -19,12 +19,26 @@ done
 grep -q '<param name="URL" value="/video.cgi">' "$root/examples/camera-page.html" || fail "page: no relative URL"
 
 # Recording is checked once the DLL can record; until then the scripts must say it did not start.
-if [ -f "$root/recording/AviWriter.cpp" ]; then recording="recording: ten seconds"; else recording="recording: not started"; fi
+# To record, the test answers the "REC SETTING" dialog as a user would, into a folder of its own
+# that it gives the camera as its recorder folder.
 base="http://127.0.0.1:$QERN_CAMSIM_PORT"
+recording="recording: not started"
+if [ -f "$root/recording/AviWriter.cpp" ]; then
+  recording="recording: ten seconds"
+  folder=$(mktemp -d /tmp/qern-examples-rec.XXXXXX)
+  trap 'rm -rf "$folder"' EXIT
+  curl -sfg -u admin:admin "$base/DVRctrl.cgi?PathD=Z:${folder//\//\\}\\" >/dev/null || fail "camera folder"
+fi
 for script in host.js host.vbs; do
   cp "$root/examples/$script" "example_$script"
+  answer=
+  if [ "$recording" = "recording: ten seconds" ]; then
+    "$winerun" answer_dialog.exe "REC SETTING" 60 >/dev/null &
+    answer=$!
+  fi
   "$winerun" cscript.exe //nologo "example_$script" "$base/video.cgi" admin admin | tr -d '\r' >"example_$script.out" ||
     fail "$script: cscript failed"
+  [ -z "$answer" ] || wait "$answer" || fail "$script: no REC SETTING dialog to answer"
   out="example_$script.out"
   sed 's/^/  /' "$out"
   [ "$(sed -n 1p "$out")" = "camera: $base" ] || fail "$script: camera line"
@@ -33,4 +47,14 @@ for script in host.js host.vbs; do
   grep -qx "snapshot: none for a script host" "$out" || fail "$script: snapshot line"
   grep -qx "$recording" "$out" || fail "$script: expected '$recording'"
 done
+if [ "$recording" = "recording: ten seconds" ]; then
+  # One file per script, each about ten seconds of the camera's 25 frames a second.
+  files=("$folder"/*.avi)
+  [ "${#files[@]}" -eq 2 ] && [ -f "${files[0]}" ] || fail "recordings: ${files[*]}"
+  for f in "${files[@]}"; do
+    n=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$f")
+    echo "  $(basename "$f"): $n frames"
+    [ "$n" -ge 150 ] && [ "$n" -le 350 ] || fail "$(basename "$f"): $n frames, not about ten seconds"
+  done
+fi
 echo "examples: OK"
