@@ -25,7 +25,7 @@ base="http://127.0.0.1:$QERN_CAMSIM_PORT"
 recording="recording: not started"
 if [ -f "$root/recording/AviWriter.cpp" ]; then
   recording="recording: ten seconds"
-  folder=$(mktemp -d /tmp/qern-examples-rec.XXXXXX)
+  folder=$(mktemp -d /tmp/qern-examples-rec-XXXXXX)  # no dot: the camera ends its values with one
   trap 'rm -rf "$folder"' EXIT
   curl -sfg -u admin:admin "$base/DVRctrl.cgi?PathD=Z:${folder//\//\\}\\" >/dev/null || fail "camera folder"
 fi
