@@ -1,10 +1,12 @@
 #include "com/ComModule.h"
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "com/ClassFactory.h"
 #include "com/Registrar.h"
+#include "com/UserClassesRoot.h"
 
 namespace qern {
 
@@ -57,31 +59,48 @@ std::wstring ComModule::ModulePath() const {
     }
 }
 
-HRESULT ComModule::RegisterServer() {
+HRESULT ComModule::RunScripts(bool registerMode) {
     const std::map<std::wstring, std::wstring> vars = {{L"MODULE", ModulePath()}};
     for (const ClassEntry& e : m_entries) {
-        HRESULT hr = RunRegistrarResource(m_instance, e.registrarResource, vars, true);
+        HRESULT hr = RunRegistrarResource(m_instance, e.registrarResource, vars, registerMode);
         if (FAILED(hr)) return hr;
     }
-    ComPtr<ITypeLib> lib;
-    HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_REGISTER, lib.put());
-    ReleaseTypeInfo();
-    return hr;
+    return S_OK;
 }
 
-HRESULT ComModule::UnregisterServer() {
-    const std::map<std::wstring, std::wstring> vars = {{L"MODULE", ModulePath()}};
-    for (const ClassEntry& e : m_entries) {
-        HRESULT hr = RunRegistrarResource(m_instance, e.registrarResource, vars, false);
-        if (FAILED(hr)) return hr;
-    }
-    ReleaseTypeInfo();
-    // Looked up at run time: an old oleaut32 without it is not an error.
-    using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+namespace {
+// Looked up at run time: older oleaut32 builds lack the per-user and the unregistering calls.
+template <class Fn>
+Fn OleAutEntry(const char* name) {
     HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
-    if (!oleaut) return S_OK;
-    auto unregister = reinterpret_cast<UnRegisterFn>(reinterpret_cast<void*>(GetProcAddress(oleaut, "UnRegisterTypeLib")));
-    if (!unregister) return S_OK;
+    return oleaut ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(oleaut, name))) : nullptr;
+}
+// For the user's scope, the classes root points at the user's classes while `user` lives.
+HRESULT RedirectForScope(RegistrationScope scope, std::unique_ptr<UserClassesRoot>& user) {
+    if (scope != RegistrationScope::User) return S_OK;
+    user.reset(new UserClassesRoot);
+    return user->Status();
+}
+}  // namespace
+
+HRESULT ComModule::RegisterTypeLibrary(RegistrationScope scope) {
+    ComPtr<ITypeLib> lib;
+    if (scope == RegistrationScope::Machine) return LoadTypeLibEx(ModulePath().c_str(), REGKIND_REGISTER, lib.put());
+    std::wstring path = ModulePath();
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+    if (FAILED(hr)) return hr;
+    // Without the per-user call the redirected classes root still keeps it per-user.
+    using RegisterForUserFn = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+    auto forUser = OleAutEntry<RegisterForUserFn>("RegisterTypeLibForUser");
+    return forUser ? forUser(lib.get(), &path[0], nullptr) : RegisterTypeLib(lib.get(), &path[0], nullptr);
+}
+
+HRESULT ComModule::UnregisterTypeLibrary(RegistrationScope scope) {
+    using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+    UnRegisterFn unregister = nullptr;
+    if (scope == RegistrationScope::User) unregister = OleAutEntry<UnRegisterFn>("UnRegisterTypeLibForUser");
+    if (!unregister) unregister = OleAutEntry<UnRegisterFn>("UnRegisterTypeLib");
+    if (!unregister) return S_OK;  // an oleaut32 without it is not an error
 
     ComPtr<ITypeLib> lib;
     HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, lib.put());
@@ -97,6 +116,41 @@ HRESULT ComModule::UnregisterServer() {
     }
     lib->ReleaseTLibAttr(attr);
     return hr;
+}
+
+HRESULT ComModule::RegisterServer(RegistrationScope scope) {
+    std::unique_ptr<UserClassesRoot> user;
+    HRESULT hr = RedirectForScope(scope, user);
+    if (FAILED(hr)) return hr;
+    hr = RunScripts(true);
+    if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(scope);
+    ReleaseTypeInfo();
+    return hr;
+}
+
+HRESULT ComModule::UnregisterServer(RegistrationScope scope) {
+    std::unique_ptr<UserClassesRoot> user;
+    HRESULT hr = RedirectForScope(scope, user);
+    if (FAILED(hr)) return hr;
+    hr = RunScripts(false);
+    ReleaseTypeInfo();
+    if (SUCCEEDED(hr)) hr = UnregisterTypeLibrary(scope);
+    // The user's classes may have held nothing before: leave no emptied containers behind.
+    if (user)
+        for (const wchar_t* name : {L"CLSID", L"TypeLib", L"Interface"}) user->RemoveIfEmpty(name);
+    return hr;
+}
+
+HRESULT ComModule::Install(bool install, const wchar_t* commandLine) {
+    const wchar_t* line = commandLine ? commandLine : L"";
+    RegistrationScope scope;
+    if (_wcsicmp(line, L"user") == 0)
+        scope = RegistrationScope::User;
+    else if (*line == L'\0')
+        scope = RegistrationScope::Machine;
+    else
+        return E_INVALIDARG;
+    return install ? RegisterServer(scope) : UnregisterServer(scope);
 }
 
 HRESULT ComModule::LoadTypeLib(ITypeLib** out) {

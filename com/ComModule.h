@@ -23,6 +23,10 @@ struct ClassEntry {
 
 class ClassFactory;
 
+// Where registration goes: the machine's classes (needs an administrator) or the current
+// user's classes (HKCU\Software\Classes).
+enum class RegistrationScope { Machine, User };
+
 class ComModule {
 public:
     static ComModule& Get();
@@ -40,8 +44,11 @@ public:
 
     HRESULT CanUnloadNow() const { return m_locks == 0 ? S_OK : S_FALSE; }
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
-    HRESULT RegisterServer();
-    HRESULT UnregisterServer();
+    HRESULT RegisterServer(RegistrationScope scope = RegistrationScope::Machine);
+    HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::Machine);
+    // The DllInstall command line: "user" registers (or removes) for the current user only, an
+    // empty line for the machine; anything else is refused.
+    HRESULT Install(bool install, const wchar_t* commandLine);
 
     // Type information of an interface or class from the registered library, loaded once.
     // For a dual interface this is the interface half, not the dispatch half.
@@ -54,6 +61,9 @@ public:
 private:
     ComModule() = default;
     HRESULT LoadTypeLib(ITypeLib** out);
+    HRESULT RunScripts(bool registerMode);
+    HRESULT RegisterTypeLibrary(RegistrationScope scope);
+    HRESULT UnregisterTypeLibrary(RegistrationScope scope);
 
     HINSTANCE m_instance = nullptr;
     volatile LONG m_locks = 0;

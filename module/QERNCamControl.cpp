@@ -30,3 +30,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 STDAPI DllRegisterServer() { return qern::ComModule::Get().RegisterServer(); }
 
 STDAPI DllUnregisterServer() { return qern::ComModule::Get().UnregisterServer(); }
+
+// regsvr32 /n /i:user registers for the current user only; /u /n /i:user removes exactly that.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return qern::ComModule::Get().Install(install != FALSE, commandLine);
+}

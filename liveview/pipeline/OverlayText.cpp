@@ -47,7 +47,16 @@ void OverlayTextBuffer::Get(char (&out)[kOverlayTextSize]) const {
     std::memcpy(out, text_, sizeof text_);
 }
 
-bool FrameRateCounter::Count(int32_t micros, int32_t& fps) {
+bool FrameRateCounter::Count(bool stamped, int32_t micros, Clock::time_point now, int32_t& fps) {
+    if (stamped != wasStamped_) {
+        // A camera that starts or stops stamping begins a fresh count of the other kind.
+        *this = FrameRateCounter();
+        wasStamped_ = stamped;
+    }
+    return stamped ? CountStamped(micros, fps) : CountOnClock(now, fps);
+}
+
+bool FrameRateCounter::CountStamped(int32_t micros, int32_t& fps) {
     bool newSecond = false;
     if (micros <= lastMicros_) {
         fps = frameCount_ + 1;
@@ -58,6 +67,24 @@ bool FrameRateCounter::Count(int32_t micros, int32_t& fps) {
     }
     lastMicros_ = micros;
     return newSecond;
+}
+
+bool FrameRateCounter::CountOnClock(Clock::time_point now, int32_t& fps) {
+    if (!clockStarted_) {
+        clockStarted_ = true;
+        windowStart_ = now;
+        windowFrames_ = 0;
+        return false;
+    }
+    ++windowFrames_;
+    const int64_t elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(now - windowStart_).count();
+    if (elapsedUs < 1000000) return false;
+    // Frames over the time they took, rounded; a camera that sends at all never shows 0.
+    const int64_t rate = (int64_t{windowFrames_} * 1000000 + elapsedUs / 2) / elapsedUs;
+    fps = static_cast<int32_t>(std::clamp<int64_t>(rate, 1, std::numeric_limits<int32_t>::max()));
+    windowStart_ = now;
+    windowFrames_ = 0;
+    return true;
 }
 
 }  // namespace liveview

@@ -1,5 +1,6 @@
 #pragma once
 // The texts drawn over the picture: the camera's date, time and frame rate, and the zoom level.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -29,16 +30,27 @@ private:
     char text_[kOverlayTextSize] = {};
 };
 
-// Frames per camera second, counted from the stamps' sub-second parts: a part that does not
-// rise starts a new second.
+// Frames per second. Stamped frames are counted per camera second from the stamps' sub-second
+// parts (a part that does not rise starts a new second); frames without a stamp are counted over
+// the computer's own clock, since their sub-second part stays 0.
 class FrameRateCounter {
 public:
-    // Counts one frame; true when a new second began, with its frame rate in fps.
-    bool Count(int32_t micros, int32_t& fps);
+    using Clock = std::chrono::steady_clock;
+
+    // Counts one frame; true when a new rate is known, with the rate in fps.
+    bool Count(bool stamped, int32_t micros, int32_t& fps) { return Count(stamped, micros, Clock::now(), fps); }
+    bool Count(bool stamped, int32_t micros, Clock::time_point now, int32_t& fps);
 
 private:
+    bool CountStamped(int32_t micros, int32_t& fps);
+    bool CountOnClock(Clock::time_point now, int32_t& fps);
+
     int32_t lastMicros_ = 0;
     int32_t frameCount_ = 0;
+    bool wasStamped_ = true;
+    bool clockStarted_ = false;
+    Clock::time_point windowStart_{};
+    int32_t windowFrames_ = 0;
 };
 
 }  // namespace liveview

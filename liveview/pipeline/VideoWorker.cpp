@@ -171,7 +171,7 @@ void VideoWorker::ShowFrame(int32_t mode, JpegDecoder& decoder, bool whole) {
     ++state_.stats.framesDecoded;
 
     int32_t fps = state_.m_fps;
-    if (rate_.Count(session_.cameraMicros, fps)) state_.m_fps = fps;
+    if (rate_.Count(session_.frameStamped, session_.cameraMicros, fps)) state_.m_fps = fps;
     char text[kOverlayTextSize];
     FormatOverlayText(text, session_.cameraTime, session_.cameraMicros, state_.m_fps, mode == kMode176);
     state_.m_overlayText.Set(text);

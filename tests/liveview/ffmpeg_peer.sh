@@ -10,7 +10,7 @@ port=$("$root/tools/test/free-port")
 # send 4:2:2 as luma 2x1 with chroma 1x1).
 work=$(mktemp -d /tmp/qern-ffmpeg-peer.XXXXXX)
 ffmpeg -hide_banner -loglevel error -re \
-  -f lavfi -i "color=c=red:s=320x480:r=10" -f lavfi -i "color=c=blue:s=320x480:r=10" \
+  -f lavfi -i "color=c=red:s=320x480:r=25" -f lavfi -i "color=c=blue:s=320x480:r=25" \
   -filter_complex "[0][1]hstack,format=yuvj420p" -t 60 -q:v 3 \
   -f mpjpeg -listen 1 "http://127.0.0.1:$port/video.cgi" >"$work/ffmpeg.log" 2>&1 &
 pid=$!
@@ -24,7 +24,7 @@ done
 # That probe took ffmpeg's one connection: start it again for the view.
 kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true
 ffmpeg -hide_banner -loglevel error -re \
-  -f lavfi -i "color=c=red:s=320x480:r=10" -f lavfi -i "color=c=blue:s=320x480:r=10" \
+  -f lavfi -i "color=c=red:s=320x480:r=25" -f lavfi -i "color=c=blue:s=320x480:r=25" \
   -filter_complex "[0][1]hstack,format=yuvj420p" -t 60 -q:v 3 \
   -f mpjpeg -listen 1 "http://127.0.0.1:$port/video.cgi" >"$work/ffmpeg.log" 2>&1 &
 pid=$!

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "liveview/pipeline/OverlayText.h"
 #include "transport/StreamSessionCore.h"
@@ -83,26 +85,68 @@ TEST(OverlayText, BufferKeepsWholeTextsAcrossThreads) {
 TEST(FrameRate, TwentyFiveStampsPerSecondGiveTwentyFiveAtTheWrap) {
     FrameRateCounter counter;
     int32_t fps = 0;
-    EXPECT_TRUE(counter.Count(0, fps));  // the first frame starts a second
+    EXPECT_TRUE(counter.Count(true, 0, fps));  // the first frame starts a second
     EXPECT_EQ(fps, 1);
     for (int i = 1; i < 25; ++i) {
-        EXPECT_FALSE(counter.Count(i * 40000, fps));
+        EXPECT_FALSE(counter.Count(true, i * 40000, fps));
         EXPECT_EQ(fps, 1);
     }
-    EXPECT_TRUE(counter.Count(0, fps));
+    EXPECT_TRUE(counter.Count(true, 0, fps));
     EXPECT_EQ(fps, 25);
-    for (int i = 1; i < 10; ++i) counter.Count(i * 100000, fps);
-    EXPECT_TRUE(counter.Count(50000, fps));  // a smaller part also starts a new second
+    for (int i = 1; i < 10; ++i) counter.Count(true, i * 100000, fps);
+    EXPECT_TRUE(counter.Count(true, 50000, fps));  // a smaller part also starts a new second
     EXPECT_EQ(fps, 10);
 }
 
-TEST(FrameRate, NoStampsCountOneFramePerSecond) {
-    FrameRateCounter counter;
-    int32_t fps = 0;
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_TRUE(counter.Count(0, fps));
-        EXPECT_EQ(fps, 1);
+using Ms = std::chrono::milliseconds;
+
+// Feeds frames without stamps at the given gaps (cycled); returns every rate reported.
+std::vector<int32_t> RatesOnClock(FrameRateCounter& counter, const std::vector<int>& gapsMs, int frames,
+                                  FrameRateCounter::Clock::time_point& t) {
+    std::vector<int32_t> rates;
+    for (int i = 0; i < frames; ++i) {
+        int32_t fps = -1;
+        if (counter.Count(false, 0, t, fps)) rates.push_back(fps);
+        t += Ms(gapsMs[size_t(i) % gapsMs.size()]);
     }
+    return rates;
+}
+
+TEST(FrameRate, WithoutStampsTheComputersClockGivesTheRate) {
+    struct Case {
+        std::vector<int> gapsMs;
+        int frames;
+        std::vector<int32_t> rates;
+    };
+    const Case cases[] = {
+        {{40}, 76, {25, 25, 25}},            // one rate per second, from the first frame's time
+        {{30, 50}, 53, {25, 25}},            // jitter evens out over the second
+        {{100}, 31, {10, 10, 10}},
+        {{33, 33, 34}, 31, {30}},
+        {{2000}, 4, {1, 1, 1}},              // slower than one a second: one frame per window
+        {{5000}, 3, {1, 1}},                 // a camera that sends at all never shows 0
+        {{1}, 1, {}},                        // one frame gives no rate yet
+    };
+    for (const Case& c : cases) {
+        FrameRateCounter counter;
+        FrameRateCounter::Clock::time_point t{};
+        EXPECT_EQ(RatesOnClock(counter, c.gapsMs, c.frames, t), c.rates) << c.gapsMs[0] << " ms";
+    }
+}
+
+TEST(FrameRate, ACameraThatStartsOrStopsStampingCountsAfresh) {
+    FrameRateCounter counter;
+    FrameRateCounter::Clock::time_point t{};
+    int32_t fps = 0;
+    counter.Count(true, 0, t, fps);
+    for (int i = 1; i < 25; ++i) counter.Count(true, i * 40000, t, fps);
+    // Stamps stop: their sub-second part stays 0, which must not count as 25 new seconds.
+    EXPECT_EQ(RatesOnClock(counter, {40}, 51, t), (std::vector<int32_t>{25, 25}));
+    EXPECT_TRUE(counter.Count(true, 0, t, fps));
+    EXPECT_EQ(fps, 1);
+    for (int i = 1; i < 5; ++i) EXPECT_FALSE(counter.Count(true, i * 200000, t, fps));
+    EXPECT_TRUE(counter.Count(true, 0, t, fps));
+    EXPECT_EQ(fps, 5);
 }
 
 }  // namespace
