@@ -4,11 +4,7 @@
 
 #include "transport/Trace.h"
 
-StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) {
-  videoClient.SetReceiveTimeout(kReceiveWaitMs);
-  audioClient.SetReceiveTimeout(kReceiveWaitMs);
-  SetVideoStream(&videoStream);
-}
+StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&videoStream); }
 
 StreamSession::~StreamSession() {
   SetVideoStream(nullptr);

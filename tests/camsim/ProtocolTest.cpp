@@ -227,7 +227,7 @@ TEST(CamsimOptions, ParsesEveryOptionInBothForms) {
                   "--subsampling=gray", "--quality", "50", "--progressive", "--restart", "4", "--frames", "/tmp/x",
                   "--no-stamp", "--exact-stamps", "--start-time", "1700000000", "--log", "r.log", "--frame-log",
                   "f.log", "--audio", "tone", "--tone-hz", "440", "--audio-skip-every", "7", "--stall-after", "5",
-                  "--drop-after", "6", "--no-answer", "--refuse-for", "1.5", "--refuse-from", "2", "--garbage",
+                  "--drop-after", "6", "--no-answer", "--answer-after", "5", "--refuse-for", "1.5", "--refuse-from", "2", "--garbage",
                   "33", "--truncate-every", "3", "--wrong-length-every", "4", "--wrong-length-by", "-100",
                   "--drip", "2000", "--size-cycle", "9", "--ir", "1", "--port-file", "p.txt"});
   ASSERT_TRUE(o);
@@ -252,6 +252,7 @@ TEST(CamsimOptions, ParsesEveryOptionInBothForms) {
   EXPECT_EQ(o->faults.stallAfter, 5);
   EXPECT_EQ(o->faults.dropAfter, 6);
   EXPECT_TRUE(o->faults.noAnswer);
+  EXPECT_DOUBLE_EQ(o->faults.answerAfter, 5.0);
   EXPECT_DOUBLE_EQ(o->faults.refuseFor, 1.5);
   EXPECT_DOUBLE_EQ(o->faults.refuseFrom, 2.0);
   EXPECT_EQ(o->faults.garbageBytes, 33);
@@ -279,6 +280,7 @@ TEST(CamsimOptions, RejectsUnknownOptionsAndBadValues) {
   EXPECT_FALSE(Parse({"--audio", "noise"}));
   EXPECT_FALSE(Parse({"--refuse-for", "-1"}));
   EXPECT_FALSE(Parse({"--refuse-for", "soon"}));
+  EXPECT_FALSE(Parse({"--answer-after", "inf"}));
   EXPECT_FALSE(Parse({"--progressive=yes"}));
 }
 
@@ -287,7 +289,7 @@ TEST(CamsimOptions, UsageNamesEveryOption) {
   for (const char* name : {"--port", "--port-file", "--user", "--password", "--fps", "--size", "--subsampling",
                            "--quality", "--progressive", "--restart", "--frames", "--no-stamp", "--exact-stamps",
                            "--start-time", "--log", "--frame-log", "--audio", "--stall-after", "--drop-after",
-                           "--no-answer", "--refuse-for", "--refuse-from", "--garbage", "--truncate-every",
+                           "--no-answer", "--answer-after", "--refuse-for", "--refuse-from", "--garbage", "--truncate-every",
                            "--wrong-length-every", "--wrong-length-by", "--drip", "--size-cycle", "--ir"}) {
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   }
