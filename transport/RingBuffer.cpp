@@ -50,6 +50,29 @@ int32_t RingBuffer::Peek(int32_t offset, uint8_t* dst, int32_t n) const {
   return n;
 }
 
+int32_t RingBuffer::Find(int32_t from, int32_t to, const char* text, int32_t n) const {
+  if (n <= 0) return -1;
+  from = std::max(from, 0);
+  to = std::min(to, filled - n + 1);
+  const auto first = static_cast<uint8_t>(text[0]);
+  while (from < to) {
+    // Look for the first byte within one unwrapped stretch of storage.
+    const int32_t start = Wrap(int64_t{readPos} + from);
+    const int32_t span = std::min(to - from, capacity - start);
+    const void* hit = std::memchr(storage.data() + start, first, static_cast<size_t>(span));
+    if (!hit) {
+      from += span;
+      continue;
+    }
+    const int32_t at = from + static_cast<int32_t>(static_cast<const uint8_t*>(hit) - (storage.data() + start));
+    int32_t i = 1;
+    while (i < n && At(at + i) == static_cast<uint8_t>(text[i])) ++i;
+    if (i == n) return at;
+    from = at + 1;
+  }
+  return -1;
+}
+
 int32_t RingBuffer::ReadBytes(uint8_t* dst, int32_t n) {
   return AdvanceRead(Peek(0, dst, n));
 }

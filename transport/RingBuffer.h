@@ -37,6 +37,9 @@ class RingBuffer {
   // read position. At() requires offset < Available().
   uint8_t At(int32_t offset) const { return storage[Wrap(readPos + offset)]; }
   int32_t Peek(int32_t offset, uint8_t* dst, int32_t n) const;
+  // Offset of the first match of text[0..n) that starts in [from, to) and
+  // lies wholly in the buffered bytes; -1 when there is none.
+  int32_t Find(int32_t from, int32_t to, const char* text, int32_t n) const;
   // The buffered range [offset, offset + n) as one block: a pointer into
   // storage when it does not straddle the wrap, else a copy in scratch.
   const uint8_t* Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const;

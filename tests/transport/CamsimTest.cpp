@@ -47,13 +47,13 @@ TEST_F(Camsim, VideoFramesThroughTheSession) {
   for (int pass = 0; pass < 500 && frames < 10; ++pass) {
     session.Fill();
     if (session.DropBacklog() || session.ParseHeader(nullptr, nullptr) < 0) continue;
-    ASSERT_GT(session.frameLength, 100);
-    EXPECT_TRUE(session.frameStamped);
+    ASSERT_GT(session.Part().length, 100);
+    EXPECT_TRUE(session.Part().stamped);
     std::string frame;
     bool end = false;
     while (!end) frame.append(reinterpret_cast<char*>(buf), size_t(source.Read(buf, sizeof buf, &end)));
-    ASSERT_GE(frame.size(), size_t(session.frameLength));
-    frame.resize(size_t(session.frameLength));
+    ASSERT_GE(frame.size(), size_t(session.Part().length));
+    frame.resize(size_t(session.Part().length));
     EXPECT_EQ(frame.substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(frame.substr(frame.size() - 2), "\xFF\xD9");
     EXPECT_GT(session.cameraTime.year, 100);

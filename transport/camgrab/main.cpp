@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
     }
     idlePasses = 0;
     ++progress;
-    const int32_t length = session.frameLength;
-    const bool stamped = session.frameStamped;
+    const int32_t length = session.Part().hasLength ? session.Part().length : -1;
+    const bool stamped = session.Part().stamped;
     std::string read;
     bool end = false;
     JpegSource& source = session;
