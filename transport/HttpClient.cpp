@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "transport/Base64.h"
-#include "transport/ParseUrl.h"
-#include "transport/Trace.h"
+#include "common/Url.h"
+#include "common/Trace.h"
 
 namespace {
 

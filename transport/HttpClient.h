@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/WinHandles.h"
+#include "common/WinHandle.h"
 
 struct HttpFormField {
   std::string name;

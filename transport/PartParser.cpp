@@ -6,7 +6,7 @@
 #include <ctime>
 #include <utility>
 
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 

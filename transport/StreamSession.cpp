@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&videoStream); }
 

@@ -7,7 +7,7 @@
 
 #include "transport/HttpClient.h"
 #include "transport/StreamSessionCore.h"
-#include "transport/WinHandles.h"
+#include "common/WinHandle.h"
 
 class StreamSession : public StreamSessionCore {
  public:

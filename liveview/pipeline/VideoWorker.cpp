@@ -6,7 +6,7 @@
 #include "jpeg/JpegDecoder.h"
 #include "liveview/pipeline/DibRowWriter.h"
 #include "transport/StreamSessionCore.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace liveview {
 

@@ -38,7 +38,7 @@ camsim_case() {
   [ $# -gt 0 ] && { shift; grab=("$@"); }
   set -- "${sim[@]}"
   local dir=$work/$name
-  mkdir -p "$dir/out"
+  mkdir -p "$dir"  # camgrab makes its out folder
   "$camsim" --port 0 --port-file "$dir/port" --frame-log "$dir/frames.log" --exact-stamps \
     --start-time 1600000000 --fps 25 "$@" >"$dir/camsim.out" 2>&1 &
   local pid=$!
