@@ -17,7 +17,6 @@ void RingBuffer::AdvanceWrite(int32_t n) {
   n = std::clamp(n, 0, ContiguousFree());
   writePos = Wrap(int64_t{writePos} + n);
   filled += n;
-  totalWritten += n;
 }
 
 int32_t RingBuffer::Write(const uint8_t* src, int32_t n) {
@@ -36,7 +35,6 @@ int32_t RingBuffer::AdvanceRead(int32_t n) {
   n = std::clamp(n, 0, filled);
   readPos = Wrap(int64_t{readPos} + n);
   filled -= n;
-  totalRead += n;
   return n;
 }
 
@@ -71,18 +69,6 @@ int32_t RingBuffer::Find(int32_t from, int32_t to, const char* text, int32_t n) 
     from = at + 1;
   }
   return -1;
-}
-
-int32_t RingBuffer::ReadBytes(uint8_t* dst, int32_t n) {
-  return AdvanceRead(Peek(0, dst, n));
-}
-
-int32_t RingBuffer::PushBack(int32_t n) {
-  n = std::clamp(n, 0, capacity - filled);
-  readPos = Wrap(int64_t{readPos} - n + capacity);
-  filled += n;
-  totalRead -= n;
-  return n;
 }
 
 const uint8_t* RingBuffer::Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const {
