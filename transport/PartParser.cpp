@@ -174,7 +174,10 @@ int32_t PartParser::Next() {
       // Complete the part before the decoder sees it; the 14 budget bytes
       // after it belong to the next part and are not waited for.
       ensure(length);
-      const int32_t cut = NextHeaderWithin(length);
+      // A part that ends with its end marker is whole; only others are searched.
+      const bool endsWithEoi = length >= 2 && length <= ring.Available() && ring.At(length - 2) == 0xFF &&
+                               ring.At(length - 1) == 0xD9;
+      const int32_t cut = endsWithEoi ? -1 : NextHeaderWithin(length);
       if (cut >= 0) {
         // Cut short by the camera or a proxy: not a whole JPEG. Take the next part.
         QernTrace("StreamSession::ParseHeader..part of %d bytes cut after %d\n", length, cut);

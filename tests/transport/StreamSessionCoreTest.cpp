@@ -250,8 +250,8 @@ TEST_F(StreamSessionCoreTest, EndedStreamEndsTheFrame) {
 
 TEST_F(StreamSessionCoreTest, CutPartIsDroppedAndTheNextTakenWhole) {
   const std::string a = Jpeg(6000, 20), b = Jpeg(7000, 21), c = Jpeg(5000, 22);
-  // A JPEG whose data holds a type line without a length header is not cut.
-  std::string odd = Jpeg(3000, 23);
+  // A JPEG with padding after its end whose data holds a type line without a length header is not cut.
+  std::string odd = Jpeg(3000, 23) + std::string(5, '\0');
   odd.replace(1000, 9, "/jpeg\r\nxy");
   struct Case {
     const char* name;
