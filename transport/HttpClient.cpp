@@ -109,7 +109,9 @@ bool HttpClient::Connect(const char* host_, int32_t port_, const char* user_, co
     if (password_) password = password_;
     // Sent with every request, so a camera sees one request, not a refused one and then another.
     authorization.clear();
-    if (user_ || password_) authorization = "Authorization: Basic " + MakeBasicCredentials(user_, password_) + "\r\n";
+    if ((user_ && *user_) || (password_ && *password_)) {
+      authorization = "Authorization: Basic " + MakeBasicCredentials(user_, password_) + "\r\n";
+    }
     cookies.clear();
     formFields.clear();
     return true;

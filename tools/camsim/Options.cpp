@@ -87,7 +87,9 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--stall-after", IntIn(&Options::faults, &FaultPlan::stallAfter, 0, 1000000000)},
       {"--drop-after", IntIn(&Options::faults, &FaultPlan::dropAfter, 0, 1000000000)},
       {"--answer-after",
-       [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.answerAfter) && o.faults.answerAfter <= 3600; }},
+       [](Options& o, const std::string& v) {
+         return ParseSeconds(v, o.faults.answerAfter) && o.faults.answerAfter <= 3600;
+       }},
       {"--refuse-for", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFor); }},
       {"--refuse-from", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFrom); }},
       {"--garbage", IntIn(&Options::faults, &FaultPlan::garbageBytes, 0, 1000000)},
