@@ -2,18 +2,18 @@
 
 #include <atomic>
 
-#include "com/WinHandle.h"
-#include "com/WorkerThread.h"
-#include "transport/Trace.h"
+#include "common/WinHandle.h"
+#include "common/WorkerThread.h"
+#include "common/Trace.h"
 
 namespace {
 
 std::atomic<bool> g_audioStarted{false};
 
 struct ReaderState {
-    qern::CriticalSection lock;
+    CriticalSection lock;
     WorkerThread thread;
-    qern::WinHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     AudioCameraLink* owner = nullptr;
 };
 
@@ -22,7 +22,7 @@ ReaderState& State() {
     return state;
 }
 
-bool StopRequested(DWORD waitMs) { return WaitForSingleObject(State().stop.get(), waitMs) == WAIT_OBJECT_0; }
+bool StopRequested(DWORD waitMs) { return WaitForSingleObject(State().stop.Get(), waitMs) == WAIT_OBJECT_0; }
 
 void ShowBox(AudioCameraLink* link, const char* text) {
     if (StopRequested(0)) return;
@@ -67,10 +67,10 @@ namespace AudioReader {
 
 bool Start(AudioCameraLink* link) {
     ReaderState& s = State();
-    qern::ScopedLock lock(s.lock);
+    ScopedLock lock(s.lock);
     if (s.thread.Running()) return s.owner == link;
     s.thread.Join(0);
-    ResetEvent(s.stop.get());
+    ResetEvent(s.stop.Get());
     s.owner = link;
     if (!s.thread.Start(&AudReadThread, link, THREAD_PRIORITY_BELOW_NORMAL)) {
         s.owner = nullptr;
@@ -81,24 +81,12 @@ bool Start(AudioCameraLink* link) {
 
 bool Stop(AudioCameraLink* link, DWORD ms) {
     ReaderState& s = State();
-    qern::ScopedLock lock(s.lock);
+    ScopedLock lock(s.lock);
     if (s.owner != link) return true;
-    SetEvent(s.stop.get());
-    DWORD start = GetTickCount();
-    bool ended = false;
-    for (;;) {
-        DWORD tid = s.thread.Id();
-        if (tid) EnumThreadWindows(tid, &CloseThreadDialog, 0);
-        if (s.thread.Join(20)) {
-            ended = true;
-            break;
-        }
-        if (GetTickCount() - start >= ms) break;
-    }
-    if (!ended) {
-        QernTrace("AudioReader::Stop..reader terminated\n");
-        s.thread.Terminate();
-    }
+    SetEvent(s.stop.Get());
+    const bool ended = s.thread.Stop(ms, 20, [&s] {
+        if (const DWORD tid = s.thread.Id()) EnumThreadWindows(tid, &CloseThreadDialog, 0);
+    });
     s.owner = nullptr;
     return ended;
 }
@@ -109,7 +97,7 @@ void MarkAudioStarted() { g_audioStarted = true; }
 
 bool Running() {
     ReaderState& s = State();
-    qern::ScopedLock lock(s.lock);
+    ScopedLock lock(s.lock);
     return s.thread.Running();
 }
 

@@ -9,9 +9,9 @@
 #include "audio/AudioReader.h"
 #include "com/ControlBase.h"
 #include "com/StockPropertyImpl.h"
-#include "com/WinHandle.h"
+#include "common/WinHandle.h"
 #include "liveview/DibBuffer.h"
-#include "com/WorkerThread.h"
+#include "common/WorkerThread.h"
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/VideoWorker.h"
 #include "liveview/pipeline/Watchdog.h"
@@ -143,7 +143,7 @@ private:
         bool OpenVideo() override;
         void CloseVideo() override;
         bool AudioStarted() override { return AudioReader::AudioStarted(); }
-        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.get(), ms); }
+        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.Get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
         void ShowFrame() override;
@@ -179,7 +179,7 @@ private:
     void WriteStats();
 
     // Texts the host replaces while the worker reads them: guarded by m_textLock.
-    qern::CriticalSection m_textLock;
+    CriticalSection m_textLock;
     qern::BStr m_URL;
     qern::BStr m_user;
     qern::BStr m_pswd;
@@ -196,7 +196,7 @@ private:
     std::unique_ptr<StreamSession> m_session;
     std::unique_ptr<StreamRecorder> m_recorder;
     WorkerThread m_videoThread;
-    qern::WinHandle m_stopVideo;  // wakes the worker's waits when the stream stops
+    KernelHandle m_stopVideo;  // wakes the worker's waits when the stream stops
     WorkerLink m_workerLink{*this};
     WatchdogLink m_watchdogLink{*this};
     // The window the worker paints into; set while the window exists.
@@ -207,8 +207,8 @@ private:
     UINT m_watchdogTimerId = 0;
     UINT m_watchdogPeriodMs = liveview::Watchdog::kDefaultPeriodMs;
     UINT m_recordTimerId = 0;
-    qern::WinHandle m_hPaintOK;
-    qern::WinHandle m_hDumpOK;
+    KernelHandle m_hPaintOK;
+    KernelHandle m_hDumpOK;
     std::atomic<void (*)()> m_recordRestart{nullptr};  // read by the video worker
     int32_t m_panX = 0;
     int32_t m_panY = 0;

@@ -11,7 +11,7 @@
 #include "recording/StreamRecorder.h"
 #include "settings/SettingsChannel.h"
 #include "transport/StreamSession.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 bool CCamImage::StartRecord(const char* path, void (*restart)()) { return StartRecording(path, restart, true); }
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "recording/JpegFrameSize.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 bool AviWriter::Create(const char* path, uint32_t rate, int32_t width, int32_t height, bool withClock) {
     QernTrace("AviWriter::Create()..%s\n", path ? path : "");

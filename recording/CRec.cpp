@@ -9,7 +9,7 @@
 #include "recording/RecSettingDialog.h"
 #include "recording/RecordPeriod.h"
 #include "settings/BitmapButton.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 

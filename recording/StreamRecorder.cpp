@@ -2,7 +2,7 @@
 
 #include "recording/RecordName.h"
 #include "transport/StreamSession.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "liveview/CCamImage.h"
 #include "liveview/LiveViewShared.h"
 #include "liveview/PageUrl.h"
-#include "liveview/UrlParts.h"
+#include "common/Url.h"
 
 using qern::BStr;
 

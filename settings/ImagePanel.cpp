@@ -6,7 +6,7 @@
 
 #include "module/SettingsResource.h"
 #include "settings/WaitDialog.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 const ImagePanel::SliderRow ImagePanel::kSliders[4] = {
     {IDC_BRIGHTNESS, IDC_BRIGHTNESS_VALUE, 1, 7, 7, &SettingsChannel::SetBrightness},

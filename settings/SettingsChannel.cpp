@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "settings/SettingsReply.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 const char* const SettingsChannel::kImageKeys[kImageKeyCount] = {
     "Resl", "Ligt", "Frte", "Auex", "Auwb", "Shap", "Nhum", "Brne", "Cont", "Sarn", "Freq", "Mirr", "Vflp"};
