@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-// A half of the player is refilled 0.2 to 0.5 s before it plays, so the newest sample of a
-// second must have arrived up to 1.5 s before its turn. Starting with 0.4 s in hand keeps
-// every later second whole, whenever the refill falls within that window.
+// A second is asked for up to 0.5 s before it plays, so its newest sample must have come
+// 1.5 s before its turn; 0.25 s more absorbs a camera or a reader that is late.
 AudioSampleQueue::AudioSampleQueue(uint32_t perSecond)
     : perSecond_(perSecond),
-      cushion_(perSecond * 2 / 5),
+      delay_(perSecond * 7 / 4),
       maxBacklog_(perSecond),
       capacity_(perSecond * 3),
       ring_(size_t(perSecond) * 3 * 2) {}
@@ -19,11 +18,14 @@ void AudioSampleQueue::Push(const uint8_t* samples, size_t count) {
     if (count >= capacity_) {
         samples += (count - capacity_) * 2;
         counters_.dropped += count - capacity_;
+        pushed_ += count - capacity_;
+        consumed_ += count - capacity_;
         Drop(count_);
         count = capacity_;
     }
     const uint32_t n = uint32_t(count);
     if (count_ + n > capacity_) Drop(count_ + n - capacity_);
+    pushed_ += n;
     uint32_t tail = (head_ + count_) % capacity_;
     const uint32_t first = std::min(n, capacity_ - tail);
     std::memcpy(ring_.data() + size_t(tail) * 2, samples, size_t(first) * 2);
@@ -35,6 +37,7 @@ void AudioSampleQueue::Drop(uint32_t count) {
     count = std::min(count, count_);
     head_ = (head_ + count) % capacity_;
     count_ -= count;
+    consumed_ += count;
     counters_.dropped += count;
 }
 
@@ -44,46 +47,84 @@ void AudioSampleQueue::CopyOut(uint8_t* out, uint32_t count) {
     std::memcpy(out + size_t(first) * 2, ring_.data(), size_t(count - first) * 2);
     head_ = (head_ + count) % capacity_;
     count_ -= count;
+    consumed_ += count;
     counters_.played += count;
 }
 
-uint32_t AudioSampleQueue::Fill(uint8_t* out, uint32_t wanted, uint32_t* queued) {
+uint32_t AudioSampleQueue::Resume(uint8_t* out, uint32_t from, uint32_t wanted, int32_t lead) {
+    // The oldest sample came count_ samples ago; at offset z of this second it plays after
+    // count_ + lead + z. Choose z for the fixed delay, skipping the oldest if they are late.
+    // A second asked for late has begun: what goes before -lead is never heard.
+    const int64_t z = int64_t(delay_) - lead - count_;
+    const int64_t live = std::max<int64_t>(from, -int64_t(lead));
+    if (count_ == 0 || z >= int64_t(wanted)) return from;
+    // Late by a little (the estimate of the age is rough at a connection's start): start at
+    // once, a little behind; by more: skip the oldest.
+    if (z < live - int64_t(perSecond_ / 4)) Drop(uint32_t(live - z - perSecond_ / 4));
+    const uint32_t start = uint32_t(std::min<int64_t>(std::max<int64_t>(z, live), wanted));
+    const uint32_t take = std::min(count_, wanted - start);
+    std::memset(out + size_t(from) * 2, 0, size_t(start - from) * 2);
+    CopyOut(out + size_t(start) * 2, take);
+    dry_ = false;
+    return start + take;
+}
+
+uint32_t AudioSampleQueue::Fill(uint8_t* out, uint32_t wanted, int32_t leadMs, uint32_t* queued) {
     std::lock_guard<std::mutex> guard(lock_);
     wanted = std::min(wanted, perSecond_);
+    const int32_t lead = int32_t(
+        std::max<int64_t>(std::min<int64_t>(int64_t(leadMs) * perSecond_ / 1000, delay_), -int64_t(perSecond_)));
     if (queued) *queued = count_;
     ++counters_.refills;
     uint32_t delivered = 0;
-    if (dry_) {
-        if (count_ <= cushion_) {
-            ++counters_.silentRefills;
-            return 0;
-        }
-        // Resume at the end of this second, so the next one follows on without a break.
-        const uint32_t take = std::min(count_ - cushion_, wanted);
-        std::memset(out, 0, size_t(wanted - take) * 2);
-        CopyOut(out + size_t(wanted - take) * 2, take);
-        delivered = wanted;
-        dry_ = false;
-    } else {
-        const uint32_t take = std::min(count_, wanted);
+    if (!dry_) {
+        // What is left of an older connection plays on; the new one starts at its own time.
+        const uint32_t older = newStream_ ? uint32_t(std::min<uint64_t>(count_, streamStart_ - std::min(streamStart_, consumed_)))
+                                          : count_;
+        const uint32_t take = std::min(older, wanted);
         CopyOut(out, take);
         delivered = take;
-        if (take < wanted) {
+        if (newStream_ && consumed_ >= streamStart_) {
+            newStream_ = false;
+            dry_ = true;
+        } else if (take < wanted) {
+            ++counters_.shortRefills;  // the camera stopped sending
+            dry_ = true;
+        }
+    }
+    if (dry_) {
+        newStream_ = false;
+        const uint32_t before = delivered;
+        delivered = Resume(out, delivered, wanted, lead);
+        if (delivered == 0) ++counters_.silentRefills;
+        // Sound that starts in this second must reach its end, or it breaks again.
+        if (delivered > before && delivered < wanted) {
             ++counters_.shortRefills;
             dry_ = true;
         }
     }
-    // Far behind the camera (it sent a burst, or sends faster than the sound card plays):
-    // skip ahead to the cushion.
-    if (count_ > maxBacklog_) Drop(count_ - cushion_);
+    // Far behind the camera (it sent a burst, or sends faster than the sound card plays): skip
+    // ahead to the fixed delay. What is left plays once this second has played.
+    if (count_ > maxBacklog_) {
+        const uint32_t keep = uint32_t(std::max<int64_t>(int64_t(delay_) - lead - wanted, 0));
+        if (count_ > keep) Drop(count_ - keep);
+    }
     return delivered;
+}
+
+void AudioSampleQueue::NewStream() {
+    std::lock_guard<std::mutex> guard(lock_);
+    streamStart_ = pushed_;
+    newStream_ = count_ > 0 && !dry_;
 }
 
 void AudioSampleQueue::Clear() {
     std::lock_guard<std::mutex> guard(lock_);
+    consumed_ += count_;
     head_ = 0;
     count_ = 0;
     dry_ = true;
+    newStream_ = false;
 }
 
 uint32_t AudioSampleQueue::Queued() const {

@@ -67,7 +67,7 @@ public:
     STDMETHODIMP getbmpdata_a(LONG* pdata) override;
     STDMETHODIMP gettmp(LONG pdata) override;
 
-    // Starts the video worker (stopping one that still runs) and the process's audio reader.
+    // Starts the video worker (stopping one that still runs) and this view's audio reader.
     bool StartVideoStream();
     // Stops the video worker: closes its stream underneath any blocked read, then waits for it.
     bool StopVideoStream();
@@ -79,6 +79,7 @@ public:
     bool HasCameraAddress() override;
     std::string VideoPath();
     bool VideoWorkerRunning() const { return m_videoThread.Running(); }
+    const AudioReader* Audio() const { return m_audio.get(); }
     int32_t Mode() const { return m_state.m_mode; }
     int32_t Zoom() const { return m_state.m_zoom; }
     const DibBuffer& Buffer(int32_t mode, int i) const { return m_dibs[mode][i]; }
@@ -114,7 +115,8 @@ private:
         bool PrepareSession() override;
         bool OpenVideo() override;
         void CloseVideo() override;
-        bool AudioStarted() override { return AudioReader::AudioStarted(); }
+        // The sound started, or the reader gave up on it: no reason to hold the picture back.
+        bool AudioStarted() override { return !cam.m_audio || cam.m_audio->Settled(); }
         void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
@@ -166,6 +168,7 @@ private:
     DibBuffer m_dibs[liveview::kModeCount][3];
 
     std::unique_ptr<StreamSession> m_session;
+    std::unique_ptr<AudioReader> m_audio;  // reads m_session: goes before it
     WorkerThread m_videoThread;
     qern::WinHandle m_stopVideo;  // wakes the worker's waits when the stream stops
     WorkerLink m_workerLink{*this};

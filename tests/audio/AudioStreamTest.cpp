@@ -1,6 +1,7 @@
 // The audio frame parser and the sample queue, on byte streams and refill patterns built here.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -105,25 +106,39 @@ Bytes Counter(uint32_t k, uint32_t n) {
 }
 
 // Drives the queue as the camera and the player would: the camera adds 8000 samples a second
-// in 128-sample frames; the player takes a second at the given moments. Returns what it played.
+// in 128-sample frames from time 0; second k of the player starts at k + 1 and is asked for
+// leads[k] before. Returns what the player played, and the delay of each second's first sample.
 struct Played {
-    std::vector<uint8_t> played;
+    Bytes sound;
+    std::vector<double> delays;
     AudioSampleQueue::Counters counters;
 };
-Played Drive(const std::vector<double>& refills, double cameraStops = 1e9, double cameraBack = 1e9) {
+// The camera sends nothing from cameraStops to cameraBack; with newStream it comes back on a
+// new connection whose counter starts at 0 again.
+Played Drive(const std::vector<double>& leads, double cameraStops = 1e9, double cameraBack = 1e9,
+             bool newStream = false) {
     AudioSampleQueue q(8000);
     Played r;
-    uint32_t sent = 0;
+    uint32_t sent = 0, first = 0;
     Bytes second(16000);
-    for (double t : refills) {
-        while ((sent + 128) / 8000.0 <= t) {
+    for (size_t k = 0; k < leads.size(); ++k) {
+        const double now = k + 1 - leads[k];
+        while ((sent + 128) / 8000.0 <= now) {
             const double at = (sent + 128) / 8000.0;
-            if (at < cameraStops || at >= cameraBack) q.Push(Counter(sent, 128).data(), 128);
+            if (newStream && at >= cameraBack && first == 0) {
+                q.NewStream();
+                first = sent;
+            }
+            if (at < cameraStops || at >= cameraBack) q.Push(Counter(sent - first, 128).data(), 128);
             sent += 128;
         }
-        const uint32_t n = q.Fill(second.data(), 8000);
+        const uint32_t n = q.Fill(second.data(), 8000, int32_t(std::lround(leads[k] * 1000)));
         std::memset(second.data() + n * 2, 0, 16000 - n * 2);
-        r.played.insert(r.played.end(), second.begin(), second.end());
+        // The counter wraps every 65536 samples (8.192 s).
+        if (n == 8000 && (second[0] | second[1]) != 0)
+            r.delays.push_back(
+                std::fmod(k + 1 - (first + (second[0] | second[1] << 8)) / 8000.0 + 100 * 8.192, 8.192));
+        r.sound.insert(r.sound.end(), second.begin(), second.end());
     }
     r.counters = q.Snapshot();
     return r;
@@ -152,42 +167,56 @@ int Gaps(const Bytes& played, bool& ordered) {
 }
 
 TEST(AudioSampleQueue, WholeSecondsSteadyDelayAndSilenceOnlyWhileTheCameraStops) {
-    // Refill moments: each second's event plus a 0..0.3 s wait for the poll.
-    std::vector<double> steady, wobbly;
-    for (int i = 0; i < 60; ++i) {
-        steady.push_back(0.1 + i);
-        wobbly.push_back(0.1 + i + (i % 3) * 0.14);
+    // Leads: the event half a second ahead and up to 0.3 s more for the poll; a loaded machine
+    // makes the first refill late (the second already playing).
+    std::vector<double> steady(40, 0.4), wobbly, late;
+    for (int i = 0; i < 40; ++i) {
+        wobbly.push_back(0.5 - (i % 3) * 0.14);
+        late.push_back(i == 1 ? -0.1 : i % 2 ? 0.2 : 0.5);
     }
-    for (const auto& refills : {steady, wobbly}) {
-        Played r = Drive(refills);
+    for (const auto& leads : {steady, wobbly, late}) {
+        Played r = Drive(leads);
         bool ordered = false;
-        EXPECT_EQ(Gaps(r.played, ordered), 0);
+        EXPECT_EQ(Gaps(r.sound, ordered), 0);
         EXPECT_TRUE(ordered);
         EXPECT_EQ(r.counters.shortRefills, 0u);
         EXPECT_EQ(r.counters.dropped, 0u);
-        EXPECT_GE(r.counters.played, 8000u * 57);
+        EXPECT_GE(r.counters.played, 8000u * 37);
+        ASSERT_FALSE(r.delays.empty());
+        for (double d : r.delays) EXPECT_NEAR(d, 1.75, 0.02);
     }
-    // The camera stops from 20 s to 30 s: one gap, then whole seconds again.
-    Played r = Drive(wobbly, 20.0, 30.0);
+    // The camera stops from 15 s to 25 s: one gap, then whole seconds at the same delay.
+    Played r = Drive(wobbly, 15.0, 25.0);
     bool ordered = false;
-    EXPECT_EQ(Gaps(r.played, ordered), 1);
+    EXPECT_EQ(Gaps(r.sound, ordered), 1);
     EXPECT_EQ(r.counters.shortRefills, 1u);
-    EXPECT_GE(r.counters.played, 8000u * 45);
+    EXPECT_GE(r.counters.played, 8000u * 27);
+    EXPECT_NEAR(r.delays.back(), 1.75, 0.02);
+    // A new connection 0.3 s after the old one ended, while the old one still plays: it follows
+    // after 0.3 s of silence, every sample of both played, the delay unchanged.
+    r = Drive(wobbly, 15.0, 15.3, true);
+    EXPECT_EQ(Gaps(r.sound, ordered), 1);
+    EXPECT_EQ(r.counters.shortRefills, 0u);
+    EXPECT_EQ(r.counters.dropped, 0u);
+    EXPECT_NEAR(r.delays.back(), 1.75, 0.02);
 }
 
 TEST(AudioSampleQueue, FallsNoFurtherThanASecondBehind) {
     AudioSampleQueue q(8000);
     Bytes out(16000);
-    // The player stalled: 2.5 s came in; the next second plays, then the queue skips ahead.
-    q.Push(Counter(0, 20000).data(), 20000);
+    q.Push(Counter(0, 6000).data(), 6000);
+    ASSERT_EQ(q.Fill(out.data(), 8000, 500), 8000u);  // 0.75 s of silence, then the counter
+    // The player stalled while 2 s more came; after this second only the newest are kept, so
+    // that the next sample plays at the usual delay again.
+    q.Push(Counter(6000, 16000).data(), 16000);
     uint32_t queued = 0;
-    EXPECT_EQ(q.Fill(out.data(), 8000, &queued), 8000u);
-    EXPECT_EQ(queued, 20000u);
-    EXPECT_EQ(q.Queued(), q.Cushion());
-    // What plays next is the newest sound: the counter continues from its end.
-    q.Push(Counter(20000, 8000).data(), 8000);
-    EXPECT_EQ(q.Fill(out.data(), 8000), 8000u);
-    EXPECT_EQ(out[0] | out[1] << 8, int(20000 - q.Cushion()));
+    EXPECT_EQ(q.Fill(out.data(), 8000, 500, &queued), 8000u);
+    EXPECT_EQ(queued, 18000u);
+    EXPECT_EQ(q.Queued(), q.Delay() - 4000 - 8000);
+    q.Push(Counter(22000, 8000).data(), 8000);
+    EXPECT_EQ(q.Fill(out.data(), 8000, 500), 8000u);
+    EXPECT_EQ(out[0] | out[1] << 8, int(22000 - (q.Delay() - 4000 - 8000)));
+    EXPECT_GT(q.Snapshot().dropped, 0u);
     // Far more than the queue holds: the oldest go, memory stays bounded.
     q.Push(Counter(0, 50000).data(), 50000);
     EXPECT_EQ(q.Queued(), q.Capacity());

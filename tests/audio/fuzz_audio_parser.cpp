@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         queue.Push(out.data(), got / 2);
         if (data[pos] & 1) {
             const uint32_t wanted = 800 + data[0] * 8;
-            if (queue.Fill(second.data(), wanted) > wanted) __builtin_trap();
+            if (queue.Fill(second.data(), wanted, int32_t(data[pos]) * 8 - 1000) > wanted) __builtin_trap();
         }
         if (queue.Queued() > queue.Capacity()) __builtin_trap();
         pos += n;

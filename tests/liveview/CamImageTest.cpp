@@ -246,11 +246,11 @@ TEST_F(CamImageTest, CurrentLiveViewIsTheNewestUntilItGoes) {
 }
 
 TEST_F(CamImageTest, DestructionIsBoundedWhileTheAudioReaderWaits) {
-    ASSERT_TRUE(AudioReader::Running());
+    ASSERT_EQ(AudioReader::RunningReaders(), 1);
     DWORD start = GetTickCount();
     cam = nullptr;
     EXPECT_LT(GetTickCount() - start, 1500u);
-    EXPECT_FALSE(AudioReader::Running());
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }
 
 namespace {
@@ -305,5 +305,5 @@ TEST_F(CamImageTest, DestructionClosesTheAudioReadersMessageBox) {
     cam = nullptr;
     EXPECT_LT(GetTickCount() - start, 2500u);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_FALSE(AudioReader::Running());
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }

@@ -209,6 +209,8 @@ TEST_F(Control, TwentyRestartsLeakNoThreadHandleOrWorker) {
     cam->put_Reconnect(1);
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
     Settle(3);
+    // The sound's threads (player, mixer, timer) are there before counting.
+    ASSERT_TRUE(PumpUntil([&] { return self->Audio()->AudioStarted(); }, 5000));
     const int threads = ThreadCount();
     DWORD handles = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles);
@@ -223,7 +225,9 @@ TEST_F(Control, TwentyRestartsLeakNoThreadHandleOrWorker) {
     DWORD handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);
-    EXPECT_LE(ThreadCount(), threads);
+    // A leak would be a thread a restart; the sound's connection keeps Wine's WinINet pool
+    // busier, which may add one worker meanwhile.
+    EXPECT_LE(ThreadCount(), threads + 1);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
     EXPECT_EQ(self->Stats().streamsOpened.load(), 22u);
 }
@@ -257,7 +261,10 @@ TEST_F(Control, ExactStampsGiveTwentyFiveAndTheOverlayText) {
 
 TEST_F(Control, StalledCameraIsRepaintedThenRestarted) {
     REQUIRE_CAMERA("stall");
+    // Only the ticks below count: the window's own tick waits a minute.
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "60000");
     Activate();
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, nullptr);
     Connect();
     Settle(5);
     PumpMessages(500);  // the camera has stopped sending; the worker waits in its read
