@@ -5,6 +5,11 @@
 #   Under the win32 build ctest runs it through the Wine wrapper (the crossing emulator).
 #
 # qern_add_script_test(NAME COMMAND cmd args...)  registers a plain command (bash script).
+#
+# qern_add_camsim_test(NAME COMMAND cmd args... [CAMSIM camsim options...] [SETUP name] [LABELS l] [TIMEOUT s])
+#   runs the command beside a camera simulator of its own (tools/test/with-camsim) started with the
+#   CAMSIM options; SETUP reaches the test as QERN_CAMSIM_SETUP (see tests/support/Camsim.h). A
+#   command that starts with a target of the win32 build runs under Wine.
 enable_testing()
 
 if(QERN_NATIVE)
@@ -49,4 +54,21 @@ function(qern_add_script_test name)
   endif()
   add_test(NAME ${name} COMMAND ${T_COMMAND})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+endfunction()
+
+function(qern_add_camsim_test name)
+  cmake_parse_arguments(T "" "TIMEOUT;SETUP" "COMMAND;CAMSIM;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  list(POP_FRONT T_COMMAND first)
+  if(TARGET ${first})
+    set(first $<TARGET_FILE:${first}>)
+    if(QERN_WIN32)
+      set(first ${QERN_ROOT}/tools/wine/winerun ${first})
+    endif()
+  endif()
+  add_test(NAME ${name} COMMAND ${QERN_ROOT}/tools/test/with-camsim ${QERN_NATIVE_BIN_DIR} ${T_CAMSIM} --
+           env QERN_CAMSIM_SETUP=${T_SETUP} ${first} ${T_COMMAND})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "camsim;${T_LABELS}")
 endfunction()

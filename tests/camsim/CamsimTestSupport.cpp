@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <turbojpeg.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -32,44 +31,6 @@ std::optional<std::string> HeaderValue(const std::string& head, const std::strin
   if (at == std::string::npos) return std::nullopt;
   at += key.size();
   return head.substr(at, head.find("\r\n", at) - at);
-}
-
-camsim::Rgb DecodedPicture::Average(int x, int y, int w, int h) const {
-  long sum[3] = {0, 0, 0};
-  for (int row = y; row < y + h; ++row) {
-    for (int col = x; col < x + w; ++col) {
-      const size_t i = (static_cast<size_t>(row) * width + col) * 3;
-      for (int c = 0; c < 3; ++c) sum[c] += rgb[i + c];
-    }
-  }
-  const long n = static_cast<long>(w) * h;
-  return camsim::Rgb{static_cast<uint8_t>(sum[0] / n), static_cast<uint8_t>(sum[1] / n),
-                     static_cast<uint8_t>(sum[2] / n)};
-}
-
-std::optional<DecodedPicture> DecodeJpeg(const std::vector<uint8_t>& jpeg) {
-  tjhandle handle = tjInitDecompress();
-  if (!handle) return std::nullopt;
-  DecodedPicture picture;
-  int subsampling = 0, colourspace = 0;
-  bool ok = tjDecompressHeader3(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), &picture.width,
-                                &picture.height, &subsampling, &colourspace) == 0;
-  if (ok) {
-    picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
-    ok = tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), picture.rgb.data(),
-                       picture.width, 0, picture.height, TJPF_RGB, 0) == 0;
-  }
-  tjDestroy(handle);
-  if (!ok) return std::nullopt;
-  return picture;
-}
-
-bool Near(const camsim::Rgb& a, const camsim::Rgb& b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
-std::string ToString(const camsim::Rgb& c) {
-  return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
 
 camsim::Options TestOptions() {

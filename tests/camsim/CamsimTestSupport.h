@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the camsim tests: a loopback client, a multipart reader, a JPEG decoder
-// and the key parser a settings client applies to replies.
+// Helpers for the camsim tests: a loopback client, a multipart reader and the key parser a
+// settings client applies to replies.
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "tools/camsim/ColourAdjust.h"
 #include "tools/camsim/Options.h"
 #include "tools/camsim/Server.h"
 
@@ -20,18 +19,6 @@ std::optional<std::string> SettingValue(const std::string& reply, const std::str
 
 // The value of a header line "Name: value" in an HTTP head (first match, exact name).
 std::optional<std::string> HeaderValue(const std::string& head, const std::string& name);
-
-struct DecodedPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-  camsim::Rgb Average(int x, int y, int w, int h) const;  // mean colour of a rectangle
-};
-
-std::optional<DecodedPicture> DecodeJpeg(const std::vector<uint8_t>& jpeg);
-
-bool Near(const camsim::Rgb& a, const camsim::Rgb& b, int tolerance);
-std::string ToString(const camsim::Rgb& c);
 
 // Options for a simulator on a free loopback port with its logs off.
 camsim::Options TestOptions();

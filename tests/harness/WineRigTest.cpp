@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/harness/CamsimEnvironment.h"
+#include "tests/support/Camsim.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ Reply Get(const char* path, const char* user, const char* password) {
 
 class WineRig : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(qern::test::CamsimPort(), 0) << "run under tools/test/with-camsim"; }
+  void SetUp() override { QERN_NEED_CAMSIM(""); }
 };
 
 TEST_F(WineRig, AuthorizedSettingsReadReturnsKeys) {

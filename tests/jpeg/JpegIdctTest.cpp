@@ -26,16 +26,6 @@ void DecodeSingle(int pos, int16_t value, uint16_t q, uint8_t out[64]) {
 
 }  // namespace
 
-TEST(JpegIdct, AanScaleTableFollowsItsFormula) {
-    auto s = [](int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * kPi / 16.0); };
-    for (int u = 0; u < 8; ++u) {
-        for (int v = 0; v < 8; ++v) {
-            EXPECT_EQ(kAanScale[u * 8 + v], static_cast<int16_t>(std::lround(16384.0 * s(u) * s(v)))) << u << "," << v;
-        }
-    }
-    EXPECT_EQ(kAanScale[63], 1247);
-}
-
 TEST(JpegIdct, FastQuantisationEntriesAreScaledAndRounded) {
     EXPECT_EQ(FastQuant(0, 1), 4);
     EXPECT_EQ(FastQuant(1, 1), 6);

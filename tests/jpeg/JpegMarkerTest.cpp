@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 #include "JpegTestStream.h"
 #include "jpeg/JpegDecoder.h"
@@ -258,4 +260,33 @@ TEST(JpegMarkers, SamplingFactorsOutsideTheLayouts) {
         s.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, hv, 0}}).FlatDcTable(0).FlatAcTable(0);
         EXPECT_EQ(Outcome(GreyFrame(s)), 0) << std::hex << int(hv);
     }
+}
+
+TEST(JpegMarkers, ProgressiveScanRefusals) {
+    // A progressive grey frame whose scans are given as (Ss, Se, Ah << 4 | Al) and component count.
+    auto progressive = [](std::vector<std::array<uint8_t, 4>> scans) {
+        Stream s;
+        s.Soi().Dqt(0, 1).Sof(0xC2, 16, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
+        for (const auto& scan : scans) {
+            std::vector<ScanComponent> c = {{1, 0x00}};
+            if (scan[3] == 3) c = {{1, 0x00}, {2, 0x00}, {3, 0x00}};
+            s.Sos(c, scan[0], scan[1], scan[2]).Raw(Bytes(4, 0));
+        }
+        return Outcome(s.Eoi().bytes());
+    };
+    const struct {
+        std::vector<std::array<uint8_t, 4>> scans;
+        int code;
+    } cases[] = {
+        {{{0, 0, 0x00, 3}}, 0},                       // one DC scan of all components decodes
+        {{{5, 2, 0x00, 1}}, kJpegBadProgressiveScan},  // start after end
+        {{{1, 64, 0x00, 1}}, kJpegBadProgressiveScan}, // end past 63
+        {{{0, 5, 0x00, 3}}, kJpegBadProgressiveScan},  // DC with AC in one scan
+        {{{1, 5, 0x00, 3}}, kJpegBadProgressiveScan},  // AC of several components
+        {{{0, 0, 0x20, 3}}, kJpegBadApproximation},    // refinement 2 -> 0 skips a bit
+        {{{0, 0, 0x13, 3}}, kJpegBadApproximation},
+        {std::vector<std::array<uint8_t, 4>>(JpegDecoder::kMaxProgressiveScans + 1, {0, 0, 0x00, 3}),
+         kJpegBadProgressiveScan},                     // too many scans
+    };
+    for (const auto& c : cases) EXPECT_EQ(progressive(c.scans), c.code) << c.scans.size() << " scans";
 }

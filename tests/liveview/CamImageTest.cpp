@@ -6,9 +6,12 @@
 #include "liveview/CCamImage.h"
 #include "liveview/LiveViewShared.h"
 #include "tests/module/OleApartment.h"
+#include "tests/support/Process.h"
+#include "tests/support/Wait.h"
 
 using qern::BStr;
 using qern::ComPtr;
+using qern::test::EndsWithin;
 
 namespace {
 
@@ -32,18 +35,9 @@ protected:
     CCamImage* self = nullptr;
 };
 
-bool WaitUntil(bool (*done)(CCamImage*), CCamImage* c, DWORD ms) {
-    DWORD start = GetTickCount();
-    while (!done(c)) {
-        if (GetTickCount() - start > ms) return false;
-        Sleep(5);
-    }
-    return true;
-}
-
 }  // namespace
 
-TEST_F(CamImageTest, Defaults) {
+TEST_F(CamImageTest, DefaultsAndGreyBuffers) {
     EXPECT_EQ(Get(&ICamImage::get_Stretch), 1);
     EXPECT_EQ(Get(&ICamImage::get_Reconnect), 1);
     EXPECT_EQ(Get(&ICamImage::get_UpsideDown), 0);
@@ -63,62 +57,55 @@ TEST_F(CamImageTest, Defaults) {
     EXPECT_EQ(self->Mode(), 3);
     EXPECT_EQ(self->OverlayText(), "RADaz");
     EXPECT_TRUE(self->IsStreaming());
+    const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 3; ++i) {
+            const DibBuffer& b = self->Buffer(m, i);
+            ASSERT_TRUE(b.IsValid());
+            EXPECT_EQ(b.Header()->biWidth, widths[m]);
+            EXPECT_EQ(b.Header()->biHeight, heights[m]);
+            EXPECT_EQ(b.GetBits()[0], 0xCC);
+            EXPECT_EQ(b.GetBits()[size_t(widths[m]) * heights[m] * 4 - 1], 0xCC);
+        }
 }
 
-TEST_F(CamImageTest, FrameBuffersStartGrey) {
-    const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
-    for (int i = 0; i < 3; ++i) {
-        const DibBuffer* triple[3] = {&self->Buffer(0, i), &self->Buffer(1, i), &self->Buffer(2, i)};
-        for (int m = 0; m < 3; ++m) {
-            ASSERT_TRUE(triple[m]->IsValid());
-            EXPECT_EQ(triple[m]->Header()->biWidth, widths[m]);
-            EXPECT_EQ(triple[m]->Header()->biHeight, heights[m]);
-            const uint8_t* bits = triple[m]->GetBits();
-            size_t n = size_t(widths[m]) * heights[m] * 4;
-            EXPECT_EQ(bits[0], 0xCC);
-            EXPECT_EQ(bits[n - 1], 0xCC);
-        }
+TEST_F(CamImageTest, UrlGivesTheBaseAndKeepsThePath) {
+    struct Case {
+        const wchar_t* url;
+        const wchar_t* base;
+        const char* path;
+        bool address;
+    } cases[] = {
+        {L"/video.cgi", L"<null>", "/video.cgi", false},  // no page to take the server from
+        {L"http://127.0.0.1:81/video.cgi", L"http://127.0.0.1:81", "/video.cgi", true},
+        {L"http://localhost/cgi/video.cgi", L"http://localhost:80", "/cgi/video.cgi", true},  // 80 written out
+        {L"", L"<null>", "", false},
+        {nullptr, L"<null>", "", false},
+    };
+    for (const Case& c : cases) {
+        if (!c.url || !*c.url) ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:82/x").get()), S_OK);  // cleared
+        ASSERT_EQ(cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
+        EXPECT_EQ(Url(), c.base) << (c.url ? c.url : L"null");
+        EXPECT_EQ(self->VideoPath(), c.path);
+        EXPECT_EQ(self->HasCameraAddress(), c.address);
     }
 }
 
-TEST_F(CamImageTest, HttpUrlGivesBaseWithPortAndThePath) {
-    ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:81/video.cgi").get()), S_OK);
-    EXPECT_EQ(Url(), L"http://127.0.0.1:81");
-    EXPECT_EQ(self->VideoPath(), "/video.cgi");
-    // Without a port the base carries 80.
-    ASSERT_EQ(cam->put_URL(BStr(L"http://localhost/cgi/video.cgi").get()), S_OK);
-    EXPECT_EQ(Url(), L"http://localhost:80");
-    EXPECT_EQ(self->VideoPath(), "/cgi/video.cgi");
-    EXPECT_TRUE(self->HasCameraAddress());
-}
-
-TEST_F(CamImageTest, PathWithoutPageAndEmptyText) {
-    ASSERT_EQ(cam->put_URL(BStr(L"/video.cgi").get()), S_OK);
-    EXPECT_EQ(Url(), L"<null>");
-    EXPECT_EQ(self->VideoPath(), "/video.cgi");
-    EXPECT_FALSE(self->HasCameraAddress());
-
-    ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:81/video.cgi").get()), S_OK);
-    ASSERT_EQ(cam->put_URL(BStr(L"").get()), S_OK);
-    EXPECT_EQ(Url(), L"<null>");
-    EXPECT_EQ(self->VideoPath(), "");
-    ASSERT_EQ(cam->put_URL(nullptr), S_OK);
-    EXPECT_EQ(Url(), L"<null>");
-}
-
-TEST_F(CamImageTest, FlagsAreNormalised) {
-    cam->put_Stretch(5);
-    EXPECT_EQ(Get(&ICamImage::get_Stretch), 1);
-    cam->put_Stretch(0);
-    EXPECT_EQ(Get(&ICamImage::get_Stretch), 0);
-    cam->put_UpsideDown(-3);
-    EXPECT_EQ(Get(&ICamImage::get_UpsideDown), 1);
-    cam->put_Mirror(2);
-    EXPECT_EQ(Get(&ICamImage::get_Mirror), 1);
+TEST_F(CamImageTest, FlagsAreNormalisedAndCredentialsCopied) {
+    struct Case {
+        HRESULT (STDMETHODCALLTYPE ICamImage::*put)(LONG);
+        HRESULT (STDMETHODCALLTYPE ICamImage::*get)(LONG*);
+        LONG in, out;
+    } cases[] = {{&ICamImage::put_Stretch, &ICamImage::get_Stretch, 5, 1},
+                 {&ICamImage::put_Stretch, &ICamImage::get_Stretch, 0, 0},
+                 {&ICamImage::put_UpsideDown, &ICamImage::get_UpsideDown, -3, 1},
+                 {&ICamImage::put_Mirror, &ICamImage::get_Mirror, 2, 1}};
+    for (const Case& c : cases) {
+        (cam.get()->*c.put)(c.in);
+        EXPECT_EQ(Get(c.get), c.out) << c.in;
+    }
     EXPECT_EQ(cam->get_Stretch(nullptr), E_POINTER);
-}
 
-TEST_F(CamImageTest, CredentialsAreCopied) {
     BStr user(L"admin"), password(L"pw");
     cam->put_User(user.get());
     cam->put_Password(password.get());
@@ -147,50 +134,35 @@ TEST_F(CamImageTest, NoOpMembersLeaveOutParametersAlone) {
 }
 
 TEST_F(CamImageTest, SetactionZoomAndQueries) {
+    auto action = [&](int a) {
+        LONG out = -1;
+        EXPECT_EQ(cam->setaction(a, &out), S_OK);
+        return out;
+    };
     SharedLiveView().zoomCounter = 0;
-    LONG out = -1;
     for (int i = 1; i <= 15; ++i) {
-        out = -1;
-        ASSERT_EQ(cam->setaction(2, &out), S_OK);
-        EXPECT_EQ(out, 1);
+        EXPECT_EQ(action(2), 1);
         EXPECT_EQ(self->Zoom(), i);
     }
-    out = -1;
-    cam->setaction(2, &out);  // at 15: untouched
-    EXPECT_EQ(out, -1);
+    EXPECT_EQ(action(2), -1);  // at 15: untouched
     EXPECT_EQ(self->Zoom(), 15);
-    cam->setaction(3, &out);
+    action(3);
     EXPECT_EQ(self->Zoom(), 14);
     SharedLiveView().zoomCounter = 0;
-    out = -1;
-    cam->setaction(3, &out);  // at 0: untouched
-    EXPECT_EQ(out, -1);
-
-    out = -1;
-    cam->setaction(5, &out);
-    EXPECT_EQ(out, 0);
+    EXPECT_EQ(action(3), -1);  // at 0: untouched
+    EXPECT_EQ(action(5), 0);
     SharedLiveView().recordingActive = 1;
-    cam->setaction(5, &out);
-    EXPECT_EQ(out, 1);
+    EXPECT_EQ(action(5), 1);
     SharedLiveView().recordingActive = 0;
-    out = -1;
-    cam->setaction(6, &out);
-    EXPECT_EQ(out, 0);
-    out = -1;
-    cam->setaction(0, &out);
-    EXPECT_EQ(out, 1);
-    out = -1;
-    cam->setaction(99, &out);
-    EXPECT_EQ(out, -1);
+    EXPECT_EQ(action(6), 0);
+    EXPECT_EQ(action(0), 1);
+    EXPECT_EQ(action(99), -1);
     EXPECT_EQ(cam->setaction(2, nullptr), S_OK);
 }
 
 TEST_F(CamImageTest, ReconnectStopsTheWorkerQuicklyAndStartRestartsIt) {
     ASSERT_TRUE(self->VideoWorkerRunning());  // waiting for an address
-    DWORD start = GetTickCount();
-    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    DWORD took = GetTickCount() - start;
-    EXPECT_LT(took, 1000u);
+    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
     EXPECT_FALSE(self->IsStreaming());
     EXPECT_FALSE(self->VideoWorkerRunning());
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);  // it ended by itself
@@ -198,11 +170,7 @@ TEST_F(CamImageTest, ReconnectStopsTheWorkerQuicklyAndStartRestartsIt) {
     // Streaming is set before the new worker looks at it, so the restart streams.
     ASSERT_TRUE(self->StartVideoStream());
     EXPECT_TRUE(self->IsStreaming());
-    EXPECT_TRUE(self->VideoWorkerRunning());
-    Sleep(600);
-    EXPECT_TRUE(self->VideoWorkerRunning());
-    EXPECT_TRUE(self->IsStreaming());
-
+    EXPECT_FALSE(qern::test::WaitFor([&] { return !self->VideoWorkerRunning() || !self->IsStreaming(); }, 600));
     // A second start replaces the worker instead of adding one.
     ASSERT_TRUE(self->StartVideoStream());
     EXPECT_TRUE(self->VideoWorkerRunning());
@@ -210,20 +178,25 @@ TEST_F(CamImageTest, ReconnectStopsTheWorkerQuicklyAndStartRestartsIt) {
 
 TEST_F(CamImageTest, WorkerEndsOnceTheAddressIsKnown) {
     ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:9/video.cgi").get()), S_OK);
-    EXPECT_TRUE(WaitUntil([](CCamImage* c) { return !c->VideoWorkerRunning(); }, self, 3000));
+    EXPECT_TRUE(qern::test::WaitFor([&] { return !self->VideoWorkerRunning(); }, 3000));
 }
 
-TEST_F(CamImageTest, EventsAreSharedByName) {
+TEST_F(CamImageTest, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
     HANDLE paint = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
     HANDLE dump = OpenEventA(SYNCHRONIZE, FALSE, "DumpOK");
     ASSERT_NE(paint, nullptr);
     ASSERT_NE(dump, nullptr);
     EXPECT_EQ(WaitForSingleObject(paint, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // manual reset, not signalled
+    EXPECT_EQ(SharedLiveView().currentLiveView.load(), self);
 
     ComPtr<ICamImage> second;
     ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
+    EXPECT_EQ(SharedLiveView().currentLiveView.load(), static_cast<CCamImage*>(second.get()));
     SetEvent(paint);
-    second = nullptr;  // the event lives on while any live view holds it
+    cam = nullptr;  // the older one going does not clear the newer one's place
+    EXPECT_EQ(SharedLiveView().currentLiveView.load(), static_cast<CCamImage*>(second.get()));
+    second = nullptr;  // the event lives on while any handle holds it
+    EXPECT_EQ(SharedLiveView().currentLiveView.load(), nullptr);
     HANDLE again = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0);
@@ -233,77 +206,20 @@ TEST_F(CamImageTest, EventsAreSharedByName) {
     CloseHandle(dump);
 }
 
-TEST_F(CamImageTest, CurrentLiveViewIsTheNewestUntilItGoes) {
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), self);
-    ComPtr<ICamImage> second;
-    ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
-    CCamImage* newer = static_cast<CCamImage*>(second.get());
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), newer);
-    cam = nullptr;  // the older one going does not clear the newer one's place
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), newer);
-    second = nullptr;
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), nullptr);
-}
-
 TEST_F(CamImageTest, DestructionIsBoundedWhileTheAudioReaderWaits) {
     ASSERT_EQ(AudioReader::RunningReaders(), 1);
-    DWORD start = GetTickCount();
-    cam = nullptr;
-    EXPECT_LT(GetTickCount() - start, 1500u);
+    EXPECT_TRUE(EndsWithin([&] { cam = nullptr; }, 1500));
     EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }
-
-namespace {
-
-struct BoxSearch {
-    DWORD process;
-    HWND box = nullptr;
-    std::wstring text;
-};
-
-BOOL CALLBACK FindReaderBox(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<BoxSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[32] = {}, text[128] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (pid != s->process || std::wstring(cls) != L"#32770") return TRUE;
-    GetDlgItemTextW(hwnd, 0xFFFF, text, 128);
-    s->box = hwnd;
-    s->text = text;
-    return FALSE;
-}
-
-HWND WaitForReaderBox(std::wstring& text, DWORD ms) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        BoxSearch s{GetCurrentProcessId(), nullptr, {}};
-        EnumWindows(&FindReaderBox, reinterpret_cast<LPARAM>(&s));
-        if (s.box && !s.text.empty()) {  // a box still being built has no text yet
-            text = s.text;
-            return s.box;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 TEST_F(CamImageTest, DestructionClosesTheAudioReadersMessageBox) {
     // Stopping the stream while the reader waits for the camera makes it report that in a box.
     ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    std::wstring text;
-    HWND box = WaitForReaderBox(text, 3000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(text, L"ProceedingAudioStream m_bStreaming fail..");
-    wchar_t caption[16] = {L'x'};
-    GetWindowTextW(box, caption, 16);
-    EXPECT_STREQ(caption, L"");
-
-    DWORD start = GetTickCount();
-    cam = nullptr;
-    EXPECT_LT(GetTickCount() - start, 2500u);
-    EXPECT_FALSE(IsWindow(box));
+    const qern::test::MessageBox box = qern::test::FindMessageBox(3000);
+    ASSERT_NE(box.hwnd, nullptr);
+    EXPECT_EQ(box.text, L"ProceedingAudioStream m_bStreaming fail..");
+    EXPECT_EQ(box.caption, L"");
+    EXPECT_TRUE(EndsWithin([&] { cam = nullptr; }, 2500));
+    EXPECT_FALSE(IsWindow(box.hwnd));
     EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }

@@ -64,63 +64,53 @@ public:
 
 // --- IObjectSafety
 
-TEST(ObjectSafety, FreshControlSupportsButDoesNotEnable) {
-    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
-    DWORD supported = 9, enabled = 9;
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER));
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_DATA));
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStorage, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_DATA));
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_FAIL);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_FAIL);
-}
-
-TEST(ObjectSafety, OptionsAreOnlyAdded) {
-    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
-    DWORD supported = 0, enabled = 0;
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0), E_FAIL);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 0u);
-
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 1), S_OK);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 1u);
-    // Clearing is not possible: mask 1 with enabled 0 leaves the bit set.
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 0), S_OK);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 1u);
-    // The data bit is not set yet, so the persistence interfaces refuse.
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistStreamInit, 1, 1), E_FAIL);
-    // One set of options for all interfaces: asking IDispatch about the data bit adds it.
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 2, 2), S_OK);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStorage, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 2u);
-}
-
-TEST(ObjectSafety, PropertyBagIsAcceptedButNotReported) {
-    ComPtr<IObjectSafety> safety = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, 2, 2), S_OK);
-    DWORD supported = 7, enabled = 7;
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistPropertyBag, &supported, &enabled), E_FAIL);
-    EXPECT_EQ(supported, 0u);
-    EXPECT_EQ(enabled, 0u);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IPersistStreamInit, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 2u);
-    // An interface the control has, but which is neither dispatch nor persistence.
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IOleObject, 1, 1), E_FAIL);
-}
-
-TEST(ObjectSafety, InterfacesTheControlLacks) {
+TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
+    ComPtr<IObjectSafety> cam = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
     ComPtr<IObjectSafety> rec = Make<IObjectSafety>(CLSID_CRec, IID_IObjectSafety);
-    DWORD supported = 0, enabled = 0;
-    EXPECT_EQ(rec->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled), E_NOINTERFACE);
-    EXPECT_EQ(rec->SetInterfaceSafetyOptions(IID_IConnectionPointContainer, 1, 1), E_NOINTERFACE);
-    EXPECT_EQ(rec->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, 1u);
+    // set: a SetInterfaceSafetyOptions(mask, options) call; otherwise a Get that should give
+    // `supported` and `enabled` (both 0 when it fails).
+    struct Step {
+        IObjectSafety* object;
+        bool set;
+        const IID* iid;
+        DWORD mask, options;
+        HRESULT hr;
+        DWORD supported, enabled;
+    } steps[] = {
+        {cam.get(), false, &IID_IDispatch, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0},
+        {cam.get(), false, &IID_IPersistStreamInit, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
+        {cam.get(), false, &IID_IPersistStorage, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
+        {cam.get(), true, &IID_IDispatch, 0, 0, E_FAIL},
+        {cam.get(), true, &IID_IDispatch, 1, 1, S_OK},
+        {cam.get(), true, &IID_IDispatch, 1, 0, S_OK},  // clearing is not possible
+        {cam.get(), false, &IID_IDispatch, 0, 0, S_OK, 1, 1},
+        {cam.get(), true, &IID_IPersistStreamInit, 1, 1, E_FAIL},  // not a persistence option
+        {cam.get(), true, &IID_IDispatch, 2, 2, S_OK},  // one set of options for all interfaces
+        {cam.get(), false, &IID_IPersistStorage, 0, 0, S_OK, 2, 2},
+        {cam.get(), true, &IID_IPersistPropertyBag, 2, 2, S_OK},  // accepted but not reported
+        {cam.get(), false, &IID_IPersistPropertyBag, 0, 0, E_FAIL, 0, 0},
+        {cam.get(), true, &IID_IOleObject, 1, 1, E_FAIL},  // neither dispatch nor persistence
+        {rec.get(), false, &IID_IConnectionPointContainer, 0, 0, E_NOINTERFACE, 0, 0},
+        {rec.get(), true, &IID_IConnectionPointContainer, 1, 1, E_NOINTERFACE},
+        {rec.get(), false, &IID_IDispatch, 0, 0, S_OK, 1, 0},
+    };
+    int n = 0;
+    for (const Step& s : steps) {
+        ++n;
+        if (s.set) {
+            EXPECT_EQ(s.object->SetInterfaceSafetyOptions(*s.iid, s.mask, s.options), s.hr) << "step " << n;
+            continue;
+        }
+        DWORD supported = 9, enabled = 9;
+        EXPECT_EQ(s.object->GetInterfaceSafetyOptions(*s.iid, &supported, &enabled), s.hr) << "step " << n;
+        if (s.hr != E_NOINTERFACE) {
+            EXPECT_EQ(supported, s.supported) << "step " << n;
+            EXPECT_EQ(enabled, s.enabled) << "step " << n;
+        }
+    }
+    DWORD value = 0;
+    EXPECT_EQ(cam->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &value), E_FAIL);
+    EXPECT_EQ(cam->GetInterfaceSafetyOptions(IID_IDispatch, &value, nullptr), E_FAIL);
 }
 
 TEST(ObjectSafety, UntrustedCallersCannotHandOverAddresses) {
@@ -173,6 +163,15 @@ TEST(PropertyBag, LoadAppliesTheParamsInMapOrderAndSkipsMissingNames) {
     EXPECT_EQ(extent.cx, 8467);
     EXPECT_EQ(extent.cy, 6350);
     EXPECT_EQ(bag.refs, 1);
+
+    // A PARAM that cannot be converted is passed over; the others still apply.
+    MemoryPropertyBag odd;
+    odd.SetText(L"Stretch", L"wide");
+    odd.SetText(L"Uname", L"second");
+    ASSERT_EQ(persist->Load(&odd, nullptr), S_OK);
+    cam->get_Stretch(&stretch);
+    EXPECT_EQ(stretch, 0);
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_User), L"second");
 }
 
 TEST(PropertyBag, SaveWritesEveryEntryUnderItsName) {

@@ -179,3 +179,26 @@ TEST(ModuleTest, ResourcesOfTheModule) {
         EXPECT_STREQ(value, e.value) << e.key;
     }
 }
+
+// A container finds the live view's event interface through its class information (the members
+// themselves are reached by the JScript client).
+TEST(ModuleTest, ClassInfoReportsTheDefaultSource) {
+    CamControlDll::Get().EnsureRegistered();
+    ComPtr<IProvideClassInfo2> info;
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IProvideClassInfo2, info.put_void()), S_OK);
+    GUID source{};
+    ASSERT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, DIID__ICamImageEvents));
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(info->GetClassInfo(coclass.put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_CamImage));
+    coclass->ReleaseTypeAttr(attr);
+
+    ComPtr<IProvideClassInfo2> rec;
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CRec, IID_IProvideClassInfo2, rec.put_void()), S_OK);
+    EXPECT_EQ(rec->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), E_FAIL);
+    EXPECT_TRUE(IsEqualGUID(source, GUID_NULL));
+}

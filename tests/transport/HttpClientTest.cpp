@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "tests/support/Wait.h"
 #include "transport/Base64.h"
 #include "transport/HttpClient.h"
 
@@ -268,23 +269,12 @@ TEST(HttpClient, SlowAnswerStillArrives) {
   mute.release = true;
 }
 
-// Closes client from another thread closeAfterMs into a Read that must block
-// until then. Returns how long after Close the Read ended; how long it took
-// in all goes to readMs.
-long long ReadEndAfterClose(HttpClient& client, int closeAfterMs, long long* readMs) {
-  Clock::time_point closedAt;
-  std::thread closer([&] {
-    Sleep(closeAfterMs);
-    closedAt = Clock::now();
-    client.Close();
-  });
+// Closes `client` from another thread closeAfterMs into a Read that must block until then; returns
+// how long after Close the Read ended and puts its whole wait in readMs.
+long ReadEndAfterClose(HttpClient& client, int closeAfterMs, long* readMs) {
   char buf[64];
-  const auto start = Clock::now();
-  EXPECT_EQ(client.Read(buf, sizeof buf), 0u);
-  const auto returned = Clock::now();
-  closer.join();
-  *readMs = std::chrono::duration_cast<std::chrono::milliseconds>(returned - start).count();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count();
+  return qern::test::MsFromStopToEnd([&] { EXPECT_EQ(client.Read(buf, sizeof buf), 0u); }, [&] { client.Close(); },
+                                     closeAfterMs, readMs);
 }
 
 TEST(HttpClient, CloseFromAnotherThreadEndsARead) {
@@ -298,11 +288,11 @@ TEST(HttpClient, CloseFromAnotherThreadEndsARead) {
   ASSERT_TRUE(client.Request("/video.cgi", HttpClient::RequestGet, nullptr));
   char buf[64];
   ASSERT_EQ(client.Read(buf, sizeof buf), 1u);
-  long long readMs = 0;
-  const long long afterClose = ReadEndAfterClose(client, 350, &readMs);
+  long readMs = 0;
+  const long afterClose = ReadEndAfterClose(client, 350, &readMs);
   server.release = true;
   EXPECT_GE(readMs, 250);
-  std::printf("Read ended %lld ms after Close\n", afterClose);
+  std::printf("Read ended %ld ms after Close\n", afterClose);
   EXPECT_LT(afterClose, 200);
 }
 
@@ -370,8 +360,8 @@ TEST(HttpClient, CloseEndsAReadOfAChunkedStream) {
     got.append(buf, n);
   }
   EXPECT_EQ(got, ChunkedPart(0));
-  long long readMs = 0;
-  const long long afterClose = ReadEndAfterClose(client, 150, &readMs);  // inside the pause before the next chunk
+  long readMs = 0;
+  const long afterClose = ReadEndAfterClose(client, 150, &readMs);  // inside the pause before the next chunk
   server.release = true;
   EXPECT_GE(readMs, 140);
   std::printf("Read of a chunked stream ended %lld ms after Close\n", afterClose);

@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "tests/support/Wait.h"
 
 #include <algorithm>
 #include <cctype>
@@ -78,12 +79,7 @@ std::vector<std::string> LoopbackServer::Requests() {
 }
 
 bool LoopbackServer::WaitForRequests(size_t n, int timeoutMs) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < until) {
-    if (Requests().size() >= n) return true;
-    Sleep(10);
-  }
-  return false;
+  return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
 }
 
 void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
@@ -95,9 +91,7 @@ void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
   }
 }
 
-void LoopbackServer::Pause(int ms) {
-  for (int waited = 0; waited < ms && !release; waited += 10) Sleep(10);
-}
+void LoopbackServer::Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
 
 std::string RequestHead(const std::string& request) {
   const size_t end = request.find("\r\n\r\n");

@@ -6,75 +6,40 @@
 
 namespace {
 
-TEST(ParseUrl, SchemeHostPortPath) {
-  const ParsedUrl u = ParseUrl("http://127.0.0.1:81/x");
-  EXPECT_EQ(u.scheme, "http");
-  EXPECT_EQ(u.host, "127.0.0.1");
-  EXPECT_EQ(u.port, 81);
-  EXPECT_EQ(u.path, "/x");
-  EXPECT_EQ(u.user, "");
-  EXPECT_EQ(u.password, "");
-}
-
-TEST(ParseUrl, BareHostGetsDefaults) {
-  const ParsedUrl u = ParseUrl("127.0.0.1");
-  EXPECT_EQ(u.scheme, "http");
-  EXPECT_EQ(u.host, "127.0.0.1");
-  EXPECT_EQ(u.port, 80);
-  EXPECT_EQ(u.path, "/");
-}
-
-TEST(ParseUrl, UserPasswordAndDefaultPorts) {
-  const ParsedUrl s = ParseUrl("https://admin:se:cret@127.0.0.1/video.cgi?x=1");
-  EXPECT_EQ(s.scheme, "https");
-  EXPECT_EQ(s.user, "admin");
-  EXPECT_EQ(s.password, "se:cret");
-  EXPECT_EQ(s.host, "127.0.0.1");
-  EXPECT_EQ(s.port, 443);
-  EXPECT_EQ(s.path, "/video.cgi?x=1");
-  EXPECT_EQ(ParseUrl("ftp://127.0.0.1").port, 21);
-  EXPECT_EQ(ParseUrl("gopher://127.0.0.1").port, 80);
-}
-
-TEST(ParseUrl, UserWithoutColonSetsNeither) {
-  const ParsedUrl u = ParseUrl("http://admin@127.0.0.1:8080/");
-  EXPECT_EQ(u.user, "");
-  EXPECT_EQ(u.password, "");
-  EXPECT_EQ(u.host, "127.0.0.1");
-  EXPECT_EQ(u.port, 8080);
-}
-
-TEST(ParseUrl, SchemeIsCaseSensitive) {
-  const ParsedUrl u = ParseUrl("HTTPS://127.0.0.1/a");
-  EXPECT_EQ(u.scheme, "HTTPS");
-  EXPECT_EQ(u.port, 80);
-  EXPECT_EQ(u.path, "/a");
-}
-
-TEST(ParseUrl, PortTextReadLikeAtoi) {
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:0/").port, 0);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1: 81/").port, 81);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:-5/").port, -5);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:/").port, 0);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:81abc/").port, 81);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:99999999999999999999/").port, INT_MAX);
-  EXPECT_EQ(ParseUrl("http://127.0.0.1:-99999999999999999999/").port, INT_MIN);
-}
-
-TEST(ParseUrl, OddShapesStayInsideTheText) {
-  // A colon not followed by "/" is no scheme separator: "host:port" alone.
-  const ParsedUrl hp = ParseUrl("127.0.0.1:8081");
-  EXPECT_EQ(hp.scheme, "http");
-  EXPECT_EQ(hp.host, "127.0.0.1");
-  EXPECT_EQ(hp.port, 8081);
-  EXPECT_EQ(hp.path, "/");
-  const ParsedUrl cut = ParseUrl("http:/");
-  EXPECT_EQ(cut.scheme, "http");
-  EXPECT_EQ(cut.host, "");
-  EXPECT_EQ(cut.path, "/");
-  const ParsedUrl empty = ParseUrl("");
-  EXPECT_EQ(empty.host, "");
-  EXPECT_EQ(empty.path, "/");
+TEST(ParseUrl, Shapes) {
+  const struct {
+    std::string url, scheme, user, password, host;
+    int port;
+    std::string path;
+  } cases[] = {
+      {"http://127.0.0.1:81/x", "http", "", "", "127.0.0.1", 81, "/x"},
+      {"127.0.0.1", "http", "", "", "127.0.0.1", 80, "/"},  // bare host: defaults
+      {"https://admin:se:cret@127.0.0.1/video.cgi?x=1", "https", "admin", "se:cret", "127.0.0.1", 443, "/video.cgi?x=1"},
+      {"ftp://127.0.0.1", "ftp", "", "", "127.0.0.1", 21, "/"},
+      {"gopher://127.0.0.1", "gopher", "", "", "127.0.0.1", 80, "/"},
+      {"http://admin@127.0.0.1:8080/", "http", "", "", "127.0.0.1", 8080, "/"},  // no colon: neither
+      {"HTTPS://127.0.0.1/a", "HTTPS", "", "", "127.0.0.1", 80, "/a"},  // case-sensitive scheme
+      {"127.0.0.1:8081", "http", "", "", "127.0.0.1", 8081, "/"},  // a colon without "/" is a port
+      {"http:/", "http", "", "", "", 80, "/"},
+      {"", "http", "", "", "", 80, "/"},
+      // The port is read like atoi, held to int.
+      {"http://127.0.0.1:0/", "http", "", "", "127.0.0.1", 0, "/"},
+      {"http://127.0.0.1: 81/", "http", "", "", "127.0.0.1", 81, "/"},
+      {"http://127.0.0.1:-5/", "http", "", "", "127.0.0.1", -5, "/"},
+      {"http://127.0.0.1:/", "http", "", "", "127.0.0.1", 0, "/"},
+      {"http://127.0.0.1:81abc/", "http", "", "", "127.0.0.1", 81, "/"},
+      {"http://127.0.0.1:99999999999999999999/", "http", "", "", "127.0.0.1", INT_MAX, "/"},
+      {"http://127.0.0.1:-99999999999999999999/", "http", "", "", "127.0.0.1", INT_MIN, "/"},
+  };
+  for (const auto& c : cases) {
+    const ParsedUrl u = ParseUrl(c.url);
+    EXPECT_EQ(u.scheme, c.scheme) << c.url;
+    EXPECT_EQ(u.user, c.user) << c.url;
+    EXPECT_EQ(u.password, c.password) << c.url;
+    EXPECT_EQ(u.host, c.host) << c.url;
+    if (!c.host.empty()) EXPECT_EQ(u.port, c.port) << c.url;
+    EXPECT_EQ(u.path, c.path) << c.url;
+  }
   const std::string longHost(5000, 'h');
   EXPECT_EQ(ParseUrl("http://" + longHost + "/p").host, longHost);
 }

@@ -4,12 +4,11 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "tests/support/Wait.h"
 #include "transport/Base64.h"
 #include "transport/SocketClient.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 TEST(SocketClient, SendsTheRequestTextExactly) {
   LoopbackServer server([](SOCKET s, const std::string&, int) { LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\n\r\nok"); });
@@ -80,18 +79,11 @@ TEST(SocketClient, CloseFromAnotherThreadEndsAReceive) {
   SocketClient client;
   ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
   ASSERT_TRUE(client.SendRequest("/RdDVRctrl.cgi", "a", "b"));
-  Clock::time_point closedAt;
-  std::thread closer([&] {
-    Sleep(300);
-    closedAt = Clock::now();
-    client.Close();
-  });
   char reply[200];
-  EXPECT_EQ(client.Receive(reply, sizeof reply), 0);
-  const auto returned = Clock::now();
-  closer.join();
+  const long afterClose = qern::test::MsFromStopToEnd(
+      [&] { EXPECT_EQ(client.Receive(reply, sizeof reply), 0); }, [&] { client.Close(); }, 300);
   server.release = true;
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count(), 200);
+  EXPECT_LT(afterClose, 200);
 }
 
 }  // namespace

@@ -4,30 +4,15 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "tests/support/ByteFeed.h"
+#include "tests/support/Wait.h"
 #include "transport/StreamSession.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::string Jpeg(size_t size, uint32_t seed) {
-  std::string s(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : s) {
-    x = x * 1103515245u + 12345u;
-    c = char((x >> 16) % 0xFE);
-  }
-  s[0] = char(0xFF);
-  s[1] = char(0xD8);
-  s[size - 2] = char(0xFF);
-  s[size - 1] = char(0xD9);
-  return s;
-}
-
-std::string Part(const std::string& jpeg) {
-  return "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-         "\r\nContent-Auth: 015F5E100000064\r\n\r\n" + jpeg + "\r\n";
-}
+using qern::test::FakeJpeg;
+std::string Jpeg(size_t size, uint32_t seed) { return FakeJpeg(size, seed); }
+std::string Part(const std::string& jpeg) { return qern::test::Part(jpeg, camsim::FrameStamp{1, 1600000000, 100}); }
 
 class Sink : public RecordSink {
  public:
@@ -109,18 +94,12 @@ TEST(StreamSession, CloseVideoEndsABlockedFill) {
   session.SetPath("/video.cgi");
   ASSERT_TRUE(session.OpenVideo());
   session.SetThreshold(50000);
-  Clock::time_point closedAt;
-  std::thread stopper([&] {
-    Sleep(420);
-    closedAt = Clock::now();
-    session.CloseVideo();
-  });
-  const int32_t filled = session.Fill();  // gets the part, then waits for more until closed
-  const auto returned = Clock::now();
-  stopper.join();
+  int32_t filled = 0;  // gets the part, then waits for more until closed
+  const long afterClose =
+      qern::test::MsFromStopToEnd([&] { filled = session.Fill(); }, [&] { session.CloseVideo(); }, 420);
   server.release = true;
   EXPECT_GT(filled, 500);
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(returned - closedAt).count(), 200);
+  EXPECT_LT(afterClose, 200);
   EXPECT_GT(session.ParseHeader(nullptr, nullptr), 0);  // what came stays usable
   EXPECT_EQ(session.Fill(), 0);  // closed: nothing more comes
 }

@@ -11,43 +11,24 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class MemoryStream : public ByteStream {
- public:
-  explicit MemoryStream(const std::string& d) : data(d) {}
-  int32_t Read(uint8_t* buffer, int32_t size) override {
-    if (pos >= data.size()) return 0;
-    const size_t n = std::min(size_t(size), data.size() - pos);
-    std::memcpy(buffer, data.data() + pos, n);
-    pos += n;
-    return int32_t(n);
-  }
-  const std::string& data;
-  size_t pos = 0;
-};
-
 std::string Stream(int parts) {
   std::mt19937 rng(7);
   std::string s;
-  for (int i = 0; i < parts; ++i) {
-    std::string jpeg(28000 + rng() % 8000, '\0');
-    for (auto& c : jpeg) c = char(rng() % 0xFE);
-    jpeg[0] = char(0xFF), jpeg[1] = char(0xD8);
-    jpeg[jpeg.size() - 2] = char(0xFF), jpeg[jpeg.size() - 1] = char(0xD9);
-    s += "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-         "\r\nContent-Auth: 0A5F5E100003039\r\n\r\n" + jpeg + "\r\n";
-  }
+  for (int i = 0; i < parts; ++i)
+    s += qern::test::Part(qern::test::FakeJpeg(28000 + rng() % 8000, rng()), camsim::FrameStamp{10, 1600000000, 12345});
   return s;
 }
 
 double Reference(const std::string& data, uint64_t& sink) {
+  qern::test::PieceStream stream(data, {1 << 30});
   const auto start = Clock::now();
-  MemoryStream stream(data);
   std::vector<uint8_t> ring(131072), out(4096);
   size_t w = 0;
   for (int32_t n; (n = stream.Read(ring.data() + w, int32_t(std::min<size_t>(4096, ring.size() - w)))) > 0;) {
@@ -59,8 +40,8 @@ double Reference(const std::string& data, uint64_t& sink) {
 }
 
 double Session(const std::string& data, int parts, uint64_t& sink) {
+  qern::test::PieceStream stream(data, {1 << 30});
   const auto start = Clock::now();
-  MemoryStream stream(data);
   StreamSessionCore session;
   session.SetVideoStream(&stream);
   session.SetThreshold(50000);

@@ -26,9 +26,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 winpath() { echo "Z:${1//\//\\}"; }
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
+free_port() { "$root/tools/test/free-port"; }
 
 # camsim_case NAME FRAMES EXPECT_RC CAMSIM_OPTIONS... [-- CAMGRAB_OPTIONS...]
 camsim_case() {

@@ -6,25 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
 namespace {
-
-class PieceStream : public ByteStream {
- public:
-  PieceStream(const uint8_t* d, size_t n) : data(d), size(n) {}
-  int32_t Read(uint8_t* buffer, int32_t want) override {
-    if (pos >= size) return 0;
-    const size_t piece = 1 + (data[pos] * 37u) % 6000u;
-    size_t n = std::min({piece, size - pos, size_t(want)});
-    std::memcpy(buffer, data + pos, n);
-    pos += n;
-    return int32_t(n);
-  }
-  const uint8_t* data;
-  size_t size;
-  size_t pos = 0;
-};
 
 class CheckingSink : public RecordSink {
  public:
@@ -65,7 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
   // A small ring so that wrapping, full rings and oversized parts all happen.
   const int32_t capacity = 4096 + (data[0] % 16) * 1024;
   StreamSessionCore session(capacity);
-  PieceStream stream(data + 2, size - 2);
+  // Piece sizes from the input too, so that reads end anywhere.
+  std::vector<int32_t> pieces;
+  for (size_t i = 2; i < size && pieces.size() < 64; ++i) pieces.push_back(int32_t(1 + (data[i] * 37u) % 6000u));
+  qern::test::PieceStream stream(std::string(data + 2, data + size), pieces);
   CheckingSink sink;
   session.SetVideoStream(&stream);
   session.AttachRecordSink(&sink);
@@ -76,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
     const int32_t got = session.Fill();
     if (session.DropBacklog()) continue;
     if (session.ParseHeader(nullptr, nullptr) < 0) {
-      if (got == 0 && stream.pos >= stream.size) break;
+      if (got == 0 && stream.Remaining() == 0) break;
       continue;
     }
     bool end = false;

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/liveview/pipeline/CameraViewHost.h"
+#include "tools/bench_liveview/CameraViewHost.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ struct Camera {
     }
 };
 
-class TimedView : public liveview::test::CameraViewHost {
+class TimedView : public liveview::bench::CameraViewHost {
 public:
     TimedView(int port, int frames) : CameraViewHost(640, 480, port), decoded(size_t(frames), 0), painted(size_t(frames), 0) {}
     int FrameNumber() const {
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     TimedView view(camera.port, camera.frames);
     view.Start();
     const DWORD limit = GetTickCount() + DWORD(camera.frames) * 1000 / kFps + 10000;
-    while (view.WorkerRunning() && GetTickCount() < limit) view.window.Pump(20);
+    while (view.WorkerRunning() && GetTickCount() < limit) qern::test::PumpMessages(20);
     view.Stop();
     camera.thread.join();
     closesocket(camera.listener);

@@ -15,7 +15,8 @@
 #include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "liveview/CCamImage.h"
-#include "tests/module/TestContainer.h"
+#include "tests/support/InPlaceContainer.h"
+#include "tests/support/Screen.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ double ProcessCpu() {
 }
 
 struct View {
-    std::unique_ptr<TestContainer> container;
+    std::unique_ptr<qern::test::InPlaceContainer> container;
     qern::ComPtr<IOleObject> ole;
     qern::ComPtr<ICamImage> cam;
     CCamImage* self = nullptr;
@@ -53,8 +54,7 @@ int main(int argc, char** argv) {
     std::vector<View> views(size_t(count > 0 ? count : 1));
     for (size_t i = 0; i < views.size(); ++i) {
         View& v = views[i];
-        RECT pos{0, 0, 320, 240};
-        v.container.reset(new TestContainer(L"", pos));
+        v.container.reset(new qern::test::InPlaceContainer({0, 0, 320, 240}, L"", 320, 240));
         SetWindowPos(v.container->Window(), nullptr, int(i % 3) * 340, int(i / 3) * 280, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER);
         if (FAILED(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, v.ole.put_void())) ||
@@ -63,19 +63,21 @@ int main(int argc, char** argv) {
             return 1;
         }
         v.self = static_cast<CCamImage*>(v.cam.get());
-        v.ole->SetClientSite(v.container.get());
-        v.ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, v.container.get(), 0, v.container->Window(), &pos);
+        if (FAILED(v.container->Activate(v.ole.get()))) {
+            std::fprintf(stderr, "view %zu: %s\n", i, v.container->error.c_str());
+            return 1;
+        }
         v.cam->put_User(qern::BStr(L"admin").get());
         v.cam->put_Password(qern::BStr(L"admin").get());
         v.cam->put_URL(qern::BStr(url.c_str()).get());
     }
-    PumpMessages(5000);  // connect, skip the audio wait, fill the pipelines
+    qern::test::PumpMessages(5000);  // connect, skip the audio wait, fill the pipelines
 
     std::vector<uint32_t> start(views.size());
     for (size_t i = 0; i < views.size(); ++i) start[i] = views[i].self->Stats().framesPainted;
     const double cpu0 = ProcessCpu();
     const DWORD t0 = GetTickCount();
-    PumpMessages(DWORD(seconds) * 1000);
+    qern::test::PumpMessages(seconds * 1000);
     const double wall = (GetTickCount() - t0) / 1000.0;
     const double cpu = ProcessCpu() - cpu0;
 
@@ -95,12 +97,9 @@ int main(int argc, char** argv) {
                 "%.2f ms CPU per painted frame\n",
                 views.size(), lowest, total, wall, cpu, 100.0 * cpu / wall, total ? 1000.0 * cpu / total : 0.0);
     for (View& v : views) {
-        qern::ComPtr<IOleInPlaceObject> inplace;
-        if (SUCCEEDED(v.ole.query(IID_IOleInPlaceObject, inplace))) inplace->InPlaceDeactivate();
-        v.ole->SetClientSite(nullptr);
+        v.container.reset();
         v.cam = nullptr;
         v.ole = nullptr;
-        v.container.reset();
     }
     OleUninitialize();
     return 0;

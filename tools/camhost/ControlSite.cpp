@@ -40,11 +40,23 @@ HRESULT ControlSite::Create(const std::wstring& progId,
         error = Failed("CLSIDFromProgID (is the control registered?)", hr);
         return hr;
     }
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_object.put_void());
+    qern::ComPtr<IOleObject> object;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object.put_void());
     if (FAILED(hr)) {
         error = Failed("CoCreateInstance", hr);
         return hr;
     }
+    return Adopt(object.get(), params, error);
+}
+
+HRESULT ControlSite::Adopt(IOleObject* object, const std::vector<std::pair<std::wstring, std::wstring>>& params,
+                           std::string& error) {
+    if (!object) {
+        error = "no control";
+        return E_POINTER;
+    }
+    m_object = qern::ComPtr<IOleObject>(object);
+    HRESULT hr = S_OK;
     DWORD misc = 0;
     m_object->GetMiscStatus(DVASPECT_CONTENT, &misc);
     const bool siteFirst = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;

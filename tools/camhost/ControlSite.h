@@ -29,6 +29,9 @@ public:
     // On failure `error` says which step failed.
     HRESULT Create(const std::wstring& progId, const std::vector<std::pair<std::wstring, std::wstring>>& params,
                    std::string& error);
+    // The same for a control the caller created (a test's own instance).
+    HRESULT Adopt(IOleObject* object, const std::vector<std::pair<std::wstring, std::wstring>>& params,
+                  std::string& error);
     // Connects the sinks and activates the control in place in the frame's window.
     HRESULT Activate(std::string& error);
     // Deactivates, disconnects and closes the control and lets it go; safe to call twice.

@@ -27,6 +27,7 @@ public:
     // Gives the active object the first look at keyboard messages; true when it took the message.
     bool TranslateForActiveObject(MSG& msg);
     void DropActiveObject();
+    IOleInPlaceActiveObject* ActiveObject() const { return m_active; }
     // References held by controls; 0 once every site has let go.
     LONG OutstandingReferences() const { return m_refs; }
 

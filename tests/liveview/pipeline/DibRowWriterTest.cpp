@@ -41,67 +41,33 @@ void WriteAll(Buffer& b, bool upsideDown, bool mirror, int rows, int rowWidth) {
     }
 }
 
-// Offsets follow the decoder's rows into the bitmap: upright, the first row is written at
-// (width x height x 4) - len, the last picture row first in memory.
-TEST(DibRowWriter, UprightFirstRowLandsAtTheEndOfTheBuffer) {
-    Buffer b(8, 4);
-    WriteAll(b, false, false, 4, 8);
-    const int64_t end = 8 * 4 * 4;
-    for (int y = 0; y < 4; ++y) {
-        const uint8_t* line = b.at(end - int64_t(y + 1) * 8 * 4);
-        for (int x = 0; x < 8; ++x) {
-            EXPECT_EQ(line[x * 4], x);
-            EXPECT_EQ(line[x * 4 + 1], y);
-        }
+// Where decoded pixel (x, y) lands in an 8 x 4 bitmap, and which screen pixel shows it. Upright,
+// the first row is written at (width x height x 4) - len: the last picture row first in memory.
+TEST(DibRowWriter, OrientationsPlaceEachDecodedPixel) {
+    const struct {
+        bool upsideDown, mirror;
+        int64_t (*offset)(int x, int y);  // memory offset of decoded (x, y)
+        int screenX, screenY;             // where decoded (0, 0) shows
+    } cases[] = {
+        {false, false, [](int x, int y) { return 128 - int64_t(y + 1) * 32 + x * 4; }, 0, 0},
+        {false, true, [](int x, int y) { return 128 - (int64_t(y) * 8 + x + 1) * 4; }, 7, 0},
+        {true, false, [](int x, int y) { return int64_t(y) * 32 + x * 4; }, 0, 3},
+        {true, true, [](int x, int y) { return (int64_t(y) * 8 + (7 - x)) * 4; }, 7, 3},  // half a circle
+    };
+    for (const auto& c : cases) {
+        Buffer b(8, 4);
+        WriteAll(b, c.upsideDown, c.mirror, 4, 8);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const uint8_t* p = b.at(c.offset(x, y));
+                ASSERT_EQ(p[0], x) << c.upsideDown << c.mirror << " at " << x << "," << y;
+                ASSERT_EQ(p[1], y) << c.upsideDown << c.mirror << " at " << x << "," << y;
+            }
+        const uint8_t* shown = b.at(DibRowWriter::PixelOffset(8, 4, c.screenX, c.screenY));
+        EXPECT_EQ(shown[0], 0) << c.upsideDown << c.mirror;
+        EXPECT_EQ(shown[1], 0) << c.upsideDown << c.mirror;
+        EXPECT_TRUE(b.GuardsIntact());
     }
-    EXPECT_EQ(DibRowWriter::PixelOffset(8, 4, 0, 0), end - 8 * 4);
-    EXPECT_TRUE(b.GuardsIntact());
-}
-
-TEST(DibRowWriter, MirrorReversesPixelsAndKeepsThePictureUpright) {
-    Buffer b(8, 4);
-    WriteAll(b, false, true, 4, 8);
-    // Position -= 4 per pixel from the end: pixel i of row r at end - (r*8 + i + 1)*4.
-    const int64_t end = 8 * 4 * 4;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const uint8_t* p = b.at(end - (int64_t(y) * 8 + x + 1) * 4);
-            EXPECT_EQ(p[0], x);
-            EXPECT_EQ(p[1], y);
-        }
-    // Picture pixel (0, 0) (top-left on screen) holds decoded pixel 7 of row 0.
-    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 0))[0], 7);
-    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 0))[1], 0);
-    EXPECT_TRUE(b.GuardsIntact());
-}
-
-TEST(DibRowWriter, UpsideDownWritesFromTheStartOfTheBuffer) {
-    Buffer b(8, 4);
-    WriteAll(b, true, false, 4, 8);
-    for (int y = 0; y < 4; ++y) {
-        const uint8_t* line = b.at(int64_t(y) * 8 * 4);
-        for (int x = 0; x < 8; ++x) {
-            EXPECT_EQ(line[x * 4], x);
-            EXPECT_EQ(line[x * 4 + 1], y);
-        }
-    }
-    // On screen the first decoded row is the bottom row.
-    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 0, 3))[1], 0);
-}
-
-TEST(DibRowWriter, UpsideDownAndMirrorTurnsByHalfACircle) {
-    Buffer b(8, 4);
-    WriteAll(b, true, true, 4, 8);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const uint8_t* p = b.at((int64_t(y) * 8 + (7 - x)) * 4);
-            EXPECT_EQ(p[0], x);
-            EXPECT_EQ(p[1], y);
-            // Screen pixel (7 - x, 3 - y) holds decoded (x, y): rotated 180 degrees.
-            const uint8_t* s = b.at(DibRowWriter::PixelOffset(8, 4, 7 - x, 3 - y));
-            EXPECT_EQ(s[0], x);
-            EXPECT_EQ(s[1], y);
-        }
 }
 
 TEST(DibRowWriter, ShorterPictureKeepsTheOtherRows) {

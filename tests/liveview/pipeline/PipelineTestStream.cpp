@@ -35,19 +35,4 @@ int IndexFromRed(int red) {
     return -1;
 }
 
-std::string Part(const std::vector<uint8_t>& jpeg, const std::optional<camsim::FrameStamp>& stamp) {
-    std::string out = camsim::FormatPartHeader(jpeg.size(), stamp);
-    out.append(reinterpret_cast<const char*>(jpeg.data()), jpeg.size());
-    out += camsim::kPartTrailer;
-    return out;
-}
-
-int32_t MemoryStream::Read(uint8_t* buffer, int32_t size) {
-    if (pos_ >= data_.size() || size < 1) return 0;
-    const size_t n = std::min({size_t(size), size_t(piece_), data_.size() - pos_});
-    std::memcpy(buffer, data_.data() + pos_, n);
-    pos_ += n;
-    return int32_t(n);
-}
-
 }  // namespace liveview::test

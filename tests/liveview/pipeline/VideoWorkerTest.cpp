@@ -9,13 +9,14 @@
 #include "liveview/pipeline/DibRowWriter.h"
 #include "liveview/pipeline/VideoWorker.h"
 #include "tests/liveview/pipeline/PipelineTestStream.h"
+#include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
 namespace liveview {
 namespace {
 
 using test::IndexFromRed;
-using test::Part;
+using qern::test::Part;
 using test::QuadrantJpeg;
 
 // What one paint would have shown.
@@ -105,14 +106,14 @@ public:
 struct Rig {
     // The stream ends with a boundary line, so its last frame is not short of its budget.
     explicit Rig(std::string bytes, int32_t piece = 4096)
-        : stream(std::move(bytes) + "--camsimframe\r\n" + std::string(40, ' '), piece), host(state) {
+        : stream(std::move(bytes) + "--camsimframe\r\n" + std::string(40, ' '), {piece}), host(state) {
         session.SetVideoStream(&stream);
     }
     VideoWorker::RunEnd Run() { return VideoWorker(state, session, host).ProceedingVideoStream(); }
 
     LiveViewState state;
     StreamSessionCore session;
-    test::MemoryStream stream;
+    qern::test::PieceStream stream;
     TestHost host;
 };
 
@@ -127,51 +128,35 @@ std::string Frames(int width, int height, int count, int firstIndex = 0) {
     return s;
 }
 
-TEST(VideoWorker, First640FrameSetsTheModeAndEachLaterOneIsShownAtOnce) {
-    Rig rig(Frames(640, 480, 4));
-    EXPECT_EQ(rig.Run(), VideoWorker::RunEnd::StreamEnded);
-    EXPECT_FALSE(rig.state.m_bStreaming);  // the end of the stream ends the run
-    EXPECT_EQ(rig.state.m_mode.load(), kMode640);
-    EXPECT_EQ(rig.host.erases, 1);
-    ASSERT_EQ(rig.host.shown.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(rig.host.shown[i].index, int32_t((i + 1) % 3));
-        EXPECT_EQ(rig.host.shown[i].frame, int(i + 1)) << i;
+// Each size has its own lag: 640 shows the frame just decoded, 320 the one before (frame 2 into
+// buffer 2 while the grey buffer 1 shows), 176 decodes into the shown buffer and shows two later.
+TEST(VideoWorker, EachSizeShowsItsFramesWithItsLag) {
+    const struct {
+        int width, height, count;
+        int32_t mode;
+        std::vector<int> shownFrames;   // frame each paint showed, -1 for a grey start buffer
+        std::vector<int> bufferFrames;  // frame left in buffers 0, 1, 2 at the end
+    } cases[] = {
+        {640, 480, 4, kMode640, {1, 2, 3}, {3, 1, 2}},
+        {320, 240, 4, kMode320, {-1, 1, 2}, {2, 3, 1}},
+        {176, 144, 5, kMode176, {-1, -1, 1, 2}, {4, 2, 3}},
+    };
+    for (const auto& c : cases) {
+        Rig rig(Frames(c.width, c.height, c.count));
+        EXPECT_EQ(rig.Run(), VideoWorker::RunEnd::StreamEnded);
+        EXPECT_FALSE(rig.state.m_bStreaming);  // the end of the stream ends the run
+        EXPECT_EQ(rig.state.m_mode.load(), c.mode);
+        EXPECT_EQ(rig.host.erases, 1);
+        std::vector<int> shown, buffers;
+        for (const Shown& sh : rig.host.shown) shown.push_back(sh.frame);
+        for (int32_t b = 0; b < 3; ++b) buffers.push_back(rig.host.FrameAt(c.mode, b, 0, 0));
+        EXPECT_EQ(shown, c.shownFrames) << c.width;
+        EXPECT_EQ(buffers, c.bufferFrames) << c.width;
+        // The parts declare their lengths: the session completes them, a header's worth will do.
+        EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
+        EXPECT_TRUE(rig.host.GuardsIntact());
+        EXPECT_EQ(rig.state.stats.framesDecoded.load(), uint32_t(c.count - 1));
     }
-    // The parts declare their lengths: the session completes them, a header's worth will do.
-    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
-    EXPECT_TRUE(rig.host.GuardsIntact());
-    EXPECT_EQ(rig.state.stats.framesDecoded.load(), 3u);
-}
-
-TEST(VideoWorker, A320StreamShowsEachFrameOneFrameLater) {
-    Rig rig(Frames(320, 240, 4));
-    rig.Run();
-    ASSERT_EQ(rig.host.shown.size(), 3u);
-    // Second frame decoded into buffer 2 while the grey buffer 1 is shown.
-    EXPECT_EQ(rig.host.shown[0].index, 1);
-    EXPECT_EQ(rig.host.shown[0].frame, -1);
-    EXPECT_EQ(rig.host.FrameAt(kMode320, 2, 0, 0), 1);
-    // The third shows the second frame.
-    EXPECT_EQ(rig.host.shown[1].index, 2);
-    EXPECT_EQ(rig.host.shown[1].frame, 1);
-    EXPECT_EQ(rig.host.shown[2].frame, 2);
-    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
-}
-
-TEST(VideoWorker, A176StreamDecodesIntoTheShownBufferAndShowsTwoFramesLater) {
-    Rig rig(Frames(176, 144, 5));
-    rig.Run();
-    ASSERT_EQ(rig.host.shown.size(), 4u);
-    EXPECT_EQ(rig.host.shown[0].frame, -1);
-    EXPECT_EQ(rig.host.shown[1].frame, -1);
-    EXPECT_EQ(rig.host.shown[2].frame, 1);
-    EXPECT_EQ(rig.host.shown[3].frame, 2);
-    // Frames 1, 2, 3, 4 went to buffers 0, 1, 2, 0.
-    EXPECT_EQ(rig.host.FrameAt(kMode176, 0, 0, 0), 4);
-    EXPECT_EQ(rig.host.FrameAt(kMode176, 1, 0, 0), 2);
-    EXPECT_EQ(rig.host.FrameAt(kMode176, 2, 0, 0), 3);
-    EXPECT_EQ(rig.session.ring.Threshold(), FillLimits::kHeaderBytes);
 }
 
 TEST(VideoWorker, SwitchFrom640To320EraseAndNewThreshold) {
@@ -345,7 +330,7 @@ TEST(VideoWorker, AFrameStillShortIsDecodedButNotPaintedAndRaisesTheThreshold) {
     std::string cut = Part(last, std::nullopt);
     const size_t missing = last.size() / 2;
     cut.resize(cut.size() - 2 - missing);
-    test::MemoryStream stream(Frames(176, 144, 4) + cut);
+    qern::test::PieceStream stream(Frames(176, 144, 4) + cut);
     LiveViewState state;
     StreamSessionCore session;
     session.SetVideoStream(&stream);

@@ -1,7 +1,6 @@
 #pragma once
-// A live view without the COM control around it: a window, nine frame buffers, a stream
-// session to the camera simulator and the video worker on its own thread. It lets the
-// pipeline run end to end under Wine before (and besides) the control.
+// A live view without the COM control around it, for the latency benchmark: a window, nine frame
+// buffers, a stream session to the camera simulator and the video worker on its own thread.
 #include <windows.h>
 
 #include <atomic>
@@ -13,10 +12,10 @@
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/VideoWorker.h"
 #include "liveview/pipeline/Watchdog.h"
-#include "tests/liveview/pipeline/CamsimPicture.h"
+#include "tests/support/Screen.h"
 #include "transport/StreamSession.h"
 
-namespace liveview::test {
+namespace liveview::bench {
 
 class CameraViewHost : public VideoWorkerHost, public WatchdogHost {
 public:
@@ -54,7 +53,7 @@ public:
 
     LiveViewState state;
     StreamSession session;
-    TestWindow window;
+    qern::test::TestWindow window;
     std::string path = "/video.cgi";
     std::atomic<int> sizeChanges{0};
     int timerKills = 0;
@@ -73,4 +72,4 @@ private:
     VideoWorker::RunEnd lastEnd_ = VideoWorker::RunEnd::Stopped;
 };
 
-}  // namespace liveview::test
+}  // namespace liveview::bench

@@ -1,4 +1,4 @@
-#include "tests/liveview/pipeline/CameraViewHost.h"
+#include "tools/bench_liveview/CameraViewHost.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 
 #include "liveview/pipeline/ImageProcessHook.h"
 
-namespace liveview::test {
+namespace liveview::bench {
 
 CameraViewHost::CameraViewHost(int windowWidth, int windowHeight, int port)
     : window(windowWidth, windowHeight), port_(port) {
@@ -113,9 +113,9 @@ bool CameraViewHost::WaitPainted(uint32_t count, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (state.stats.framesPainted < target) {
         if (GetTickCount() - start > timeoutMs) return false;
-        window.Pump(10);
+        qern::test::PumpMessages(10);
     }
     return true;
 }
 
-}  // namespace liveview::test
+}  // namespace liveview::bench

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The live view's pipeline against a camera nobody here wrote: ffmpeg serving an mpjpeg stream
+# The live view against a camera nobody here wrote: ffmpeg serving an mpjpeg stream
 # (red left half, blue right half, no time stamps) on a free loopback port.
 #   ffmpeg_peer.sh ROOT TEST_EXE
 set -euo pipefail
@@ -29,4 +29,4 @@ ffmpeg -hide_banner -loglevel error -re \
   -f mpjpeg -listen 1 "http://127.0.0.1:$port/video.cgi" >"$work/ffmpeg.log" 2>&1 &
 pid=$!
 sleep 1
-QERN_LV_CAMERA=ffmpeg QERN_CAMSIM_PORT=$port "$root/tools/wine/winerun" "$exe" --gtest_filter=CameraPeer.*
+QERN_CAMSIM_SETUP=ffmpeg QERN_CAMSIM_PORT=$port "$root/tools/wine/winerun" "$exe" --gtest_filter=*Ffmpeg*

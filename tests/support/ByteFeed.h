@@ -1,0 +1,42 @@
+#pragma once
+// Camera streams in memory: a byte stream that hands its bytes out in pieces, and camera parts made
+// with the simulator's own part header.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/camsim/PartHeader.h"
+#include "transport/ByteStream.h"
+
+namespace qern::test {
+
+// Hands out `bytes` in pieces of the given sizes (cycled), then reports the end (0). Reads past the
+// end are counted in `overreads`: a camera would block there.
+class PieceStream : public ByteStream {
+public:
+    explicit PieceStream(std::string bytes = {}, std::vector<int32_t> pieces = {4096})
+        : data(std::move(bytes)), sizes(std::move(pieces)) {}
+    int32_t Read(uint8_t* buffer, int32_t size) override;
+    size_t Remaining() const { return data.size() - pos; }
+
+    std::string data;
+    std::vector<int32_t> sizes;
+    size_t pos = 0;
+    int calls = 0;
+    int overreads = 0;
+
+private:
+    size_t next_ = 0;
+};
+
+// One part: the simulator's header (declaring `declared`, by default the JPEG's length; with a
+// stamp when given), the JPEG, the trailer.
+std::string Part(const std::string& jpeg, const std::optional<camsim::FrameStamp>& stamp = std::nullopt,
+                 std::optional<size_t> declared = std::nullopt);
+std::string Part(const std::vector<uint8_t>& jpeg, const std::optional<camsim::FrameStamp>& stamp = std::nullopt);
+
+// A JPEG-shaped body of `size` bytes: FF D8, bytes without FF drawn from `seed`, FF D9.
+std::string FakeJpeg(size_t size, uint32_t seed);
+
+}  // namespace qern::test

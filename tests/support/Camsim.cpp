@@ -1,0 +1,40 @@
+#include "tests/support/Camsim.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace qern::test {
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ReadAll(const std::string& path) {
+    if (path.empty()) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Programs under Wine open the logs by their Windows names.
+#ifdef _WIN32
+const char* const kRequestLog = "QERN_CAMSIM_LOG_WIN";
+const char* const kFrameLog = "QERN_CAMSIM_FRAMELOG_WIN";
+#else
+const char* const kRequestLog = "QERN_CAMSIM_LOG";
+const char* const kFrameLog = "QERN_CAMSIM_FRAMELOG";
+#endif
+
+}  // namespace
+
+int CamsimPort() { return std::atoi(Env("QERN_CAMSIM_PORT").c_str()); }
+std::string CamsimUrl(const std::string& path) { return "http://127.0.0.1:" + std::to_string(CamsimPort()) + path; }
+std::string CamsimRequestLog() { return ReadAll(Env(kRequestLog)); }
+std::string CamsimFrameLog() { return ReadAll(Env(kFrameLog)); }
+std::string CamsimSetup() { return Env("QERN_CAMSIM_SETUP"); }
+
+}  // namespace qern::test

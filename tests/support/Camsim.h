@@ -1,0 +1,25 @@
+#pragma once
+// The camera simulator this test runs beside (tools/test/with-camsim, qern_add_camsim_test): its
+// port, its request and frame logs, and the set-up it was started with.
+#include <string>
+
+namespace qern::test {
+
+// Port on 127.0.0.1, 0 when no simulator runs.
+int CamsimPort();
+// "http://127.0.0.1:PORT" followed by path.
+std::string CamsimUrl(const std::string& path = "");
+// The whole request log (one line per request) and frame log (one line per frame sent), read now.
+std::string CamsimRequestLog();
+std::string CamsimFrameLog();
+// The set-up name given to qern_add_camsim_test (SETUP), empty without one.
+std::string CamsimSetup();
+
+}  // namespace qern::test
+
+// Skips a test that needs the simulator (started as `setup`, or any set-up for "") when it is not there.
+#define QERN_NEED_CAMSIM(setup)                                                                          \
+    if (qern::test::CamsimPort() == 0 || (*(setup) && qern::test::CamsimSetup() != (setup)))             \
+        GTEST_SKIP() << "no camera" << (*(setup) ? " set up as " setup : "") << ": run under with-camsim"; \
+    else                                                                                                 \
+        (void)0

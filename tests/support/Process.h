@@ -1,0 +1,25 @@
+#pragma once
+// The test process as the system sees it: its threads, its GDI objects, a message box it shows.
+#include <windows.h>
+
+#include <string>
+
+namespace qern::test {
+
+// Threads of this process now.
+int ThreadCount();
+// GDI objects this process holds now (0 where the system does not tell).
+int GdiObjectCount();
+
+// A visible message box of this process (with its text set): text and caption; pressing OK closes it.
+struct MessageBox {
+    HWND hwnd = nullptr;
+    HWND owner = nullptr;
+    std::wstring text, caption;
+    void PressOk() const { PostMessageW(hwnd, WM_COMMAND, IDOK, 0); }
+};
+// The first one found within ms milliseconds, pumping this thread's messages meanwhile; hwnd is
+// null when none came.
+MessageBox FindMessageBox(int ms);
+
+}  // namespace qern::test
