@@ -59,6 +59,10 @@ bool AudioReader::Stop(DWORD ms) {
 }
 
 void AudioReader::CameraReady() {
+    if (m_noSound && GetTickCount() - m_noSoundTick.load() < kNoSoundRetryMs) {
+        m_answered = true;
+        return;
+    }
     m_answered = false;
     SetEvent(m_openRequest.get());
     // A connection that still brings sound is kept; one that stalled is closed underneath its
@@ -106,6 +110,7 @@ void AudioReader::ProceedingAudioStream() {
         m_session.CloseAudio();
         m_reading = true;
         m_lastBytesTick = GetTickCount();
+        const uint64_t before = m_queue.Snapshot().received;
         if (m_session.OpenAudio()) {
             ++m_opens;
             m_queue.NewStream();
@@ -113,6 +118,8 @@ void AudioReader::ProceedingAudioStream() {
         } else {
             QernTrace("ProceedingAudioStream..OpenAudio failed\n");
         }
+        m_noSoundTick = GetTickCount();
+        m_noSound = m_queue.Snapshot().received == before;
         m_reading = false;
         m_session.CloseAudio();
         m_answered = true;
@@ -132,6 +139,8 @@ void AudioReader::ReadStream() {
         if (n == 0) return;  // ended, failed or closed underneath
         m_lastBytesTick = GetTickCount();
         const size_t bytes = m_parser.Commit(n, payload.data());
+        m_framesLost = m_parser.FramesLost();
+        m_framesTooLong = m_parser.FramesTooLong();
         if (bytes == 0) continue;
         m_queue.Push(payload.data(), bytes / 2);
         if (!m_player) StartPlayer();
@@ -179,8 +188,8 @@ AudioReader::Stats AudioReader::Snapshot() const {
     Stats s;
     s.queue = m_queue.Snapshot();
     s.opens = m_opens;
-    s.framesLost = m_parser.FramesLost();
-    s.framesTooLong = m_parser.FramesTooLong();
+    s.framesLost = m_framesLost;
+    s.framesTooLong = m_framesTooLong;
     qern::ScopedLock lock(m_delayLock);
     s.delays = m_delayCount;
     if (m_delayCount) {

@@ -35,6 +35,8 @@ public:
     static const DWORD kSamplesPerSecond = 8000;
     // A connection without bytes for this long counts as stalled when the picture reconnects.
     static const DWORD kStalledMs = 2000;
+    // A camera that had no sound is asked again only after this long, not at every reconnect.
+    static const DWORD kNoSoundRetryMs = 60000;
 
     struct Stats {
         AudioSampleQueue::Counters queue;
@@ -60,7 +62,8 @@ public:
     static LONG RunningReaders();
 
     // The picture's stream is open, so the session holds the camera's address and credentials:
-    // opens the sound, or opens it again when its connection ended or stalled.
+    // opens the sound, or opens it again when its connection ended or stalled (a camera that
+    // had none is asked again only after kNoSoundRetryMs).
     void CameraReady();
     // Set once the player has asked for sound the first time; never cleared.
     bool AudioStarted() const { return m_audioStarted; }
@@ -94,8 +97,13 @@ private:
     std::atomic<bool> m_audioStarted{false};
     std::atomic<bool> m_answered{false};
     std::atomic<DWORD> m_lastBytesTick{0};
+    std::atomic<bool> m_noSound{false};  // the last open brought no frame
+    std::atomic<DWORD> m_noSoundTick{0};
     std::atomic<bool> m_reading{false};
     std::atomic<uint32_t> m_opens{0};
+    // The parser's counters, copied for readers on other threads.
+    std::atomic<uint32_t> m_framesLost{0};
+    std::atomic<uint32_t> m_framesTooLong{0};
     // Delay of each measured second, in ms: count, sum, sum of squares, least, most.
     mutable qern::CriticalSection m_delayLock;
     uint32_t m_delayCount = 0;

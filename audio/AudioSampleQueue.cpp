@@ -118,15 +118,6 @@ void AudioSampleQueue::NewStream() {
     newStream_ = count_ > 0 && !dry_;
 }
 
-void AudioSampleQueue::Clear() {
-    std::lock_guard<std::mutex> guard(lock_);
-    consumed_ += count_;
-    head_ = 0;
-    count_ = 0;
-    dry_ = true;
-    newStream_ = false;
-}
-
 uint32_t AudioSampleQueue::Queued() const {
     std::lock_guard<std::mutex> guard(lock_);
     return count_;

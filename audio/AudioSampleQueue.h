@@ -33,8 +33,6 @@ public:
     // The samples pushed from now on come from a new connection: they follow the queued ones
     // only after the real time between the two, at the fixed delay.
     void NewStream();
-    // Forgets the queued samples; the sound starts again as from the beginning.
-    void Clear();
 
     uint32_t Queued() const;
     Counters Snapshot() const;

@@ -58,7 +58,8 @@ TEST(MyDirectSound, GeometryRefillsAndOneTimer) {
     EXPECT_EQ(source.calls, int(1 + player.HalfAFills() + player.HalfBFills()));
     EXPECT_GE(player.Ticks(), 7u);
     EXPECT_LE(player.Ticks(), 13u);
-    EXPECT_LT(player.RefillLeadMs(), 1000u);
+    EXPECT_LT(player.RefillLeadMs(), 1000);
+    EXPECT_GT(player.RefillLeadMs(), -1000);
 
     player.Stop();
     EXPECT_FALSE(player.Playing());

@@ -9,7 +9,7 @@
 #   two-views      the same with two live views in one process
 set -euo pipefail
 bin=$1 native=$2 winerun=$3 case=$4
-here=$(cd "$(dirname "$0")" && pwd)
+check=$(cd "$(dirname "$0")/../../tools/bench_audio" && pwd)/counter-check.py
 work=$(mktemp -d /tmp/qern-sound.XXXXXX)
 pids=()
 cleanup() {
@@ -74,5 +74,5 @@ sum() { echo "$stats" | tr ' ' '\n' | sed -n "s/^$1=//p" | awk '{ s += $1 } END 
 [ "$(sum lost)" = 0 ] || fail "frames lost on the way"
 # While the camera sends, no second is cut short (a connection's end is, in the reconnect case).
 [ "$case" = reconnect ] || [ "$(sum short)" = 0 ] || fail "a gap while the camera sent"
-python3 "$here/counter-check.py" "$work/played.raw" --dropped "$(sum dropped)" "${checks[@]}" \
+python3 "$check" "$work/played.raw" --dropped "$(sum dropped)" "${checks[@]}" \
   || fail "the counter as played"
