@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 const uint8_t kMagic[4] = {0x1A, 0x2B, 0x3C, 0x4D};

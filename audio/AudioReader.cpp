@@ -7,7 +7,7 @@
 
 #include "audio/MyDirectSound.h"
 #include "transport/StreamSession.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 
@@ -28,13 +28,13 @@ AudioReader::AudioReader(AudioCameraLink& link, StreamSession& session) : m_link
 AudioReader::~AudioReader() { Stop(2000); }
 
 bool AudioReader::StopRequested(DWORD waitMs) const {
-    return WaitForSingleObject(m_stop.get(), waitMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(m_stop.Get(), waitMs) == WAIT_OBJECT_0;
 }
 
 bool AudioReader::Start() {
     if (m_thread.Running()) return true;
     m_thread.Join(0);
-    ResetEvent(m_stop.get());
+    ResetEvent(m_stop.Get());
     ++g_runningReaders;  // counted from here, so that a reader just started counts
     if (m_thread.Start(&AudioReader::AudReadThread, this, THREAD_PRIORITY_BELOW_NORMAL)) return true;
     --g_runningReaders;
@@ -43,19 +43,18 @@ bool AudioReader::Start() {
 
 bool AudioReader::Stop(DWORD ms) {
     if (!m_thread.Started()) return true;
-    SetEvent(m_stop.get());
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (DWORD tid = m_thread.Id()) EnumThreadWindows(tid, &CloseThreadDialog, 0);
-        // Ends a read blocked on the camera (a reader still opening may make new handles).
+    SetEvent(m_stop.Get());
+    // Closes a message box the reader shows, and ends a read blocked on the camera (a reader
+    // still opening may make new handles: closed again at the next step).
+    const bool ended = m_thread.Stop(ms, 20, [this] {
+        if (const DWORD tid = m_thread.Id()) EnumThreadWindows(tid, &CloseThreadDialog, 0);
         if (m_reading) m_session.CloseAudio();
-        if (m_thread.Join(20)) return true;
-        if (GetTickCount() - start >= ms) break;
+    });
+    if (!ended) {
+        QernTrace("AudioReader::Stop..reader terminated\n");
+        --g_runningReaders;
     }
-    QernTrace("AudioReader::Stop..reader terminated\n");
-    m_thread.Terminate();
-    --g_runningReaders;
-    return false;
+    return ended;
 }
 
 void AudioReader::CameraReady() {
@@ -64,7 +63,7 @@ void AudioReader::CameraReady() {
         return;
     }
     m_answered = false;
-    SetEvent(m_openRequest.get());
+    SetEvent(m_openRequest.Get());
     // A connection that still brings sound is kept; one that stalled is closed underneath its
     // read, so the reader opens it again.
     if (m_reading && GetTickCount() - m_lastBytesTick.load() > kStalledMs) m_session.CloseAudio();
@@ -104,7 +103,7 @@ bool AudioReader::WaitForCamera() {
 
 void AudioReader::ProceedingAudioStream() {
     if (!WaitForCamera()) return;
-    HANDLE waits[2] = {m_stop.get(), m_openRequest.get()};
+    HANDLE waits[2] = {m_stop.Get(), m_openRequest.Get()};
     // Each request of the picture (its stream is open) opens the sound if it is not playing.
     while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         m_session.CloseAudio();
@@ -172,7 +171,7 @@ DWORD AudioReader::FillAudio(uint8_t* staging, DWORD wanted, DWORD* delivered, v
     if (*delivered == wanted && queued >= wanted) {
         // The oldest sample came queued / rate seconds ago and plays once the half starts.
         const double ms = queued * 1000.0 / kSamplesPerSecond + leadMs;
-        qern::ScopedLock lock(self->m_delayLock);
+        ScopedLock lock(self->m_delayLock);
         if (self->m_delayCount == 0 || ms < self->m_delayMin) self->m_delayMin = ms;
         if (self->m_delayCount == 0 || ms > self->m_delayMax) self->m_delayMax = ms;
         ++self->m_delayCount;
@@ -190,7 +189,7 @@ AudioReader::Stats AudioReader::Snapshot() const {
     s.opens = m_opens;
     s.framesLost = m_framesLost;
     s.framesTooLong = m_framesTooLong;
-    qern::ScopedLock lock(m_delayLock);
+    ScopedLock lock(m_delayLock);
     s.delays = m_delayCount;
     if (m_delayCount) {
         s.delayMeanMs = m_delaySum / m_delayCount;
@@ -216,9 +215,9 @@ void AudioReader::WriteStats() const {
         s.queue.shortRefills, s.framesLost, s.framesTooLong, s.delays, s.delayMeanMs, s.delayMinMs, s.delayMaxMs,
         s.delaySpreadMs);
     if (len <= 0) return;
-    qern::WinHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    KernelHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     DWORD written = 0;
-    WriteFile(file.get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
+    WriteFile(file.Get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
 }

@@ -11,8 +11,8 @@
 
 #include "audio/AudioFrameParser.h"
 #include "audio/AudioSampleQueue.h"
-#include "com/WinHandle.h"
-#include "com/WorkerThread.h"
+#include "common/WinHandle.h"
+#include "common/WorkerThread.h"
 
 class MyDirectSound;
 class StreamSession;
@@ -89,8 +89,8 @@ private:
     AudioCameraLink& m_link;
     StreamSession& m_session;
     WorkerThread m_thread;
-    qern::WinHandle m_stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    qern::WinHandle m_openRequest{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    KernelHandle m_stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle m_openRequest{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     AudioFrameParser m_parser;
     AudioSampleQueue m_queue{kSamplesPerSecond};
     std::unique_ptr<MyDirectSound> m_player;  // made with the first frame, kept until the end
@@ -105,7 +105,7 @@ private:
     std::atomic<uint32_t> m_framesLost{0};
     std::atomic<uint32_t> m_framesTooLong{0};
     // Delay of each measured second, in ms: count, sum, sum of squares, least, most.
-    mutable qern::CriticalSection m_delayLock;
+    mutable CriticalSection m_delayLock;
     uint32_t m_delayCount = 0;
     double m_delaySum = 0, m_delaySquares = 0, m_delayMin = 0, m_delayMax = 0;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 const char kSetFormatFailed[] = "MyDirectSound SetFormat Failed!";
@@ -12,7 +12,7 @@ const DWORD kTickEndWaitMs = 2000;
 }  // namespace
 
 MyDirectSound::MyDirectSound() {
-    for (qern::WinHandle& e : notifyEvents) e.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    for (KernelHandle& e : notifyEvents) e.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
 MyDirectSound::~MyDirectSound() {
@@ -52,9 +52,9 @@ void MyDirectSound::SetFormat(const WAVEFORMATEX& wanted) {
 
     DSBPOSITIONNOTIFY positions[2];
     positions[0].dwOffset = a / 2 - 1;
-    positions[0].hEventNotify = notifyEvents[0].get();
+    positions[0].hEventNotify = notifyEvents[0].Get();
     positions[1].dwOffset = 3 * a / 2 - 1;
-    positions[1].hEventNotify = notifyEvents[1].get();
+    positions[1].hEventNotify = notifyEvents[1].Get();
     if (FAILED(notify->SetNotificationPositions(2, positions))) return FormatFailed("Set NotificationPosition Failed!");
     notifyOffsets[0] = positions[0].dwOffset;
     notifyOffsets[1] = positions[1].dwOffset;
@@ -131,7 +131,7 @@ void CALLBACK MyDirectSound::TimerRoutine(UINT, UINT, DWORD_PTR user, DWORD_PTR,
 }
 
 void MyDirectSound::OnTimer() {
-    HANDLE events[2] = {notifyEvents[0].get(), notifyEvents[1].get()};
+    HANDLE events[2] = {notifyEvents[0].Get(), notifyEvents[1].Get()};
     const DWORD which = WaitForMultipleObjects(2, events, FALSE, 0);
     const DWORD a = format.nAvgBytesPerSec;
     DWORD offset = 0;
@@ -183,6 +183,6 @@ void MyDirectSound::Stop() {
     if (p2) std::memset(p2, 0, n2);
     buffer->Unlock(p1, n1, p2, n2);
     buffer->SetCurrentPosition(0);
-    for (qern::WinHandle& e : notifyEvents) ResetEvent(e.get());
+    for (KernelHandle& e : notifyEvents) ResetEvent(e.Get());
     halfAFills = halfBFills = 0;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "com/ComPtr.h"
-#include "com/WinHandle.h"
+#include "common/WinHandle.h"
 
 // Fills staging with up to wanted samples, stores how many in *delivered, may block.
 typedef DWORD (*AudioFillCallback)(uint8_t* staging, DWORD wanted, DWORD* delivered, void* userData);
@@ -61,7 +61,7 @@ private:
     WAVEFORMATEX format{};
     // This player's own: a name would make every player in the session share them. Made first,
     // so they are closed only after the interfaces that signal them are released.
-    qern::WinHandle notifyEvents[2];
+    KernelHandle notifyEvents[2];
     qern::ComPtr<IDirectSound> device;
     qern::ComPtr<IDirectSoundBuffer> primary;
     qern::ComPtr<IDirectSoundBuffer> buffer;

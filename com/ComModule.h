@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "com/ComPtr.h"
-#include "com/WinHandle.h"
+#include "common/WinHandle.h"
 
 namespace qern {
 

@@ -8,11 +8,6 @@
 // Fast path: AAN transform in 16-bit arithmetic that wraps on overflow; the quantisation table is stored in
 // natural order, pre-multiplied by the AAN scale factors. Its output is defined bit for bit by the scalar
 // version; the SSE2 version produces the same bytes.
-// Fast path over the blocks of a sequential MCU row (coefficients and samples 64 per block, one after the
-// other), each with the table tables[b mod blocksPerMcu] and the variant its `last` zigzag index allows.
-// Clears the coefficients for the next row.
-void TransformRow(int16_t* coef, const uint8_t* last, uint8_t* out, int blocks, const int16_t* const* tables,
-                  int blocksPerMcu);
 
 // Plain path: accurate integer transform (13-bit constants, 32-bit arithmetic) of dequantised coefficients.
 namespace jpegidct {

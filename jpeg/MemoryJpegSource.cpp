@@ -6,7 +6,6 @@ MemoryJpegSource::MemoryJpegSource(const uint8_t* data, size_t size, size_t chun
     : data_(data), size_(size), chunk_(chunk) {}
 
 int32_t MemoryJpegSource::Read(uint8_t* dst, int32_t max, bool* end) {
-    ++readCount_;
     size_t n = max > 0 ? static_cast<size_t>(max) : 0;
     if (chunk_ != 0 && n > chunk_) n = chunk_;
     if (n > size_ - pos_) n = size_ - pos_;

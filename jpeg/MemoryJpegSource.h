@@ -15,7 +15,6 @@ public:
     void Close() override { ++closeCount_; }
 
     int CloseCount() const { return closeCount_; }
-    int ReadCount() const { return readCount_; }
     size_t Position() const { return pos_; }
 
 private:
@@ -24,5 +23,4 @@ private:
     size_t chunk_;
     size_t pos_ = 0;
     int closeCount_ = 0;
-    int readCount_ = 0;
 };

@@ -10,7 +10,7 @@
 #include "liveview/pipeline/FramePainter.h"
 #include "liveview/pipeline/ImageProcessHook.h"
 #include "transport/StreamSession.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 using qern::BStr;
 
@@ -58,7 +58,7 @@ CCamImage::~CCamImage() = default;
 
 HRESULT CCamImage::FinalConstruct() {
     QernTrace("CCamImage::CCamImage()..\n");
-    m_stopVideo.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_stopVideo.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_stopVideo) return HRESULT_FROM_WIN32(GetLastError());
 
     m_session.reset(new (std::nothrow) StreamSession(kRingCapacity));
@@ -74,8 +74,8 @@ HRESULT CCamImage::FinalConstruct() {
         }
     }
 
-    m_hPaintOK.reset(CreateEventA(nullptr, TRUE, FALSE, "PaintOK"));
-    m_hDumpOK.reset(CreateEventA(nullptr, TRUE, FALSE, "DumpOK"));
+    m_hPaintOK.Reset(CreateEventA(nullptr, TRUE, FALSE, "PaintOK"));
+    m_hDumpOK.Reset(CreateEventA(nullptr, TRUE, FALSE, "DumpOK"));
 
     SharedLiveView().currentLiveView.store(this);
     StartVideoStream();
@@ -91,8 +91,8 @@ void CCamImage::FinalRelease() {
     DestroyControlWindow();
     m_audio.reset();
     m_session.reset();
-    m_hPaintOK.reset();
-    m_hDumpOK.reset();
+    m_hPaintOK.Close();
+    m_hDumpOK.Close();
     // Another live view registered later keeps its place.
     CCamImage* self = this;
     SharedLiveView().currentLiveView.compare_exchange_strong(self, nullptr);
@@ -115,11 +115,11 @@ void CCamImage::WriteStats() {
         st.workerRuns.load(), st.streamsOpened.load(), st.watchdogRestarts.load(), st.reconnects.load(),
         static_cast<long>(g_terminatedWorkers.load()));
     if (len <= 0) return;
-    qern::WinHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    KernelHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.get()) return;
+    if (!file.Get()) return;
     DWORD written = 0;
-    WriteFile(file.get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
+    WriteFile(file.Get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
 }
 
 // --- Workers
@@ -130,7 +130,7 @@ bool CCamImage::StartVideoStream() {
     EndVideoWorker();
     // Set before the worker starts: it ends at once when it finds the flag clear.
     m_state.m_bStreaming = true;
-    ResetEvent(m_stopVideo.get());
+    ResetEvent(m_stopVideo.Get());
     if (!m_videoThread.Start(&CCamImage::ThreadFunc, this, THREAD_PRIORITY_BELOW_NORMAL))
         QernTrace("CCamImage::StartVideoStream()..CreateThread failed\n");
     if (m_audio) m_audio->Start();
@@ -140,24 +140,21 @@ bool CCamImage::StartVideoStream() {
 bool CCamImage::StopVideoStream() {
     QernTrace("CCamImage::StopVideoStream()..\n");
     m_state.m_bStreaming = false;
-    SetEvent(m_stopVideo.get());
+    SetEvent(m_stopVideo.Get());
     EndVideoWorker();
     return true;
 }
 
 void CCamImage::EndVideoWorker() {
     if (!m_videoThread.Started()) return;
-    SetEvent(m_stopVideo.get());
+    SetEvent(m_stopVideo.Get());
     // A read the worker is blocked in fails once its stream is closed; a worker still opening
     // the stream may make new handles after a close, so close again while waiting.
-    for (DWORD waited = 0; waited < kStopWaitMs; waited += kCloseRetryMs) {
-        if (m_session) m_session->CloseVideo();
-        if (m_videoThread.Join(kCloseRetryMs)) return;
+    if (!m_videoThread.Stop(kStopWaitMs, kCloseRetryMs, [this] {
+            if (m_session) m_session->CloseVideo();
+        })) {
+        ++g_terminatedWorkers;
     }
-    ++g_terminatedWorkers;
-    QernTrace("CCamImage::StopVideoStream()..worker terminated (%ld so far)\n",
-              static_cast<long>(g_terminatedWorkers.load()));
-    m_videoThread.Terminate();
 }
 
 DWORD WINAPI CCamImage::ThreadFunc(void* control) {
@@ -172,12 +169,12 @@ void CCamImage::ProceedingVideoStream() {
 }
 
 bool CCamImage::HasCameraAddress() {
-    qern::ScopedLock lock(m_textLock);
+    ScopedLock lock(m_textLock);
     return !m_URL.empty() && !m_videoPath.empty();
 }
 
 std::string CCamImage::VideoPath() {
-    qern::ScopedLock lock(m_textLock);
+    ScopedLock lock(m_textLock);
     return m_videoPath.toAnsi();
 }
 
@@ -187,7 +184,7 @@ bool CCamImage::GetPageUrl(BStr& url) { return ::GetPageUrl(m_clientSite.get(), 
 
 HRESULT CCamImage::CopyText(const BStr& field, BSTR* out) {
     if (!out) return E_POINTER;
-    qern::ScopedLock lock(m_textLock);
+    ScopedLock lock(m_textLock);
     return field.copy_to(out);
 }
 
@@ -196,7 +193,7 @@ STDMETHODIMP CCamImage::get_URL(BSTR* pVal) { return CopyText(m_URL, pVal); }
 STDMETHODIMP CCamImage::put_URL(BSTR value) {
     QernTrace("CCamImage::put_URL()..\n");
     if (!value || SysStringLen(value) == 0) {
-        qern::ScopedLock lock(m_textLock);
+        ScopedLock lock(m_textLock);
         m_URL.reset();
         m_videoPath.reset();
         return S_OK;
@@ -217,7 +214,7 @@ STDMETHODIMP CCamImage::put_URL(BSTR value) {
     BStr path = (cracked && parts.schemeNumber == kUrlSchemeHttp) ? BStr::fromAnsi(address.path.c_str())
                                                                    : BStr::copy(value);
     {
-        qern::ScopedLock lock(m_textLock);
+        ScopedLock lock(m_textLock);
         m_URL = std::move(base);
         m_videoPath = std::move(path);
     }
@@ -230,7 +227,7 @@ STDMETHODIMP CCamImage::get_User(BSTR* pVal) { return CopyText(m_user, pVal); }
 
 STDMETHODIMP CCamImage::put_User(BSTR value) {
     BStr copy = BStr::copy(value);
-    qern::ScopedLock lock(m_textLock);
+    ScopedLock lock(m_textLock);
     m_user = std::move(copy);
     return S_OK;
 }
@@ -239,7 +236,7 @@ STDMETHODIMP CCamImage::get_Password(BSTR* pVal) { return CopyText(m_pswd, pVal)
 
 STDMETHODIMP CCamImage::put_Password(BSTR value) {
     BStr copy = BStr::copy(value);
-    qern::ScopedLock lock(m_textLock);
+    ScopedLock lock(m_textLock);
     m_pswd = std::move(copy);
     return S_OK;
 }
@@ -454,13 +451,13 @@ void CCamImage::FireViewChange() {
     m_state.m_overlayText.Get(text);
     source.overlayText = text;
     source.recording = SharedLiveView().recordingActive.load() == 1;
-    liveview::PaintFrame(window, source, m_hPaintOK.get());
+    liveview::PaintFrame(window, source, m_hPaintOK.Get());
 }
 
 // --- The video worker's and the watchdog's view of the control
 
 bool CCamImage::WorkerLink::PrepareSession() {
-    qern::ScopedLock lock(cam.m_textLock);
+    ScopedLock lock(cam.m_textLock);
     bool ok = true;
     // A property that was never set is not copied.
     if (cam.m_URL.get()) ok = cam.m_session->SetUrl(cam.m_URL.toAnsi().c_str()) && ok;
@@ -490,7 +487,7 @@ void CCamImage::WorkerLink::EraseView() {
 
 void CCamImage::WorkerLink::ShowFrame() {
     cam.FireViewChange();
-    liveview::WaitForPaint(cam.m_hPaintOK.get());
+    liveview::WaitForPaint(cam.m_hPaintOK.Get());
 }
 
 // A frame of another size ends a recording of the old size; the recorder may start a new one.
@@ -513,7 +510,7 @@ bool CCamImage::WatchdogLink::AdoptPageAddress() {
     if (!cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
     BStr base = BStr::fromAnsi(FormatBaseUrl(page).c_str());
     BStr path = BStr::fromAnsi(liveview::Watchdog::kDefaultVideoPath);
-    qern::ScopedLock lock(cam.m_textLock);
+    ScopedLock lock(cam.m_textLock);
     cam.m_URL = std::move(base);
     cam.m_videoPath = std::move(path);
     return true;

@@ -9,9 +9,9 @@
 #include "audio/AudioReader.h"
 #include "com/ControlBase.h"
 #include "com/StockPropertyImpl.h"
-#include "com/WinHandle.h"
+#include "common/WinHandle.h"
 #include "liveview/DibBuffer.h"
-#include "com/WorkerThread.h"
+#include "common/WorkerThread.h"
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/VideoWorker.h"
 #include "liveview/pipeline/Watchdog.h"
@@ -117,7 +117,7 @@ private:
         void CloseVideo() override;
         // The sound started, or the reader gave up on it: no reason to hold the picture back.
         bool AudioStarted() override { return !cam.m_audio || cam.m_audio->Settled(); }
-        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.get(), ms); }
+        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.Get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
         void ShowFrame() override;
@@ -153,7 +153,7 @@ private:
     void WriteStats();
 
     // Texts the host replaces while the worker reads them: guarded by m_textLock.
-    qern::CriticalSection m_textLock;
+    CriticalSection m_textLock;
     qern::BStr m_URL;
     qern::BStr m_user;
     qern::BStr m_pswd;
@@ -170,7 +170,7 @@ private:
     std::unique_ptr<StreamSession> m_session;
     std::unique_ptr<AudioReader> m_audio;  // reads m_session: goes before it
     WorkerThread m_videoThread;
-    qern::WinHandle m_stopVideo;  // wakes the worker's waits when the stream stops
+    KernelHandle m_stopVideo;  // wakes the worker's waits when the stream stops
     WorkerLink m_workerLink{*this};
     WatchdogLink m_watchdogLink{*this};
     // The window the worker paints into; set while the window exists.
@@ -181,8 +181,8 @@ private:
     UINT m_watchdogTimerId = 0;
     UINT m_watchdogPeriodMs = liveview::Watchdog::kDefaultPeriodMs;
     UINT m_recordTimerId = 0;
-    qern::WinHandle m_hPaintOK;
-    qern::WinHandle m_hDumpOK;
+    KernelHandle m_hPaintOK;
+    KernelHandle m_hDumpOK;
     void (*m_recordRestart)() = nullptr;
     int32_t m_panX = 0;
     int32_t m_panY = 0;

@@ -2,7 +2,7 @@
 // Where the camera is, from the URL property and, for a bare path, the hosting page.
 #include <string>
 
-#include "liveview/UrlParts.h"
+#include "common/Url.h"
 
 struct CameraAddress {
     bool hasBase = false;  // false: no base address (null)

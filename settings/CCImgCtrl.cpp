@@ -1,7 +1,7 @@
 #include "settings/CCImgCtrl.h"
 
 #include "liveview/PageUrl.h"
-#include "liveview/UrlParts.h"
+#include "common/Url.h"
 
 using qern::BStr;
 

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "transport/ParseUrl.h"
-#include "transport/Trace.h"
+#include "transport/Base64.h"
+#include "common/Url.h"
+#include "common/Trace.h"
 
 namespace {
 
@@ -106,6 +107,11 @@ bool HttpClient::Connect(const char* host_, int32_t port_, const char* user_, co
     service = service_;
     if (user_) user = user_;
     if (password_) password = password_;
+    // Sent with every request, so a camera sees one request, not a refused one and then another.
+    authorization.clear();
+    if ((user_ && *user_) || (password_ && *password_)) {
+      authorization = "Authorization: Basic " + MakeBasicCredentials(user_, password_) + "\r\n";
+    }
     cookies.clear();
     formFields.clear();
     return true;
@@ -171,6 +177,11 @@ void HttpClient::OpenRequest(const char* verb, const char* path_, const char* re
   if (!HttpAddRequestHeadersA(request.Get(), acceptHeader, sizeof acceptHeader - 1, HTTP_ADDREQ_FLAG_REPLACE)) {
     throw HttpError{"additional header failed..."};
   }
+  if (!authorization.empty() &&
+      !HttpAddRequestHeadersA(request.Get(), authorization.c_str(), static_cast<DWORD>(authorization.size()),
+                              HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+    throw HttpError{"additional header failed..."};
+  }
 }
 
 void HttpClient::SetCookies(const char* path_) {
@@ -203,21 +214,14 @@ DWORD HttpClient::Finish(BOOL done, DWORD waitMs) {
 }
 
 bool HttpClient::Get(const char* path_, const char* referrer) {
-  // A camera slower to answer than the receive wait gets the request again,
-  // with twice the wait each time (up to 16 times the first).
-  DWORD wait = receiveTimeout;
-  for (;;) {
-    OpenRequest("GET", path_, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
-    SetCookies(path_);
-    const DWORD error = Finish(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), wait ? wait : INFINITE);
-    if (error == ERROR_SUCCESS) return true;
-    const bool timedOut = error == WAIT_TIMEOUT || error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT ||
-                          error == ERROR_INTERNET_CONNECTION_ABORTED;
-    if (!timedOut || closing.load() || wait == 0 || wait >= receiveTimeout * 16) {
-      throw HttpError{"request failed..."};
-    }
-    wait *= 2;  // the unanswered request is closed with its handle
+  // One request, answered when the camera is ready: a slow camera is not asked
+  // again. The wait ends with the answer, a failed connection, Close or the limit.
+  OpenRequest("GET", path_, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
+  SetCookies(path_);
+  if (Finish(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), answerTimeout) != ERROR_SUCCESS) {
+    throw HttpError{"request failed..."};
   }
+  return true;
 }
 
 bool HttpClient::Post(const char* path_, const char* referrer) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/WinHandles.h"
+#include "common/WinHandle.h"
 
 struct HttpFormField {
   std::string name;
@@ -61,14 +61,12 @@ class HttpClient {
   // scheme's default, and the request path.
   std::string CookieUrl(const std::string& requestPath) const;
 
-  // How long a GET waits for the answer before asking again (twice as long
-  // each time, up to 16 times this); 0 waits for as long as the socket does.
-  void SetReceiveTimeout(uint32_t milliseconds) { receiveTimeout = milliseconds; }
-
   // How long WinINet's own socket waits for bytes. A time-out there ends a
   // chunked body, so it is long; it also bounds how long an abandoned
   // request keeps its connection after Close.
   static constexpr uint32_t kStalledSocketMs = 30000;
+  // How long a GET waits for its answer (sent once; Close ends the wait).
+  void SetAnswerTimeout(uint32_t milliseconds) { answerTimeout = milliseconds; }
 
   // The outcome of a request's step that WinINet finishes on its own thread.
   struct Completion;
@@ -108,7 +106,8 @@ class HttpClient {
   // the request handle is gone.
   std::shared_ptr<Completion> completion;
   KernelHandle closed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-  uint32_t receiveTimeout = 0;
+  uint32_t answerTimeout = kStalledSocketMs;
+  std::string authorization;  // the Basic credentials header of the connection, or empty
   std::atomic<bool> closing{false};
 };
 

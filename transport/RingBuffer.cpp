@@ -17,7 +17,6 @@ void RingBuffer::AdvanceWrite(int32_t n) {
   n = std::clamp(n, 0, ContiguousFree());
   writePos = Wrap(int64_t{writePos} + n);
   filled += n;
-  totalWritten += n;
 }
 
 int32_t RingBuffer::Write(const uint8_t* src, int32_t n) {
@@ -36,7 +35,6 @@ int32_t RingBuffer::AdvanceRead(int32_t n) {
   n = std::clamp(n, 0, filled);
   readPos = Wrap(int64_t{readPos} + n);
   filled -= n;
-  totalRead += n;
   return n;
 }
 
@@ -50,16 +48,27 @@ int32_t RingBuffer::Peek(int32_t offset, uint8_t* dst, int32_t n) const {
   return n;
 }
 
-int32_t RingBuffer::ReadBytes(uint8_t* dst, int32_t n) {
-  return AdvanceRead(Peek(0, dst, n));
-}
-
-int32_t RingBuffer::PushBack(int32_t n) {
-  n = std::clamp(n, 0, capacity - filled);
-  readPos = Wrap(int64_t{readPos} - n + capacity);
-  filled += n;
-  totalRead -= n;
-  return n;
+int32_t RingBuffer::Find(int32_t from, int32_t to, const char* text, int32_t n) const {
+  if (n <= 0) return -1;
+  from = std::max(from, 0);
+  to = std::min(to, filled - n + 1);
+  const auto first = static_cast<uint8_t>(text[0]);
+  while (from < to) {
+    // Look for the first byte within one unwrapped stretch of storage.
+    const int32_t start = Wrap(int64_t{readPos} + from);
+    const int32_t span = std::min(to - from, capacity - start);
+    const void* hit = std::memchr(storage.data() + start, first, static_cast<size_t>(span));
+    if (!hit) {
+      from += span;
+      continue;
+    }
+    const int32_t at = from + static_cast<int32_t>(static_cast<const uint8_t*>(hit) - (storage.data() + start));
+    int32_t i = 1;
+    while (i < n && At(at + i) == static_cast<uint8_t>(text[i])) ++i;
+    if (i == n) return at;
+    from = at + 1;
+  }
+  return -1;
 }
 
 const uint8_t* RingBuffer::Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const {

@@ -13,9 +13,6 @@ class RingBuffer {
   int32_t Capacity() const { return capacity; }
   // Bytes written and not yet consumed.
   int32_t Available() const { return filled; }
-  // Bytes that can be written before unread bytes would be overwritten.
-  int32_t Free() const { return capacity - filled; }
-
   // Where the next write goes and how many bytes fit there without crossing
   // the end of storage or reaching unread bytes.
   uint8_t* WritePointer() { return storage.data() + writePos; }
@@ -27,16 +24,14 @@ class RingBuffer {
 
   // Consumes up to n buffered bytes; returns how many.
   int32_t AdvanceRead(int32_t n);
-  // Copies up to n buffered bytes out (across the wrap) and consumes them.
-  int32_t ReadBytes(uint8_t* dst, int32_t n);
-  // Gives back up to n of the bytes consumed last; they are read again.
-  // Only valid before the next write (the writer reuses consumed room).
-  int32_t PushBack(int32_t n);
 
   // Looks at buffered bytes without consuming them; offset counts from the
   // read position. At() requires offset < Available().
   uint8_t At(int32_t offset) const { return storage[Wrap(readPos + offset)]; }
   int32_t Peek(int32_t offset, uint8_t* dst, int32_t n) const;
+  // Offset of the first match of text[0..n) that starts in [from, to) and
+  // lies wholly in the buffered bytes; -1 when there is none.
+  int32_t Find(int32_t from, int32_t to, const char* text, int32_t n) const;
   // The buffered range [offset, offset + n) as one block: a pointer into
   // storage when it does not straddle the wrap, else a copy in scratch.
   const uint8_t* Contiguous(int32_t offset, int32_t n, std::vector<uint8_t>& scratch) const;
@@ -50,10 +45,7 @@ class RingBuffer {
   // Bytes Fill tries to keep buffered; at most the capacity.
   void SetThreshold(int32_t n);
 
-  int32_t WritePos() const { return writePos; }
   int32_t ReadPos() const { return readPos; }
-  int64_t TotalWritten() const { return totalWritten; }
-  int64_t TotalRead() const { return totalRead; }
 
  private:
   int32_t Wrap(int64_t pos) const { return static_cast<int32_t>(pos % capacity); }
@@ -63,7 +55,5 @@ class RingBuffer {
   int32_t writePos = 0;
   int32_t readPos = 0;
   int32_t filled = 0;
-  int64_t totalWritten = 0;
-  int64_t totalRead = 0;
   int32_t threshold = 1000;
 };

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "transport/Base64.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 SocketClient::~SocketClient() { Close(); }
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "transport/WinHandles.h"
+#include "common/WinHandle.h"
 
 class SocketClient {
  public:

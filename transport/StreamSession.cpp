@@ -2,13 +2,9 @@
 
 #include <cstring>
 
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
-StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) {
-  videoClient.SetReceiveTimeout(kReceiveWaitMs);
-  audioClient.SetReceiveTimeout(kReceiveWaitMs);
-  SetVideoStream(&videoStream);
-}
+StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&videoStream); }
 
 StreamSession::~StreamSession() {
   SetVideoStream(nullptr);

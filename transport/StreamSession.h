@@ -7,7 +7,7 @@
 
 #include "transport/HttpClient.h"
 #include "transport/StreamSessionCore.h"
-#include "transport/WinHandles.h"
+#include "common/WinHandle.h"
 
 class StreamSession : public StreamSessionCore {
  public:
@@ -18,9 +18,6 @@ class StreamSession : public StreamSessionCore {
   static constexpr size_t kMaxPath = 255;
   static constexpr size_t kMaxUser = 31;
   static constexpr size_t kMaxPassword = 31;
-  // How long a camera has to answer a stream request before it is asked again
-  // (twice as long each time).
-  static constexpr uint32_t kReceiveWaitMs = 100;
 
   explicit StreamSession(int32_t capacity = kRingCapacity);
   ~StreamSession() override;

@@ -11,28 +11,16 @@
 
 #include "jpeg/JpegSource.h"
 #include "transport/ByteStream.h"
+#include "transport/PartParser.h"
 #include "transport/RecordSink.h"
 #include "transport/RingBuffer.h"
-
-// Local broken-down time of the camera's last stamp (the fields of struct tm).
-struct CameraTime {
-  int32_t seconds = 0;
-  int32_t minutes = 0;
-  int32_t hours = 0;
-  int32_t dayOfMonth = 0;  // 1..31
-  int32_t month = 0;       // 0..11
-  int32_t year = 0;        // years since 1900
-  int32_t dayOfWeek = 0;
-  int32_t dayOfYear = 0;
-  int32_t daylight = 0;
-};
 
 class StreamSessionCore : public JpegSource {
  public:
   static constexpr int32_t kRingCapacity = 131072;
-  static constexpr int32_t kDefaultBudget = 51200;  // a part without a usable length
-  static constexpr int32_t kBudgetSlack = 14;       // budget = Content-Length + 14
-  static constexpr int32_t kChunk = 4096;
+  static constexpr int32_t kDefaultBudget = PartParser::kDefaultBudget;
+  static constexpr int32_t kBudgetSlack = PartParser::kBudgetSlack;
+  static constexpr int32_t kChunk = PartParser::kChunk;
   static constexpr int32_t kBacklogLimit = 100000;
   static constexpr int32_t kBacklogKeep = 1000;
 
@@ -58,14 +46,16 @@ class StreamSessionCore : public JpegSource {
   // Keeps only the newest 997..1000 bytes once 100000 or more are buffered.
   bool DropBacklog();
 
-  // Finds the next JPEG part, reads its length and stamp, consumes its
-  // headers and sets frameBudget/frameRemaining. Returns the bytes consumed
-  // (>= 22), or -1 when no usable part header is buffered (the garbage scanned
-  // is dropped) or the part's length is negative or more than the ring holds
-  // (its header is dropped). A frame that was not yet whole is reported through missing
-  // (budget minus the bytes held after the headers) and budget, and is then
-  // completed from the stream up to its Content-Length.
+  // True when the last Fill stopped short of the threshold: the stream gave
+  // nothing more (the camera closed it or it was closed underneath).
+  bool FellShort() const { return ring.Available() < ring.Threshold(); }
+
+  // Finds the next JPEG part (PartParser::Next), keeps its stamp and hands a
+  // recording its frame. Returns the bytes consumed or -1. A part that was
+  // not yet whole after its headers is reported through missing (budget
+  // minus the bytes held) and budget; Part() describes it.
   int32_t ParseHeader(int32_t* missing, int32_t* budget);
+  const PartInfo& Part() const { return parser.Part(); }
 
   // The decoder's byte source: hands out up to max received bytes of the
   // current frame; *end becomes true once the frame's budget is used up (the
@@ -80,10 +70,6 @@ class StreamSessionCore : public JpegSource {
   void DetachRecordSink();
 
   RingBuffer ring;
-  int32_t frameBudget = 0;
-  int32_t frameRemaining = 0;
-  int32_t frameLength = -1;    // Content-Length of the current part, -1 without a usable one
-  bool frameStamped = false;   // the current part carried a whole Content-Auth stamp
   std::atomic<int32_t> recording{0};
   int32_t soi = -1;  // frame markers found for recording: offsets from the read position
   int32_t eoi = -1;
@@ -102,13 +88,10 @@ class StreamSessionCore : public JpegSource {
  private:
   int32_t PullOnce();
   bool Ensure(int32_t bytes);
-  int32_t FindCrLf(int32_t from, int32_t maxIndex);
-  bool Matches(int32_t offset, const char* text, int32_t length);
-  bool ParseStamp(int32_t offset, int32_t length);
 
   ByteStream* video = nullptr;
   bool streamEnded = false;
-  int32_t dataRemaining = -1;  // Content-Length bytes still to hand out, -1 unknown
+  PartParser parser{ring, [this](int32_t bytes) { return Ensure(bytes); }};
   std::mutex recordLock;
   RecordSink* recordSink = nullptr;
   std::vector<uint8_t> recordScratch;

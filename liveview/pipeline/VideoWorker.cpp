@@ -6,7 +6,7 @@
 #include "jpeg/JpegDecoder.h"
 #include "liveview/pipeline/DibRowWriter.h"
 #include "transport/StreamSessionCore.h"
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 namespace liveview {
 
@@ -64,7 +64,7 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
         session_.Fill();
         // Fill stops short of its threshold only when the stream gave nothing more: the camera
         // closed it or it was closed underneath us. What is buffered is still shown.
-        if (session_.ring.Available() < session_.ring.Threshold()) ended = true;
+        if (session_.FellShort()) ended = true;
         if (session_.DropBacklog()) continue;
         int32_t budget = 0;
         if (session_.ParseHeader(&missing_, &budget) < 0) {
@@ -72,14 +72,13 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
             continue;
         }
         ++state_.stats.framesParsed;
-        // The session completes a part from the stream before the decoder sees it, so a frame
-        // reported short is whole once its bytes are buffered.
-        const bool whole =
-            missing_ < 1 || session_.ring.Available() >= session_.frameRemaining - StreamSessionCore::kBudgetSlack;
+        // The session completes a part with a length from the stream before the decoder sees
+        // it, so a frame reported short is whole once its bytes are buffered.
+        const PartInfo& part = session_.Part();
+        const bool whole = part.whole;
+        const bool lengthDeclared = part.hasLength;
         decoder.ReadHeader(&session_, 1);
 
-        // A part with a usable length is completed by the session before it is decoded.
-        const bool lengthDeclared = session_.frameBudget != StreamSessionCore::kDefaultBudget;
         const int32_t mode = state_.m_mode;
         switch (mode) {
         case kMode640:

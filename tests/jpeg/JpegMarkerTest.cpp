@@ -91,36 +91,62 @@ TEST(JpegMarkers, SkippedSegmentsNeedALengthOfTwoOrMore) {
     }
 }
 
-TEST(JpegMarkers, RestartIntervalSegmentMustHaveLengthFour) {
-    Stream s;
-    s.Soi().Marker(0xDD).Word(5).Raw({0, 1, 0});
-    EXPECT_EQ(Outcome(s.bytes()), kJpegBadRestartLength);
-}
-
-TEST(JpegMarkers, UnsupportedAndArithmeticFrames) {
-    for (uint8_t sof : {0xC3, 0xC5, 0xC6, 0xC7, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF}) {
-        Stream s;
-        s.Soi().Dqt(0, 1).Sof(sof, 8, 8, {{1, 0x11, 0}});
-        EXPECT_EQ(Outcome(s.bytes()), kJpegUnsupportedFrame) << std::hex << int(sof);
-    }
-    Stream sof9;
-    sof9.Soi().Dqt(0, 1).Sof(0xC9, 8, 8, {{1, 0x11, 0}});
-    EXPECT_EQ(Outcome(sof9.bytes()), kJpegArithmetic);
-    Stream dac;
-    dac.Soi().Segment(0xCC, {0x00, 0x10});
-    EXPECT_EQ(Outcome(dac.bytes()), kJpegArithmetic);
-    // A second SOI or an EOI before any frame marker.
-    EXPECT_EQ(Outcome(Stream().Soi().Soi().bytes()), kJpegUnsupportedFrame);
-    EXPECT_EQ(Outcome(Stream().Soi().Eoi().bytes()), kJpegUnsupportedFrame);
-}
-
-TEST(JpegMarkers, MarkersOutOfPlaceAmongTheHeaders) {
-    for (uint8_t code : {0x01, 0xC8, 0xD0, 0xD7}) {
-        EXPECT_EQ(Outcome(Stream().Soi().Marker(code).bytes()), kJpegMarkerOutOfPlace) << std::hex << int(code);
-    }
-    // EOI or another frame marker where the scan is due.
-    EXPECT_EQ(Outcome(Stream().GreyHeaders(8, 8).Eoi().bytes()), kJpegMarkerOutOfPlace);
-    EXPECT_EQ(Outcome(Stream().GreyHeaders(8, 8).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).bytes()), kJpegMarkerOutOfPlace);
+// Segments the decoder refuses, each with its own code.
+TEST(JpegMarkers, RefusedSegments) {
+    const Stream sof = Stream().Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}});
+    uint8_t full[16] = {}, one[16] = {1}, overfull[16] = {3};
+    full[7] = 255, full[8] = 1;  // 256 symbols
+    uint16_t wide[64];
+    for (auto& q : wide) q = 300;
+    const struct {
+        const char* what;
+        Bytes bytes;
+        int code;
+    } cases[] = {
+        {"DRI length 5", Stream().Soi().Marker(0xDD).Word(5).Raw({0, 1, 0}).bytes(), kJpegBadRestartLength},
+        {"arithmetic SOF9", Stream().Soi().Dqt(0, 1).Sof(0xC9, 8, 8, {{1, 0x11, 0}}).bytes(), kJpegArithmetic},
+        {"DAC", Stream().Soi().Segment(0xCC, {0x00, 0x10}).bytes(), kJpegArithmetic},
+        {"second SOI", Stream().Soi().Soi().bytes(), kJpegUnsupportedFrame},
+        {"EOI before a frame", Stream().Soi().Eoi().bytes(), kJpegUnsupportedFrame},
+        {"TEM", Stream().Soi().Marker(0x01).bytes(), kJpegMarkerOutOfPlace},
+        {"JPG", Stream().Soi().Marker(0xC8).bytes(), kJpegMarkerOutOfPlace},
+        {"RST0", Stream().Soi().Marker(0xD0).bytes(), kJpegMarkerOutOfPlace},
+        {"RST7", Stream().Soi().Marker(0xD7).bytes(), kJpegMarkerOutOfPlace},
+        {"EOI where SOS is due", Stream().GreyHeaders(8, 8).Eoi().bytes(), kJpegMarkerOutOfPlace},
+        {"SOF where SOS is due", Stream().GreyHeaders(8, 8).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).bytes(),
+         kJpegMarkerOutOfPlace},
+        {"DHT of 256 symbols", Stream().Soi().Dht(0x00, full, Bytes(256, 0)).bytes(), kJpegBadHuffmanCounts},
+        {"DHT overfull", Stream().Soi().Dht(0x00, overfull, {0, 1, 2}).bytes(), kJpegBadHuffmanCounts},
+        {"DHT slot 0x14", Stream().Soi().Dht(0x14, one, {0}).bytes(), kJpegBadHuffmanSlot},
+        {"DHT slot 8", Stream().Soi().Dht(0x08, one, {0}).bytes(), kJpegBadHuffmanSlot},
+        {"DHT length 1", Stream().Soi().Marker(0xC4).Word(1).bytes(), kJpegBadHuffmanLength},
+        // Length says 2 + 17 but the table holds one symbol more.
+        {"DHT past its segment",
+         Stream().Soi().Marker(0xC4).Word(19).Byte(0x00).Raw(Bytes{1}).Raw(Bytes(15, 0)).Byte(0x00).bytes(),
+         kJpegBadHuffmanLength},
+        {"DQT length 1", Stream().Soi().Marker(0xDB).Word(1).bytes(), kJpegBadQuantLength},
+        {"DQT id 4", Stream().Soi().Segment(0xDB, Concat({0x04}, Bytes(64, 1))).bytes(), kJpegBadQuantId},
+        {"DQT short", Stream().Soi().Segment(0xDB, Concat({0x00}, Bytes(60, 1))).Raw(Bytes(10, 1)).bytes(),
+         kJpegShortQuantTable},
+        // 16-bit entries need 129 bytes.
+        {"DQT 16-bit short", Stream().Soi().Segment(0xDB, Concat({0x10}, Bytes(64, 1))).Raw(Bytes(70, 1)).bytes(),
+         kJpegShortQuantTable},
+        {"no DHT", GreyFrame(Stream(sof)), kJpegMissingHuffmanTable},
+        {"no AC table", GreyFrame(Stream(sof).FlatDcTable(0)), kJpegMissingHuffmanTable},
+        {"no DQT", GreyFrame(Stream().Soi().Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0)),
+         kJpegMissingQuantTable},
+        // A quantisation selector above 3 can never name a table.
+        {"DQT selector 9",
+         GreyFrame(Stream().Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 9}}).FlatDcTable(0).FlatAcTable(0)),
+         kJpegMissingQuantTable},
+        {"16-bit DQT decodes",
+         GreyFrame(Stream().Soi().DqtTable(0, wide, true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0)),
+         0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Outcome(c.bytes), c.code) << c.what;
+    for (uint8_t code : {0xC3, 0xC5, 0xC6, 0xC7, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF})
+        EXPECT_EQ(Outcome(Stream().Soi().Dqt(0, 1).Sof(code, 8, 8, {{1, 0x11, 0}}).bytes()), kJpegUnsupportedFrame)
+            << std::hex << int(code);
 }
 
 TEST(JpegMarkers, FrameHeaderFields) {
@@ -158,28 +184,6 @@ TEST(JpegMarkers, ReadHeaderReportsTheComponentCount) {
     }
 }
 
-TEST(JpegMarkers, HuffmanTableSegments) {
-    uint8_t full[16] = {};
-    full[7] = 255;
-    full[8] = 1;  // 256 symbols
-    Stream s256;
-    s256.Soi().Dht(0x00, full, Bytes(256, 0));
-    EXPECT_EQ(Outcome(s256.bytes()), kJpegBadHuffmanCounts);
-
-    uint8_t one[16] = {1};
-    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x14, one, {0}).bytes()), kJpegBadHuffmanSlot);
-    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x08, one, {0}).bytes()), kJpegBadHuffmanSlot);
-
-    uint8_t overfull[16] = {3};
-    EXPECT_EQ(Outcome(Stream().Soi().Dht(0x00, overfull, {0, 1, 2}).bytes()), kJpegBadHuffmanCounts);
-
-    EXPECT_EQ(Outcome(Stream().Soi().Marker(0xC4).Word(1).bytes()), kJpegBadHuffmanLength);
-    // Length says 2 + 17 but the table holds one symbol more.
-    Stream shortSeg;
-    shortSeg.Soi().Marker(0xC4).Word(19).Byte(0x00).Raw(Bytes{1}).Raw(Bytes(15, 0)).Byte(0x00);
-    EXPECT_EQ(Outcome(shortSeg.bytes()), kJpegBadHuffmanLength);
-}
-
 TEST(JpegMarkers, DcIdFiveIsAcceptedAndFillsTheSlotOfAcTableOne) {
     // The AC table arrives as class/id 0x05 (a DC table with id 5), which lands where AC table 1 lives.
     uint8_t acCounts[16] = {};
@@ -187,35 +191,6 @@ TEST(JpegMarkers, DcIdFiveIsAcceptedAndFillsTheSlotOfAcTableOne) {
     Stream s;
     s.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).Dht(0x05, acCounts, FlatAcSymbols());
     EXPECT_EQ(Outcome(s.Sos({{1, 0x01}}).Raw(OneFlatBlock()).Eoi().bytes()), 0);
-}
-
-TEST(JpegMarkers, QuantisationTableSegments) {
-    EXPECT_EQ(Outcome(Stream().Soi().Marker(0xDB).Word(1).bytes()), kJpegBadQuantLength);
-    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x04}, Bytes(64, 1))).bytes()), kJpegBadQuantId);
-    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x00}, Bytes(60, 1))).Raw(Bytes(10, 1)).bytes()),
-              kJpegShortQuantTable);
-    // 16-bit entries need 129 bytes.
-    EXPECT_EQ(Outcome(Stream().Soi().Segment(0xDB, Concat({0x10}, Bytes(64, 1))).Raw(Bytes(70, 1)).bytes()),
-              kJpegShortQuantTable);
-    uint16_t wide[64];
-    for (auto& q : wide) q = 300;
-    EXPECT_EQ(Outcome(GreyFrame(Stream().Soi().DqtTable(0, wide, true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0))), 0);
-}
-
-TEST(JpegMarkers, MissingTablesFailWhenTheScanStarts) {
-    Stream noDht;
-    noDht.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}});
-    EXPECT_EQ(Outcome(GreyFrame(noDht)), kJpegMissingHuffmanTable);
-    Stream noAc;
-    noAc.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0);
-    EXPECT_EQ(Outcome(GreyFrame(noAc)), kJpegMissingHuffmanTable);
-    Stream noDqt;
-    noDqt.Soi().Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
-    EXPECT_EQ(Outcome(GreyFrame(noDqt)), kJpegMissingQuantTable);
-    // A quantisation selector above 3 can never name a table.
-    Stream selector;
-    selector.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 9}}).FlatDcTable(0).FlatAcTable(0);
-    EXPECT_EQ(Outcome(GreyFrame(selector)), kJpegMissingQuantTable);
 }
 
 TEST(JpegMarkers, ScanHeaderFields) {

@@ -347,6 +347,23 @@ TEST_F(Camera, LimitGrowsUpToSixtyWhileTheCameraNeverAnswers) {
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
+// A camera that answers each request only 5 s after it came: the view waits for the answer to its
+// one request instead of asking again.
+TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
+    QERN_NEED_CAMSIM("slow");
+    Activate();
+    long took = 0;
+    EndsWithin([&] { Connect(), WaitPainted(3, 30000); }, 0, &took);
+    EXPECT_GE(took, 4900) << "frames before the camera answered";
+    EXPECT_GE(Painted(), 3u);
+    EXPECT_EQ(self->Stats().streamsOpened.load(), 1u);
+    const std::string log = CamsimRequestLog();
+    size_t gets = 0;
+    for (size_t at = log.find(" GET /video.cgi"); at != std::string::npos; at = log.find(" GET /video.cgi", at + 1))
+        ++gets;
+    EXPECT_EQ(gets, 1u) << log;
+}
+
 TEST_F(Camera, ShowsFfmpegsStreamWithoutStamps) {
     QERN_NEED_CAMSIM("ffmpeg");
     Activate();

@@ -13,6 +13,7 @@
 #include "com/ComPtr.h"
 #include "tests/module/CamControlDll.h"
 #include "tests/module/MemoryPropertyBag.h"
+#include "tools/camhost/HeapObject.h"
 
 using qern::BStr;
 using qern::ComPtr;
@@ -34,19 +35,11 @@ std::wstring GetText(ICamImage* cam, HRESULT (STDMETHODCALLTYPE ICamImage::*get)
     return Text(value.get());
 }
 
-class NotifySink : public IPropertyNotifySink {
+class NotifySink : public camhost::HeapObject<IPropertyNotifySink> {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyNotifySink)) {
-            *ppv = static_cast<IPropertyNotifySink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return Answer(riid, ppv, {{&IID_IPropertyNotifySink, this}});
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
     STDMETHODIMP OnChanged(DISPID id) override {
         events.push_back({"changed", id});
         return S_OK;
@@ -57,7 +50,6 @@ public:
     }
     std::vector<std::pair<std::string, DISPID>> events;
     bool refuse = false;
-    LONG refs = 1;
 };
 
 }  // namespace
@@ -136,19 +128,19 @@ TEST(PropertyBag, LoadAppliesTheParamsInMapOrderAndSkipsMissingNames) {
     ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
     ComPtr<IPersistPropertyBag> persist;
     ASSERT_EQ(cam.query(IID_IPersistPropertyBag, persist), S_OK);
-    MemoryPropertyBag bag;
-    bag.SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
-    bag.SetText(L"Uname", L"admin");
-    bag.SetText(L"Pword", L"secret");
-    bag.SetText(L"Stretch", L"0");  // PARAM values arrive as text
-    bag.SetLong(L"_cx", 8467, VT_UI4);
-    bag.SetLong(L"_cy", 6350, VT_UI4);
+    auto bag = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    bag->SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
+    bag->SetText(L"Uname", L"admin");
+    bag->SetText(L"Pword", L"secret");
+    bag->SetText(L"Stretch", L"0");  // PARAM values arrive as text
+    bag->SetLong(L"_cx", 8467, VT_UI4);
+    bag->SetLong(L"_cy", 6350, VT_UI4);
     ASSERT_EQ(persist->InitNew(), S_OK);
-    ASSERT_EQ(persist->Load(&bag, nullptr), S_OK);
+    ASSERT_EQ(persist->Load(bag.get(), nullptr), S_OK);
 
     std::vector<std::wstring> order = {L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled",
                                        L"URL", L"Uname", L"Pword", L"Stretch"};
-    EXPECT_EQ(bag.reads, order);
+    EXPECT_EQ(bag->reads, order);
     EXPECT_EQ(GetText(cam.get(), &ICamImage::get_URL), L"http://127.0.0.1:8081");
     EXPECT_EQ(GetText(cam.get(), &ICamImage::get_User), L"admin");
     EXPECT_EQ(GetText(cam.get(), &ICamImage::get_Password), L"secret");
@@ -162,16 +154,20 @@ TEST(PropertyBag, LoadAppliesTheParamsInMapOrderAndSkipsMissingNames) {
     ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
     EXPECT_EQ(extent.cx, 8467);
     EXPECT_EQ(extent.cy, 6350);
-    EXPECT_EQ(bag.refs, 1);
+    EXPECT_EQ(bag->References(), 1);
 
     // A PARAM that cannot be converted is passed over; the others still apply.
-    MemoryPropertyBag odd;
-    odd.SetText(L"Stretch", L"wide");
-    odd.SetText(L"Uname", L"second");
-    ASSERT_EQ(persist->Load(&odd, nullptr), S_OK);
+    auto odd = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    odd->SetText(L"AutoSize", L"sometimes");
+    odd->SetText(L"Stretch", L"wide");
+    odd->SetText(L"Uname", L"second");
+    ASSERT_EQ(persist->Load(odd.get(), nullptr), S_OK);
     cam->get_Stretch(&stretch);
     EXPECT_EQ(stretch, 0);
-    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_User), L"second");
+    VARIANT_BOOL autoSize = VARIANT_TRUE;
+    cam->get_AutoSize(&autoSize);
+    EXPECT_EQ(autoSize, VARIANT_FALSE);
+    EXPECT_EQ(GetText(cam.get(), &ICamImage::get_User), L"second");  // read after AutoSize
 }
 
 TEST(PropertyBag, SaveWritesEveryEntryUnderItsName) {
@@ -180,26 +176,26 @@ TEST(PropertyBag, SaveWritesEveryEntryUnderItsName) {
     cam->put_Stretch(0);
     ComPtr<IPersistPropertyBag> persist;
     ASSERT_EQ(cam.query(IID_IPersistPropertyBag, persist), S_OK);
-    MemoryPropertyBag bag;
-    ASSERT_EQ(persist->Save(&bag, TRUE, TRUE), S_OK);
+    auto bag = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    ASSERT_EQ(persist->Save(bag.get(), TRUE, TRUE), S_OK);
     std::vector<std::wstring> order = {L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled",
                                        L"URL", L"Uname", L"Pword", L"Stretch"};
-    EXPECT_EQ(bag.writes, order);
-    EXPECT_EQ(V_VT(bag.Find(L"_cx")), VT_UI4);
-    EXPECT_EQ(V_VT(bag.Find(L"Enabled")), VT_BOOL);
-    EXPECT_EQ(V_BOOL(bag.Find(L"Enabled")), VARIANT_TRUE);
-    EXPECT_EQ(Text(V_BSTR(bag.Find(L"Uname"))), L"viewer");
-    EXPECT_EQ(V_VT(bag.Find(L"Stretch")), VT_I4);
-    EXPECT_EQ(V_I4(bag.Find(L"Stretch")), 0);
+    EXPECT_EQ(bag->writes, order);
+    EXPECT_EQ(V_VT(bag->Find(L"_cx")), VT_UI4);
+    EXPECT_EQ(V_VT(bag->Find(L"Enabled")), VT_BOOL);
+    EXPECT_EQ(V_BOOL(bag->Find(L"Enabled")), VARIANT_TRUE);
+    EXPECT_EQ(Text(V_BSTR(bag->Find(L"Uname"))), L"viewer");
+    EXPECT_EQ(V_VT(bag->Find(L"Stretch")), VT_I4);
+    EXPECT_EQ(V_I4(bag->Find(L"Stretch")), 0);
 }
 
 TEST(PropertyBag, SettingsPanelAndRecordingStripNames) {
     ComPtr<IPersistPropertyBag> panel = Make<IPersistPropertyBag>(CLSID_CImgCtrl, IID_IPersistPropertyBag);
-    MemoryPropertyBag bag;
-    bag.SetText(L"Uname", L"admin");
-    bag.SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
-    ASSERT_EQ(panel->Load(&bag, nullptr), S_OK);
-    EXPECT_EQ(bag.reads, (std::vector<std::wstring>{L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled", L"URL",
+    auto bag = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    bag->SetText(L"Uname", L"admin");
+    bag->SetText(L"URL", L"http://127.0.0.1:8081/video.cgi");
+    ASSERT_EQ(panel->Load(bag.get(), nullptr), S_OK);
+    EXPECT_EQ(bag->reads, (std::vector<std::wstring>{L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled", L"URL",
                                                     L"Uname", L"Pword"}));
     ComPtr<ICImgCtrl> ctrl;
     ASSERT_EQ(panel.query(IID_ICImgCtrl, ctrl), S_OK);
@@ -210,9 +206,9 @@ TEST(PropertyBag, SettingsPanelAndRecordingStripNames) {
     EXPECT_EQ(Text(url.get()), L"127.0.0.1");  // the panel keeps the host name only
 
     ComPtr<IPersistPropertyBag> rec = Make<IPersistPropertyBag>(CLSID_CRec, IID_IPersistPropertyBag);
-    MemoryPropertyBag recBag;
-    ASSERT_EQ(rec->Save(&recBag, TRUE, TRUE), S_OK);
-    EXPECT_EQ(recBag.writes, (std::vector<std::wstring>{L"_cx", L"_cy"}));
+    auto recBag = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    ASSERT_EQ(rec->Save(recBag.get(), TRUE, TRUE), S_OK);
+    EXPECT_EQ(recBag->writes, (std::vector<std::wstring>{L"_cx", L"_cy"}));
 }
 
 // --- Streams and storages
@@ -330,11 +326,11 @@ TEST(PropertyNotify, StockPropertiesAskThenNotify) {
     cp->GetConnectionInterface(&iid);
     EXPECT_TRUE(IsEqualIID(iid, IID_IPropertyNotifySink));
 
-    NotifySink sink;
+    auto sink = ComPtr<NotifySink>::attach(new NotifySink);
     DWORD cookie = 0;
-    ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
     EXPECT_NE(cookie, 0u);
-    EXPECT_EQ(sink.refs, 2);
+    EXPECT_EQ(sink->References(), 2);
 
     ASSERT_EQ(cam->put_Caption(BStr(L"hall").get()), S_OK);
     ASSERT_EQ(cam->put_Enabled(VARIANT_FALSE), S_OK);
@@ -342,13 +338,13 @@ TEST(PropertyNotify, StockPropertiesAskThenNotify) {
     std::vector<std::pair<std::string, DISPID>> expected = {
         {"request", DISPID_CAPTION}, {"changed", DISPID_CAPTION}, {"request", DISPID_ENABLED},
         {"changed", DISPID_ENABLED}, {"request", DISPID_AUTOSIZE}, {"changed", DISPID_AUTOSIZE}};
-    EXPECT_EQ(sink.events, expected);
+    EXPECT_EQ(sink->events, expected);
 
     // A refusal changes nothing and says so with S_FALSE.
-    sink.events.clear();
-    sink.refuse = true;
+    sink->events.clear();
+    sink->refuse = true;
     EXPECT_EQ(cam->put_Caption(BStr(L"garden").get()), S_FALSE);
-    EXPECT_EQ(sink.events, (std::vector<std::pair<std::string, DISPID>>{{"request", DISPID_CAPTION}}));
+    EXPECT_EQ(sink->events, (std::vector<std::pair<std::string, DISPID>>{{"request", DISPID_CAPTION}}));
     EXPECT_EQ(GetText(cam.get(), &ICamImage::get_Caption), L"hall");
     VARIANT_BOOL enabled = VARIANT_TRUE;
     cam->get_Enabled(&enabled);
@@ -366,10 +362,10 @@ TEST(PropertyNotify, StockPropertiesAskThenNotify) {
 
     EXPECT_EQ(cp->Unadvise(cookie + 100), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
-    EXPECT_EQ(sink.refs, 1);
-    sink.events.clear();
+    EXPECT_EQ(sink->References(), 1);
+    sink->events.clear();
     cam->put_Caption(BStr(L"x").get());
-    EXPECT_TRUE(sink.events.empty());
+    EXPECT_TRUE(sink->events.empty());
 }
 
 TEST(PropertyNotify, ConnectionPointsEnumerateAndRefuseOtherSinks) {
@@ -385,8 +381,8 @@ TEST(PropertyNotify, ConnectionPointsEnumerateAndRefuseOtherSinks) {
     ASSERT_EQ(cp[0]->GetConnectionPointContainer(back.put()), S_OK);
     EXPECT_EQ(back.get(), cpc.get());
     DWORD cookie = 7;
-    MemoryPropertyBag notASink;
-    EXPECT_EQ(cp[0]->Advise(&notASink, &cookie), CONNECT_E_CANNOTCONNECT);
+    auto notASink = ComPtr<MemoryPropertyBag>::attach(new MemoryPropertyBag);
+    EXPECT_EQ(cp[0]->Advise(notASink.get(), &cookie), CONNECT_E_CANNOTCONNECT);
     EXPECT_EQ(cookie, 0u);
     cp[0]->Release();
 }
@@ -417,19 +413,11 @@ TEST(OleObject, ExtentMiscStatusAndUserType) {
 
 namespace {
 
-class CountingAdviseSink : public IAdviseSink {
+class CountingAdviseSink : public camhost::HeapObject<IAdviseSink> {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAdviseSink)) {
-            *ppv = static_cast<IAdviseSink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return Answer(riid, ppv, {{&IID_IAdviseSink, this}});
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
     STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override { ++dataChanges; }
     STDMETHODIMP_(void) OnViewChange(DWORD aspect, LONG) override {
         if (aspect == DVASPECT_CONTENT) ++viewChanges;
@@ -438,7 +426,6 @@ public:
     STDMETHODIMP_(void) OnSave() override {}
     STDMETHODIMP_(void) OnClose() override { ++closes; }
     int viewChanges = 0, dataChanges = 0, closes = 0;
-    LONG refs = 1;
 };
 
 }  // namespace
@@ -447,41 +434,43 @@ TEST(ViewObject, ChangesReachTheViewAndDataSinks) {
     ComPtr<ICamImage> cam = Make<ICamImage>(CLSID_CamImage, IID_ICamImage);
     ComPtr<IViewObject2> view;
     ASSERT_EQ(cam.query(IID_IViewObject2, view), S_OK);
-    CountingAdviseSink viewSink, dataSink, oleSink;
-    ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, &viewSink), S_OK);
+    auto viewSink = ComPtr<CountingAdviseSink>::attach(new CountingAdviseSink);
+    auto dataSink = ComPtr<CountingAdviseSink>::attach(new CountingAdviseSink);
+    auto oleSink = ComPtr<CountingAdviseSink>::attach(new CountingAdviseSink);
+    ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, viewSink.get()), S_OK);
     DWORD aspects = 0;
     ComPtr<IAdviseSink> back;
     ASSERT_EQ(view->GetAdvise(&aspects, nullptr, back.put()), S_OK);
-    EXPECT_EQ(back.get(), static_cast<IAdviseSink*>(&viewSink));
+    EXPECT_EQ(back.get(), static_cast<IAdviseSink*>(viewSink.get()));
     back = nullptr;
 
     ComPtr<IDataObject> data;
     ASSERT_EQ(cam.query(IID_IDataObject, data), S_OK);
     FORMATETC any = {0, nullptr, DVASPECT_CONTENT, -1, TYMED_NULL};
     DWORD cookie = 0;
-    ASSERT_EQ(data->DAdvise(&any, ADVF_NODATA, &dataSink, &cookie), S_OK);
+    ASSERT_EQ(data->DAdvise(&any, ADVF_NODATA, dataSink.get(), &cookie), S_OK);
 
     cam->put_Stretch(0);  // a display option: the view changes
-    EXPECT_EQ(viewSink.viewChanges, 1);
+    EXPECT_EQ(viewSink->viewChanges, 1);
     cam->put_Caption(BStr(L"x").get());  // a stock property: view and data change
-    EXPECT_EQ(viewSink.viewChanges, 2);
-    EXPECT_EQ(dataSink.dataChanges, 1);
+    EXPECT_EQ(viewSink->viewChanges, 2);
+    EXPECT_EQ(dataSink->dataChanges, 1);
     cam->UpdateView();
-    EXPECT_EQ(viewSink.viewChanges, 3);
+    EXPECT_EQ(viewSink->viewChanges, 3);
 
     EXPECT_EQ(data->DUnadvise(cookie), S_OK);
     cam->put_Caption(BStr(L"y").get());
-    EXPECT_EQ(dataSink.dataChanges, 1);
+    EXPECT_EQ(dataSink->dataChanges, 1);
 
     ComPtr<IOleObject> ole;
     ASSERT_EQ(cam.query(IID_IOleObject, ole), S_OK);
     DWORD oleCookie = 0;
-    ASSERT_EQ(ole->Advise(&oleSink, &oleCookie), S_OK);
+    ASSERT_EQ(ole->Advise(oleSink.get(), &oleCookie), S_OK);
     ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
-    EXPECT_EQ(oleSink.closes, 1);
+    EXPECT_EQ(oleSink->closes, 1);
     EXPECT_EQ(ole->Unadvise(oleCookie), S_OK);
     view->SetAdvise(DVASPECT_CONTENT, 0, nullptr);
-    EXPECT_EQ(viewSink.refs, 1);
+    EXPECT_EQ(viewSink->References(), 1);
 }
 
 TEST(ViewObject, DrawAndMetafileData) {

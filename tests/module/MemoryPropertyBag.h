@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-class MemoryPropertyBag : public IPropertyBag {
+#include "tools/camhost/HeapObject.h"
+
+class MemoryPropertyBag : public camhost::HeapObject<IPropertyBag> {
 public:
-    ~MemoryPropertyBag() {
+    ~MemoryPropertyBag() override {
         for (auto& kv : values) VariantClear(&kv.second);
     }
     void SetText(const std::wstring& name, const wchar_t* text) {
@@ -32,16 +34,8 @@ public:
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
-            *ppv = static_cast<IPropertyBag*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return Answer(riid, ppv, {{&IID_IPropertyBag, this}});
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
 
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         reads.push_back(name);
@@ -64,7 +58,6 @@ public:
     std::map<std::wstring, VARIANT> values;
     std::vector<std::wstring> reads;
     std::vector<std::wstring> writes;
-    LONG refs = 1;
 
 private:
     void Put(const std::wstring& name, VARIANT& v) {

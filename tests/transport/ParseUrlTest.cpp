@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "transport/ParseUrl.h"
+#include "common/Url.h"
 
 namespace {
 

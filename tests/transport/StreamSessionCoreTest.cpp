@@ -85,11 +85,11 @@ TEST_F(StreamSessionCoreTest, PartWithStamp) {
   const int32_t header = int32_t(Header("12345", kStamp).size());
   EXPECT_EQ(s.ParseHeader(&missing, &budget), header);
   EXPECT_EQ(missing, 0);
-  EXPECT_EQ(s.frameBudget, 12359);
-  EXPECT_EQ(s.frameRemaining, 12359);
+  EXPECT_EQ(s.Part().budget, 12359);
   EXPECT_EQ(s.cameraMicros, 12345);
-  EXPECT_EQ(s.frameLength, 12345);
-  EXPECT_TRUE(s.frameStamped);
+  EXPECT_TRUE(s.Part().hasLength);
+  EXPECT_EQ(s.Part().length, 12345);
+  EXPECT_TRUE(s.Part().stamped);
   // 2020-09-13 12:26:40 UTC
   EXPECT_EQ(s.cameraTime.year, 120);
   EXPECT_EQ(s.cameraTime.month, 8);
@@ -103,7 +103,7 @@ TEST_F(StreamSessionCoreTest, PartWithStamp) {
   EXPECT_TRUE(got.substr(0, jpeg.size()) == jpeg);
   // The bytes beyond the budget stay for the next part.
   EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0);
-  EXPECT_EQ(s.frameBudget, 514);
+  EXPECT_EQ(s.Part().budget, 514);
 }
 
 TEST_F(StreamSessionCoreTest, PartWithoutStampKeepsTheTime) {
@@ -116,10 +116,10 @@ TEST_F(StreamSessionCoreTest, PartWithoutStampKeepsTheTime) {
   s.SetThreshold(20000);
   s.Fill();
   EXPECT_EQ(s.ParseHeader(nullptr, nullptr), int32_t(Header("12345", nullptr).size()));
-  EXPECT_EQ(s.frameBudget, 12359);
+  EXPECT_EQ(s.Part().budget, 12359);
   EXPECT_EQ(s.cameraTime.year, 99);
   EXPECT_EQ(s.cameraMicros, 7);
-  EXPECT_FALSE(s.frameStamped);
+  EXPECT_FALSE(s.Part().stamped);
   EXPECT_TRUE(ReadFrame(s, 1000).substr(0, jpeg.size()) == jpeg);
 }
 
@@ -135,8 +135,8 @@ TEST_F(StreamSessionCoreTest, LengthLineShapes) {
     s.SetThreshold(70000);
     s.Fill();
     EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0) << c.length;
-    EXPECT_EQ(s.frameBudget, c.budget) << c.length;
-    EXPECT_EQ(s.frameLength, c.budget == 51200 ? -1 : 321) << c.length;
+    EXPECT_EQ(s.Part().budget, c.budget) << c.length;
+    EXPECT_EQ(s.Part().hasLength, c.budget != 51200) << c.length;
   }
 }
 
@@ -183,12 +183,11 @@ TEST_F(StreamSessionCoreTest, ReadCompletesAFrameWithoutLength) {
   s.SetThreshold(1000);
   s.Fill();
   EXPECT_GT(s.ParseHeader(nullptr, nullptr), 0);
-  EXPECT_EQ(s.frameBudget, 51200);
+  EXPECT_EQ(s.Part().budget, 51200);
   // The headers end with the length line; the empty line leads the data.
   const std::string got = ReadFrame(s);
   EXPECT_TRUE(got.substr(0, jpeg.size() + 2) == "\r\n" + jpeg);
   EXPECT_GE(got.size(), 51200u);
-  EXPECT_LT(s.frameRemaining, 1);
 }
 
 TEST_F(StreamSessionCoreTest, EndedStreamEndsTheFrame) {
@@ -210,6 +209,38 @@ TEST_F(StreamSessionCoreTest, EndedStreamEndsTheFrame) {
   uint8_t byte;
   EXPECT_EQ(s.Read(&byte, 1, &end), 0);
   EXPECT_TRUE(end);
+}
+
+TEST_F(StreamSessionCoreTest, CutPartIsDroppedAndTheNextTakenWhole) {
+  const std::string a = Jpeg(6000, 20), b = Jpeg(7000, 21), c = Jpeg(5000, 22);
+  // A JPEG with padding after its end whose data holds a type line without a length header is not cut.
+  std::string odd = Jpeg(3000, 23) + std::string(5, '\0');
+  odd.replace(1000, 9, "/jpeg\r\nxy");
+  struct Case {
+    const char* name;
+    std::string stream;
+    std::vector<std::string> frames;  // what the decoder gets, in order
+  } cases[] = {
+      {"cut in half", Header("6000", kStamp) + a.substr(0, 3000) + "\r\n" + Part(b) + Part(c), {b, c}},
+      {"length too long", Header("6512", kStamp) + a + "\r\n" + Part(b), {b}},
+      {"two cut in a row", Header("6000", nullptr) + a.substr(0, 100) + Header("7000", nullptr) + b.substr(0, 50) +
+                               "\r\n" + Part(c), {c}},
+      {"type line inside", Part(odd) + Part(c), {odd, c}},
+  };
+  for (const auto& k : cases) {
+    for (int32_t piece : {1 << 30, 777}) {
+      PieceStream stream(k.stream, {piece});
+      StreamSessionCore s;
+      s.SetVideoStream(&stream);
+      s.SetThreshold(1000);
+      for (const std::string& frame : k.frames) {
+        s.Fill();
+        ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0) << k.name;
+        EXPECT_TRUE(s.Part().whole) << k.name;
+        EXPECT_TRUE(ReadFrame(s).substr(0, frame.size()) == frame) << k.name << " piece " << piece;
+      }
+    }
+  }
 }
 
 TEST_F(StreamSessionCoreTest, GarbageIsDroppedChunkByChunk) {
@@ -274,7 +305,7 @@ TEST_F(StreamSessionCoreTest, BadLengthsResynchronise) {
     EXPECT_EQ(s.ParseHeader(nullptr, nullptr), -1) << length;
     EXPECT_EQ(s.ring.Available(), int32_t(data.size()) - badHeader) << length;
     EXPECT_EQ(s.ParseHeader(nullptr, nullptr), int32_t(data.size() - good.size() - 2) - badHeader) << length;
-    EXPECT_EQ(s.frameBudget, 414) << length;
+    EXPECT_EQ(s.Part().budget, 414) << length;
     EXPECT_TRUE(ReadFrame(s).substr(0, 400) == good) << length;
   }
   // The largest length the ring can hold is accepted.
@@ -283,7 +314,7 @@ TEST_F(StreamSessionCoreTest, BadLengthsResynchronise) {
   e.SetVideoStream(&edge);
   e.Fill();
   EXPECT_GT(e.ParseHeader(nullptr, nullptr), 0);
-  EXPECT_EQ(e.frameBudget, 131086);
+  EXPECT_EQ(e.Part().budget, 131086);
 }
 
 TEST_F(StreamSessionCoreTest, PartsStraddlingTheWrap) {
@@ -304,7 +335,7 @@ TEST_F(StreamSessionCoreTest, PartsStraddlingTheWrap) {
   for (size_t i = 0; i < frames.size(); ++i) {
     s.Fill();
     ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0) << i;
-    ASSERT_EQ(s.frameBudget, int32_t(frames[i].size()) + 14) << i;
+    ASSERT_EQ(s.Part().budget, int32_t(frames[i].size()) + 14) << i;
     EXPECT_TRUE(ReadFrame(s, 1024).substr(0, frames[i].size()) == frames[i]) << i;
     ASSERT_GE(s.ring.ReadPos(), 0);
     ASSERT_LT(s.ring.ReadPos(), 8192);
@@ -373,18 +404,17 @@ TEST_F(StreamSessionCoreTest, DropBacklogKeepsTheNewest) {
 }
 
 TEST_F(StreamSessionCoreTest, ReadPushesTheOvershootBack) {
-  PieceStream stream(std::string(6000, 'r'));
+  PieceStream stream(Header("86", nullptr) + std::string(6000, 'r'));  // a budget of 100
   StreamSessionCore s;
   s.SetVideoStream(&stream);
-  s.SetThreshold(6000);
+  s.SetThreshold(7000);
   s.Fill();
-  s.frameRemaining = 100;
+  ASSERT_GT(s.ParseHeader(nullptr, nullptr), 0);
   std::vector<uint8_t> buf(4096);
   bool end = false;
   EXPECT_EQ(s.Read(buf.data(), 4096, &end), 4096);
   EXPECT_TRUE(end);
   EXPECT_EQ(s.ring.Available(), 5900);  // 3996 of the 4096 stay buffered
-  EXPECT_EQ(s.frameRemaining, 100 - 4096);
   EXPECT_EQ(s.Read(buf.data(), 4096, &end), 0);
   EXPECT_TRUE(end);
 }
@@ -403,7 +433,7 @@ TEST_F(StreamSessionCoreTest, FillStopsAtThresholdAndNeverOverwrites) {
   EXPECT_EQ(stream.pos, 16384u);
   s.ResetStream();
   EXPECT_EQ(s.ring.Available(), 0);
-  EXPECT_EQ(s.frameRemaining, 0);
+  EXPECT_EQ(s.Part().budget, 0);
   StreamSessionCore none;
   EXPECT_EQ(none.Fill(), 0);
   EXPECT_EQ(none.ParseHeader(nullptr, nullptr), -1);

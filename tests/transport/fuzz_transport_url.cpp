@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "transport/ParseUrl.h"
+#include "common/Url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);

@@ -19,6 +19,9 @@ public:
         return static_cast<ULONG>(n);
     }
 
+    // References held now: lets a test see that a fake it handed out was let go again.
+    LONG References() const { return m_refs; }
+
 protected:
     HeapObject() = default;
     virtual ~HeapObject() = default;

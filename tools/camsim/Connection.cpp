@@ -50,6 +50,10 @@ bool Connection::Handle(const HttpRequest& request) {
   const bool authorized = authorization && BasicAuthorizationMatches(*authorization, ctx_.credentials);
   ctx_.requestLog.Write(RequestLogLine(id_, authorized, request.method, request.target));
   const bool keepAlive = request.KeepAlive();
+  const double delay = ctx_.options.faults.answerAfter;
+  if (delay > 0 && ctx_.stop.WaitUntil(Clock::now() + std::chrono::microseconds(static_cast<int64_t>(delay * 1e6)))) {
+    return false;
+  }
 
   if (!authorized) return Send(UnauthorizedReply(ctx_.options.realm, keepAlive)) && keepAlive;
   if (request.method != "GET") return Send(TextReply(405, "Only GET is served\r\n", keepAlive)) && keepAlive;

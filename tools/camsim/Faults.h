@@ -13,6 +13,7 @@ struct FaultPlan {
   int stallAfter = 0;         // after N frames send nothing more but keep the connection open
   int dropAfter = 0;          // after N frames close the connection
   bool noAnswer = false;      // accept connections and never answer them
+  double answerAfter = 0;     // seconds each request waits before it is answered
   double refuseFrom = 0;      // seconds after start when refusing begins
   double refuseFor = 0;       // how long connections are refused
   int garbageBytes = 0;       // bytes of noise between parts

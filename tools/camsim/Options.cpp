@@ -87,6 +87,10 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--audio-drop-after", IntIn(&Options::audio, &AudioSettings::dropAfter, 0, 1000000000)},
       {"--stall-after", IntIn(&Options::faults, &FaultPlan::stallAfter, 0, 1000000000)},
       {"--drop-after", IntIn(&Options::faults, &FaultPlan::dropAfter, 0, 1000000000)},
+      {"--answer-after",
+       [](Options& o, const std::string& v) {
+         return ParseSeconds(v, o.faults.answerAfter) && o.faults.answerAfter <= 3600;
+       }},
       {"--refuse-for", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFor); }},
       {"--refuse-from", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFrom); }},
       {"--garbage", IntIn(&Options::faults, &FaultPlan::garbageBytes, 0, 1000000)},
@@ -205,6 +209,7 @@ Faults (counts per connection, 0 = off):
   --stall-after N          stop sending after N frames, keep the connection open
   --drop-after N           close the connection after N frames
   --no-answer              accept connections and never answer
+  --answer-after SEC       answer each request only SEC seconds after it came
   --refuse-for SEC         refuse connections for SEC seconds ...
   --refuse-from SEC        ... starting SEC seconds after start (default 0)
   --garbage N              N bytes of noise between parts

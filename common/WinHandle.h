@@ -1,5 +1,6 @@
-// Owning wrappers for the Windows handles of the transport. The stored value
-// is atomic: a stream is closed from another thread while its reader uses it.
+// Owning wrappers for Windows handles (kernel objects, WinINet handles,
+// sockets) and a critical section with a scoped lock. The stored handle is
+// atomic: a stream is closed from another thread while its reader uses it.
 #pragma once
 
 #include <winsock2.h>
@@ -7,6 +8,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <cstdint>
 
 template <typename Traits>
 class UniqueHandle {
@@ -60,3 +62,27 @@ struct KernelHandleTraits {
 using InternetHandle = UniqueHandle<InternetHandleTraits>;
 using SocketHandle = UniqueHandle<SocketTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
+
+class CriticalSection {
+ public:
+  CriticalSection() { InitializeCriticalSection(&section); }
+  ~CriticalSection() { DeleteCriticalSection(&section); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  void Lock() { EnterCriticalSection(&section); }
+  void Unlock() { LeaveCriticalSection(&section); }
+
+ private:
+  CRITICAL_SECTION section;
+};
+
+class ScopedLock {
+ public:
+  explicit ScopedLock(CriticalSection& cs) : section(cs) { section.Lock(); }
+  ~ScopedLock() { section.Unlock(); }
+  ScopedLock(const ScopedLock&) = delete;
+  ScopedLock& operator=(const ScopedLock&) = delete;
+
+ private:
+  CriticalSection& section;
+};

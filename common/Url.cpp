@@ -1,6 +1,7 @@
-#include "transport/ParseUrl.h"
+#include "common/Url.h"
 
 #include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -63,5 +64,14 @@ ParsedUrl ParseUrl(std::string_view url) {
   }
 
   out.path = pathStart < len ? std::string(url.substr(pathStart)) : std::string("/");
+  return out;
+}
+
+std::string FormatBaseUrl(const UrlParts& parts) {
+  // Sized from the parts, so a long host cannot be cut or overflow.
+  std::string out(parts.scheme.size() + parts.host.size() + 16, '\0');
+  const int n = std::snprintf(&out[0], out.size(), "%s://%s:%d", parts.scheme.c_str(), parts.host.c_str(),
+                              static_cast<int>(parts.port));
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return out;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "liveview/UrlParts.h"
+#include "common/Url.h"
 
 bool UrlParts::CrackUrl(const char* text) {
     if (!text) return false;

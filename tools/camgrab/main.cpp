@@ -1,10 +1,12 @@
 // camgrab: takes frames from a camera's video stream through the stream
 // session, exactly as the live view reads them, and stores each frame's bytes
-// unchanged as DIR/00001.jpg, DIR/00002.jpg, ...
+// unchanged as DIR/00001.jpg, DIR/00002.jpg, ... (DIR is made when missing)
 //   camgrab URL --user U --password P --frames N --out DIR [--stall-seconds S]
 // A part whose bytes are not one whole JPEG (FF D8 ... FF D9) is reported and
 // not stored. A stream that delivers no part for S seconds (10 by default)
 // counts as ended.
+#include <windows.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "transport/ParseUrl.h"
+#include "common/Url.h"
 #include "transport/StreamSession.h"
 
 namespace {
@@ -40,6 +42,16 @@ bool CutFrame(const std::string& read, int32_t length, std::string& frame) {
   if (eoi == std::string::npos) return false;
   frame = read.substr(soi, eoi + 2 - soi);
   return true;
+}
+
+// Makes dir and every missing folder above it; true when it exists afterwards.
+bool MakeFolder(const std::string& dir) {
+  for (size_t i = dir.find_first_of("\\/", 1); i != std::string::npos; i = dir.find_first_of("\\/", i + 1)) {
+    if (dir[i - 1] != ':') CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+  }
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const DWORD attributes = GetFileAttributesA(dir.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -75,6 +87,10 @@ int main(int argc, char** argv) {
   }
   if (url.empty() || frames < 0 || out.empty()) return Usage("URL, --frames and --out are needed");
 
+  if (!MakeFolder(out)) {
+    std::fprintf(stderr, "camgrab: cannot make the folder %s\n", out.c_str());
+    return 4;
+  }
   const ParsedUrl parts = ParseUrl(url);
   const std::string base = parts.scheme + "://" + parts.host + ":" + std::to_string(parts.port);
   StreamSession session;
@@ -126,8 +142,8 @@ int main(int argc, char** argv) {
     }
     idlePasses = 0;
     ++progress;
-    const int32_t length = session.frameLength;
-    const bool stamped = session.frameStamped;
+    const int32_t length = session.Part().hasLength ? session.Part().length : -1;
+    const bool stamped = session.Part().stamped;
     std::string read;
     bool end = false;
     JpegSource& source = session;

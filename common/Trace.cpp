@@ -1,4 +1,4 @@
-#include "transport/Trace.h"
+#include "common/Trace.h"
 
 #ifdef QERN_TRACE
 #include <cstdarg>
