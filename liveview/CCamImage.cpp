@@ -67,6 +67,8 @@ HRESULT CCamImage::FinalConstruct() {
     if (!m_session) return E_OUTOFMEMORY;
     m_recorder.reset(new (std::nothrow) StreamRecorder(*m_session));
     if (!m_recorder) return E_OUTOFMEMORY;
+    m_audio.reset(new (std::nothrow) AudioReader(*this, *m_session));
+    if (!m_audio) return E_OUTOFMEMORY;
 
     for (int mode = 0; mode < liveview::kModeCount; ++mode) {
         liveview::FrameSize size = liveview::ModeSize(mode);
@@ -87,7 +89,7 @@ HRESULT CCamImage::FinalConstruct() {
 void CCamImage::FinalRelease() {
     QernTrace("CCamImage::~CCamImage()..\n");
     // The reader may wait for the address or show a box; both end within a bounded time.
-    AudioReader::Stop(this, kAudioStopWaitMs);
+    if (m_audio) m_audio->Stop(kAudioStopWaitMs);
     // A recording is finalised while its stream still runs; another view's recording stays shown.
     if (m_recorder && m_recorder->Recording())
         EndRecord();
@@ -96,6 +98,7 @@ void CCamImage::FinalRelease() {
     StopVideoStream();
     WriteStats();
     DestroyControlWindow();
+    m_audio.reset();
     m_recorder.reset();
     m_session.reset();
     m_hPaintOK.Close();
@@ -140,7 +143,7 @@ bool CCamImage::StartVideoStream() {
     ResetEvent(m_stopVideo.Get());
     if (!m_videoThread.Start(&CCamImage::ThreadFunc, this, THREAD_PRIORITY_BELOW_NORMAL))
         QernTrace("CCamImage::StartVideoStream()..CreateThread failed\n");
-    AudioReader::Start(this);
+    if (m_audio) m_audio->Start();
     return true;
 }
 
@@ -502,7 +505,12 @@ bool CCamImage::WorkerLink::PrepareSession() {
     return ok;
 }
 
-bool CCamImage::WorkerLink::OpenVideo() { return cam.m_session->OpenVideo(); }
+// The session now holds the camera's address and credentials: the sound may follow the picture.
+bool CCamImage::WorkerLink::OpenVideo() {
+    if (!cam.m_session->OpenVideo()) return false;
+    cam.m_audio->CameraReady();
+    return true;
+}
 
 void CCamImage::WorkerLink::CloseVideo() { cam.m_session->CloseVideo(); }
 

@@ -69,7 +69,7 @@ public:
     STDMETHODIMP getbmpdata_a(LONG* pdata) override;
     STDMETHODIMP gettmp(LONG pdata) override;
 
-    // Starts the video worker (stopping one that still runs) and the process's audio reader.
+    // Starts the video worker (stopping one that still runs) and this view's audio reader.
     bool StartVideoStream();
     // Stops the video worker: closes its stream underneath any blocked read, then waits for it.
     bool StopVideoStream();
@@ -84,6 +84,7 @@ public:
     bool HasCameraAddress() override;
     std::string VideoPath();
     bool VideoWorkerRunning() const { return m_videoThread.Running(); }
+    const AudioReader* Audio() const { return m_audio.get(); }
     int32_t Mode() const { return m_state.m_mode; }
     int32_t Zoom() const { return m_state.m_zoom; }
     void SetZoom(int32_t zoom) { m_state.m_zoom = zoom; }
@@ -142,7 +143,8 @@ private:
         bool PrepareSession() override;
         bool OpenVideo() override;
         void CloseVideo() override;
-        bool AudioStarted() override { return AudioReader::AudioStarted(); }
+        // The sound started, or the reader gave up on it: no reason to hold the picture back.
+        bool AudioStarted() override { return !cam.m_audio || cam.m_audio->Settled(); }
         void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.Get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
@@ -195,6 +197,7 @@ private:
 
     std::unique_ptr<StreamSession> m_session;
     std::unique_ptr<StreamRecorder> m_recorder;
+    std::unique_ptr<AudioReader> m_audio;  // reads m_session: goes before it
     WorkerThread m_videoThread;
     KernelHandle m_stopVideo;  // wakes the worker's waits when the stream stops
     WorkerLink m_workerLink{*this};

@@ -176,6 +176,24 @@ TEST(CamsimServer, AudioSkipLeavesASequenceGap) {
   EXPECT_EQ(sequence, (std::vector<int>{0, 1, 2, 4, 5, 6}));
 }
 
+TEST(CamsimServer, AudioDropAfterClosesAndNoAudioIsNotFound) {
+  Options options = TestOptions();
+  options.audio.dropAfter = 3;
+  auto server = Start(options);
+  Client client(server->Port());
+  ASSERT_TRUE(client.Send(RawGet("/audio.cgi")));
+  PartReader reader(client);
+  ASSERT_TRUE(reader.ReadHead(kWait));
+  EXPECT_TRUE(client.ClosedWithin(kWait));
+  EXPECT_EQ(client.Buffer().size(), 3 * kAudioFrameBytes);
+
+  options.audio.absent = true;
+  auto silent = Start(options);
+  Client none(silent->Port());
+  ASSERT_TRUE(none.Send(RawGet("/audio.cgi")));
+  EXPECT_EQ(none.ReceiveOnce(kWait).rfind("HTTP/1.1 404", 0), 0u);
+}
+
 TEST(CamsimServer, LogsRecordRequestsAndFramesSent) {
   Options options = TestOptions();
   options.requestLog = TempPath("requests.log");

@@ -207,9 +207,9 @@ TEST_F(CamImageTest, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
 }
 
 TEST_F(CamImageTest, DestructionIsBoundedWhileTheAudioReaderWaits) {
-    ASSERT_TRUE(AudioReader::Running());
+    ASSERT_EQ(AudioReader::RunningReaders(), 1);
     EXPECT_TRUE(EndsWithin([&] { cam = nullptr; }, 1500));
-    EXPECT_FALSE(AudioReader::Running());
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }
 
 TEST_F(CamImageTest, DestructionClosesTheAudioReadersMessageBox) {
@@ -221,5 +221,5 @@ TEST_F(CamImageTest, DestructionClosesTheAudioReadersMessageBox) {
     EXPECT_EQ(box.caption, L"");
     EXPECT_TRUE(EndsWithin([&] { cam = nullptr; }, 2500));
     EXPECT_FALSE(IsWindow(box.hwnd));
-    EXPECT_FALSE(AudioReader::Running());
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }

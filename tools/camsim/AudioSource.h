@@ -28,6 +28,8 @@ struct AudioSettings {
   int toneAmplitude = 8000;
   uint8_t streamByte = 1;
   int skipEvery = 0;  // leave out every Nth frame (its samples and its sequence number)
+  int dropAfter = 0;  // close the connection after N frames
+  bool absent = false;  // a camera without a microphone: /audio.cgi is not found
 };
 
 int16_t AudioSample(const AudioSettings& settings, uint64_t sampleIndex);

@@ -63,7 +63,7 @@ bool Connection::Handle(const HttpRequest& request) {
     StreamVideo();
     return false;
   }
-  if (path == "/audio.cgi") {
+  if (path == "/audio.cgi" && !ctx_.options.audio.absent) {
     StreamAudio();
     return false;
   }
@@ -129,6 +129,7 @@ void Connection::StreamAudio() {
   for (uint64_t i = 0; !ctx_.stop.Raised(); ++i) {
     const auto due = start + std::chrono::microseconds(i * kAudioSamplesPerFrame * 1000000 / kAudioSampleRate);
     if (ctx_.stop.WaitUntil(due)) return;
+    if (ctx_.options.audio.dropAfter > 0 && i >= static_cast<uint64_t>(ctx_.options.audio.dropAfter)) return;
     if (source.Skipped(i)) continue;
     std::vector<uint8_t> frame = source.Frame(i);
     if (!SendAll(fd_, frame.data(), frame.size())) return;

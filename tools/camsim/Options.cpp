@@ -92,6 +92,7 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--tone-hz", IntIn(&Options::audio, &AudioSettings::toneHz, 1, 3999)},
       {"--tone-amplitude", IntIn(&Options::audio, &AudioSettings::toneAmplitude, 0, 32767)},
       {"--audio-skip-every", IntIn(&Options::audio, &AudioSettings::skipEvery, 0, 1000000)},
+      {"--audio-drop-after", IntIn(&Options::audio, &AudioSettings::dropAfter, 0, 1000000000)},
       {"--stall-after", IntIn(&Options::faults, &FaultPlan::stallAfter, 0, 1000000000)},
       {"--drop-after", IntIn(&Options::faults, &FaultPlan::dropAfter, 0, 1000000000)},
       {"--answer-after",
@@ -115,6 +116,7 @@ const std::map<std::string, std::function<void(Options&)>>& FlagOptions() {
       {"--no-stamp", [](Options& o) { o.noStamp = true; }},
       {"--exact-stamps", [](Options& o) { o.exactStamps = true; }},
       {"--no-answer", [](Options& o) { o.faults.noAnswer = true; }},
+      {"--no-audio", [](Options& o) { o.audio.absent = true; }},
       {"--progressive", [](Options& o) { o.jpeg.progressive = true; }},
       {"--help", [](Options& o) { o.help = true; }},
   };
@@ -201,6 +203,8 @@ Audio:
   --tone-hz N              tone frequency (default 1000)
   --tone-amplitude N       tone amplitude (default 8000)
   --audio-skip-every N     leave out every Nth audio frame (a sequence gap)
+  --audio-drop-after N     close the audio connection after N frames
+  --no-audio               no microphone: /audio.cgi answers 404
 
 Settings:
   --ir 0|1                 the infrared state read by /RdPTctrl.cgi (default 0)

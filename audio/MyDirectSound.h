@@ -1,0 +1,81 @@
+#pragma once
+// Plays a continuous PCM stream through DirectSound by pulling one second at a time: a looping
+// two-second buffer whose halves are refilled from a callback while the other one plays. Two
+// notification events mark the middle of each half; a 300 ms multimedia timer polls them.
+#include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "com/ComPtr.h"
+#include "common/WinHandle.h"
+
+// Fills staging with up to wanted samples, stores how many in *delivered, may block.
+typedef DWORD (*AudioFillCallback)(uint8_t* staging, DWORD wanted, DWORD* delivered, void* userData);
+
+class MyDirectSound {
+public:
+    static const UINT kPollMs = 300;
+    static const UINT kPollResolutionMs = 100;
+
+    MyDirectSound();
+    virtual ~MyDirectSound();
+    MyDirectSound(const MyDirectSound&) = delete;
+    MyDirectSound& operator=(const MyDirectSound&) = delete;
+
+    void SetFormat(const WAVEFORMATEX& wanted);
+    void SetCallback(AudioFillCallback fill, void* user);
+    // Primes the first half (when nothing was played since the start or the last Stop), plays
+    // looping and starts the refill timer. While the timer runs a further call does nothing.
+    void Play();
+    // Stops playback and the timer, silences the buffer and rewinds it.
+    void Stop();
+
+    const std::string& LastError() const { return lastError; }
+    bool Playing() const { return timerId != 0; }
+    // Geometry as DirectSound reports it (0 when there is no buffer).
+    DWORD BufferBytes() const;
+    DWORD NotifyOffset(int half) const { return notifyOffsets[half & 1]; }
+    size_t StagingBytes() const { return staging.size(); }
+    uint32_t HalfAFills() const { return halfAFills; }
+    uint32_t HalfBFills() const { return halfBFills; }
+    // Timer ticks so far (each poll, busy or not).
+    uint32_t Ticks() const { return ticks; }
+    // Time until the half being refilled starts to play (until DirectSound's write cursor gets
+    // there), measured at the current refill; negative when the refill comes late.
+    LONG RefillLeadMs() const { return refillLeadMs; }
+
+private:
+    static void CALLBACK TimerRoutine(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
+    void OnTimer();
+    // The step's text to the debugger output; lastError says that SetFormat failed.
+    void FormatFailed(const char* step);
+    void Report(const char* text);
+    DWORD Fill();
+    void CopyStaging(void* first, DWORD firstBytes, void* second, DWORD secondBytes);
+
+    WAVEFORMATEX format{};
+    // This player's own: a name would make every player in the session share them. Made first,
+    // so they are closed only after the interfaces that signal them are released.
+    KernelHandle notifyEvents[2];
+    qern::ComPtr<IDirectSound> device;
+    qern::ComPtr<IDirectSoundBuffer> primary;
+    qern::ComPtr<IDirectSoundBuffer> buffer;
+    qern::ComPtr<IDirectSoundNotify> notify;
+    DWORD notifyOffsets[2] = {0, 0};
+    std::vector<uint8_t> staging;
+    AudioFillCallback callback = nullptr;
+    void* userData = nullptr;
+    UINT timerId = 0;
+    uint32_t halfAFills = 0;
+    uint32_t halfBFills = 0;
+    std::atomic<LONG> refillLeadMs{0};
+    std::atomic<uint32_t> ticks{0};
+    std::string lastError;
+    // Set while a tick refills; a tick that finds it set does nothing.
+    std::atomic<LONG> busy{0};
+};
