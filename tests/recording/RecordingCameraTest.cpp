@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -32,6 +33,12 @@ namespace {
 std::string Env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int ms) {
@@ -309,6 +316,23 @@ TEST_F(Recording, DestroyedLiveViewFinalisesItsFile) {
     ASSERT_EQ(RecordWithDialog(Answer{true, true}), 1);
     PumpMessages(2000);
     view.reset();  // recording-e2e.sh reads the file to its end
+}
+
+// Beside a camera that answers each request late: the view goes while the restart after a size
+// change still reads the recorder settings. The process lives on, the file is whole and no
+// restart says anything.
+TEST_F(Recording, ViewDestroyedDuringARestart) {
+    PlaceStrip();
+    WaitForPicture();
+    PressRec(Answer{true, true});
+    ASSERT_TRUE(Active());
+    const auto reads = [&] { return Count(RequestLog(), "/RdDVRctrl.cgi"); };
+    const size_t before = reads();
+    ASSERT_TRUE(PumpUntil([&] { return reads() > before; }, 20000)) << "no restart";
+    long tookMs = 0;
+    EXPECT_TRUE(qern::test::EndsWithin([&] { view.reset(); }, 10000, &tookMs));
+    std::printf("view destroyed during the restart in %ld ms\n", tookMs);
+    EXPECT_EQ(qern::test::FindMessageBox(6000).hwnd, nullptr);  // the restart's read ends meanwhile
 }
 
 // Beside a camera that stops sending: the stop is not held up by the silent stream.
