@@ -106,6 +106,7 @@ void CCamImage::FinalRelease() {
     m_session.reset();
     m_hPaintOK.Close();
     m_hDumpOK.Close();
+    NotifyRecordingChanged();
 }
 
 // A diagnostics line per live view for the demo and the benchmarks: written only when the

@@ -121,6 +121,8 @@ public:
     // The recorder settings, the "REC SETTING" dialog, then a recording; true when one started.
     bool RecordWithDialog();
     bool IsRecording() const;
+    // Whether the recording (running, or interrupted until its restart) was started with restart.
+    bool RecordsFor(void (*restart)()) const { return restart && m_recordRestart.load() == restart; }
     std::string RecordFilePath() const;
     const StreamRecorder& Recorder() const { return *m_recorder; }
     StreamSession& Session() { return *m_session; }
@@ -223,6 +225,7 @@ private:
     // The frame-size change seen by the video worker, on its thread.
     void OnRecordingSizeChanged();
     void KillPeriodTimer();
+    static void NotifyRecordingChanged();
     void Pan(int iaction);
     static void CALLBACK PeriodTimerProc(HWND, UINT, UINT_PTR id, DWORD);
 };

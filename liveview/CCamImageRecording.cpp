@@ -25,13 +25,20 @@ bool CCamImage::StartRecording(const char* path, void (*restart)(), bool withClo
     const bool ok = withClock ? m_recorder->StartRecord(path, size.width, size.height)
                               : m_recorder->RestartRecord(path, size.width, size.height);
     if (ok) SharedLiveView().recordingActive = 1;
+    NotifyRecordingChanged();
     return ok;
 }
 
 bool CCamImage::StopRecord() {
     m_recorder->StopRecord();
+    m_recordRestart = nullptr;
     SharedLiveView().recordingActive = 0;
+    NotifyRecordingChanged();
     return true;
+}
+
+void CCamImage::NotifyRecordingChanged() {
+    if (void (*changed)() = SharedLiveView().recordingChanged.load()) changed();
 }
 
 bool CCamImage::InterruptRecord() {

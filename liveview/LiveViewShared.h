@@ -17,6 +17,8 @@ struct LiveViewShared {
     std::atomic<int32_t> panSteps{0};
     // The live view the other controls act on; the most recently created one.
     LiveViewSlot currentLiveView;
+    // Told, on any thread, when a live view's recording starts or ends, or a live view goes away.
+    std::atomic<void (*)()> recordingChanged{nullptr};
 };
 
 LiveViewShared& SharedLiveView();

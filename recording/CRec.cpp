@@ -49,7 +49,10 @@ const qern::InterfaceEntry* CRec::InterfaceMap() {
     return map.get();
 }
 
-CRec::CRec() { g_currentRec.store(this); }
+CRec::CRec() {
+    g_currentRec.store(this);
+    SharedLiveView().recordingChanged.store(&CRec::OnRecordingChanged);
+}
 
 void CRec::FinalRelease() {
     DestroyControlWindow();
@@ -101,6 +104,10 @@ INT_PTR CALLBACK CRec::StripProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         self->Stop();
         return TRUE;
     }
+    if (msg == kRecordingChanged) {
+        self->FollowRecording();
+        return TRUE;
+    }
     if (msg != WM_COMMAND || HIWORD(wp) != 0) return FALSE;
     switch (LOWORD(wp)) {
     case kRecButton:
@@ -134,6 +141,19 @@ void CRec::ShowButtons(bool recording) {
     if (!m_strip) return;
     EnableWindow(GetDlgItem(m_strip, kRecButton), !recording);
     EnableWindow(GetDlgItem(m_strip, kStopButton), recording);
+}
+
+// A recording started or ended elsewhere (setaction of the view, the panel, a failed restart, the
+// view going away): the buttons and the period timer follow whether the strip's own still runs.
+void CRec::FollowRecording() {
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
+    const bool recording = view && view->RecordsFor(&CRec::RecordRestart);
+    view.reset();
+    if (!recording && m_periodTimerId) {
+        KillTimer(m_strip, m_periodTimerId);
+        m_periodTimerId = 0;
+    }
+    ShowButtons(recording);
 }
 
 void CRec::Zoom(int step) {
@@ -248,4 +268,8 @@ DWORD WINAPI CRec::RestartThread(void* stops) {
         Say(owner, "REC fail");
     }
     return 0;
+}
+
+void CRec::OnRecordingChanged() {
+    if (HWND strip = g_stripWindow.load()) PostMessageA(strip, kRecordingChanged, 0, 0);
 }

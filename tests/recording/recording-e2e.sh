@@ -55,6 +55,7 @@ want LongRecordingRollsOverIntoNewFiles && run_case LongRecordingRollsOverIntoNe
   --max-bytes 400000 -- -- QERN_RECORD_LIMIT_BYTES=400000
 want DestroyedLiveViewFinalisesItsFile && run_case DestroyedLiveViewFinalisesItsFile files --files 1
 want ViewDestroyedDuringARestart && run_case ViewDestroyedDuringARestart files --files 1 -- --size-cycle 100 --answer-after 1.2
+want SetactionReplacesAStripRecording && run_case SetactionReplacesAStripRecording files --files 2
 want StalledStreamStopsPromptly && run_case StalledStreamStopsPromptly files --files 1 -- --stall-after 150
 want SilentCameraGivesTheDefaults && run_case SilentCameraGivesTheDefaults none -- --no-answer
 echo "recording-e2e: $failures failures"
