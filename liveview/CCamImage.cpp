@@ -81,13 +81,19 @@ HRESULT CCamImage::FinalConstruct() {
     m_hPaintOK.Reset(CreateEventA(nullptr, TRUE, FALSE, "PaintOK"));
     m_hDumpOK.Reset(CreateEventA(nullptr, TRUE, FALSE, "DumpOK"));
 
-    SharedLiveView().currentLiveView.store(this);
+    SharedLiveView().currentLiveView.Set(this);
     StartVideoStream();
     return S_OK;
 }
 
 void CCamImage::FinalRelease() {
     QernTrace("CCamImage::~CCamImage()..\n");
+    // No one takes this view from now on; those who hold it finish first. A holder may be sending
+    // this thread's windows a message (the settings channel's notifications): those are taken.
+    SharedLiveView().currentLiveView.Release(this, kReleaseWaitMs, [] {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    });
     // The reader may wait for the address or show a box; both end within a bounded time.
     if (m_audio) m_audio->Stop(kAudioStopWaitMs);
     // A recording is finalised while its stream still runs; another view's recording stays shown.
@@ -103,9 +109,7 @@ void CCamImage::FinalRelease() {
     m_session.reset();
     m_hPaintOK.Close();
     m_hDumpOK.Close();
-    // Another live view registered later keeps its place.
-    CCamImage* self = this;
-    SharedLiveView().currentLiveView.compare_exchange_strong(self, nullptr);
+    NotifyRecordingChanged();
 }
 
 // A diagnostics line per live view for the demo and the benchmarks: written only when the

@@ -29,6 +29,8 @@ public:
     static const int32_t kRingCapacity = 0x20000;
     // How long StopVideoStream waits for the worker after closing its stream.
     static const DWORD kStopWaitMs = 200;
+    // How long destruction waits for the other controls' and threads' holds on this view.
+    static const DWORD kReleaseWaitMs = 5000;
     // How long destruction waits for the audio reader, message box included.
     static const DWORD kAudioStopWaitMs = 2000;
     // The watchdog tick, armed when the control's window is created.
@@ -111,12 +113,17 @@ public:
     void MakeRecordName(char* buffer, size_t size);
     // The path of a new recording in folder, named from the camera's stamp.
     std::string MakeRecordPath(const char* folder);
-    // The camera's recorder settings: folder (260 bytes) and period in minutes.
+    // The camera's recorder settings: folder (260 bytes) and period in minutes. The static forms
+    // take the camera from SettingsEndpoint, so a batch need not hold the view.
     bool GetOriginalSetting(char* folder, int32_t& period);
     bool SaveOriginalSetting(const char* folder, int32_t period);
+    static bool GetOriginalSetting(const CameraEndpoint& camera, char* folder, int32_t& period);
+    static bool SaveOriginalSetting(const CameraEndpoint& camera, const char* folder, int32_t period);
     // The recorder settings, the "REC SETTING" dialog, then a recording; true when one started.
     bool RecordWithDialog();
     bool IsRecording() const;
+    // Whether the recording (running, or interrupted until its restart) was started with restart.
+    bool RecordsFor(void (*restart)()) const { return restart && m_recordRestart.load() == restart; }
     std::string RecordFilePath() const;
     const StreamRecorder& Recorder() const { return *m_recorder; }
     StreamSession& Session() { return *m_session; }
@@ -221,6 +228,7 @@ private:
     // The frame-size change seen by the video worker, on its thread.
     void OnRecordingSizeChanged();
     void KillPeriodTimer();
+    static void NotifyRecordingChanged();
     void Pan(int iaction);
     static void CALLBACK PeriodTimerProc(HWND, UINT, UINT_PTR id, DWORD);
 };

@@ -25,13 +25,20 @@ bool CCamImage::StartRecording(const char* path, void (*restart)(), bool withClo
     const bool ok = withClock ? m_recorder->StartRecord(path, size.width, size.height)
                               : m_recorder->RestartRecord(path, size.width, size.height);
     if (ok) SharedLiveView().recordingActive = 1;
+    NotifyRecordingChanged();
     return ok;
 }
 
 bool CCamImage::StopRecord() {
     m_recorder->StopRecord();
+    m_recordRestart = nullptr;
     SharedLiveView().recordingActive = 0;
+    NotifyRecordingChanged();
     return true;
+}
+
+void CCamImage::NotifyRecordingChanged() {
+    if (void (*changed)() = SharedLiveView().recordingChanged.load()) changed();
 }
 
 bool CCamImage::InterruptRecord() {
@@ -77,23 +84,31 @@ void CCamImage::OnRecordingSizeChanged() {
 
 void CALLBACK CCamImage::PeriodTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (CCamImage* view = SharedLiveView().currentLiveView.load()) {
+    if (LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire()) {
         if (view->m_recordTimerId == id) view->m_recordTimerId = 0;
         view->EndRecord();
     }
 }
 
 bool CCamImage::GetOriginalSetting(char* folder, int32_t& period) {
+    return GetOriginalSetting(SettingsEndpoint(), folder, period);
+}
+
+bool CCamImage::SaveOriginalSetting(const char* folder, int32_t period) {
+    return SaveOriginalSetting(SettingsEndpoint(), folder, period);
+}
+
+bool CCamImage::GetOriginalSetting(const CameraEndpoint& camera, char* folder, int32_t& period) {
     std::string path;
-    if (!folder || !SettingsChannel::Instance().GetOriginalSetting(SettingsEndpoint(), path, period)) return false;
+    if (!folder || !SettingsChannel::Instance().GetOriginalSetting(camera, path, period)) return false;
     const size_t n = std::min(path.size(), size_t(RecSettingDialog::kFolderSize - 1));
     std::memcpy(folder, path.data(), n);
     folder[n] = '\0';
     return true;
 }
 
-bool CCamImage::SaveOriginalSetting(const char* folder, int32_t period) {
-    return SettingsChannel::Instance().SaveOriginalSetting(SettingsEndpoint(), folder, period);
+bool CCamImage::SaveOriginalSetting(const CameraEndpoint& camera, const char* folder, int32_t period) {
+    return SettingsChannel::Instance().SaveOriginalSetting(camera, folder, period);
 }
 
 bool CCamImage::RecordWithDialog() {

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-class CCamImage;
+#include "liveview/LiveViewSlot.h"
 
 struct LiveViewShared {
     // In-process frame hook: a function without arguments and the host's frame buffer.
@@ -16,7 +16,9 @@ struct LiveViewShared {
     // Horizontal pan steps taken through setaction 21/22; only grows.
     std::atomic<int32_t> panSteps{0};
     // The live view the other controls act on; the most recently created one.
-    std::atomic<CCamImage*> currentLiveView{nullptr};
+    LiveViewSlot currentLiveView;
+    // Told, on any thread, when a live view's recording starts or ends, or a live view goes away.
+    std::atomic<void (*)()> recordingChanged{nullptr};
 };
 
 LiveViewShared& SharedLiveView();

@@ -8,6 +8,7 @@
 #include "recording/ModuleInstance.h"
 #include "recording/RecSettingDialog.h"
 #include "recording/RecordPeriod.h"
+#include "settings/SettingsChannel.h"
 #include "settings/BitmapButton.h"
 #include "common/Trace.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 // Shared by every strip of the process: the last one created, the zoom counter, the two buttons.
 std::atomic<CRec*> g_currentRec{nullptr};
+// Its strip window, read by other threads instead of the strip itself, which may be gone.
+std::atomic<HWND> g_stripWindow{nullptr};
 std::atomic<int32_t> g_recZoom{0};
 // Counts the stops: a restart begun before the latest stop does not start a recording after it.
 std::atomic<uintptr_t> g_stops{0};
@@ -29,6 +32,16 @@ uint32_t PeriodMs(int32_t minutes) {
     return RecordPeriod::Milliseconds(minutes, n > 0 && n < sizeof minute ? minute : nullptr);
 }
 
+// The current view's camera, read under a short hold: the settings batches then run without
+// holding the view, whose destruction would otherwise wait out the camera's time-outs.
+bool CurrentCamera(CameraEndpoint& camera, uint32_t* serial = nullptr) {
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
+    if (!view) return false;
+    camera = view->SettingsEndpoint();
+    if (serial) *serial = view.Serial();
+    return true;
+}
+
 }  // namespace
 
 const qern::InterfaceEntry* CRec::InterfaceMap() {
@@ -36,7 +49,10 @@ const qern::InterfaceEntry* CRec::InterfaceMap() {
     return map.get();
 }
 
-CRec::CRec() { g_currentRec.store(this); }
+CRec::CRec() {
+    g_currentRec.store(this);
+    SharedLiveView().recordingChanged.store(&CRec::OnRecordingChanged);
+}
 
 void CRec::FinalRelease() {
     DestroyControlWindow();
@@ -68,6 +84,8 @@ void CRec::OnWindowCreated() {
 void CRec::OnWindowDestroying() {
     // The strip's period timer goes with its window.
     if (m_strip && m_periodTimerId == kPeriodTimerId) m_periodTimerId = 0;
+    HWND strip = m_strip;
+    g_stripWindow.compare_exchange_strong(strip, nullptr);
     if (m_strip) DestroyWindow(m_strip);
     m_strip = nullptr;
 }
@@ -84,6 +102,10 @@ INT_PTR CALLBACK CRec::StripProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self) return FALSE;
     if (msg == WM_TIMER) {
         self->Stop();
+        return TRUE;
+    }
+    if (msg == kRecordingChanged) {
+        self->FollowRecording();
         return TRUE;
     }
     if (msg != WM_COMMAND || HIWORD(wp) != 0) return FALSE;
@@ -107,6 +129,7 @@ INT_PTR CALLBACK CRec::StripProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
 
 void CRec::OnInitStrip(HWND strip) {
     m_strip = strip;
+    g_stripWindow.store(strip);
     g_recButton.Attach(GetDlgItem(strip, kRecButton), ModuleInstance());
     g_recButton.SetBitmap(kRecBitmap);
     g_stopButton.Attach(GetDlgItem(strip, kStopButton), ModuleInstance());
@@ -120,8 +143,21 @@ void CRec::ShowButtons(bool recording) {
     EnableWindow(GetDlgItem(m_strip, kStopButton), recording);
 }
 
+// A recording started or ended elsewhere (setaction of the view, the panel, a failed restart, the
+// view going away): the buttons and the period timer follow whether the strip's own still runs.
+void CRec::FollowRecording() {
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
+    const bool recording = view && view->RecordsFor(&CRec::RecordRestart);
+    view.reset();
+    if (!recording && m_periodTimerId) {
+        KillTimer(m_strip, m_periodTimerId);
+        m_periodTimerId = 0;
+    }
+    ShowButtons(recording);
+}
+
 void CRec::Zoom(int step) {
-    CCamImage* view = SharedLiveView().currentLiveView.load();
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
     if (!view) {
         Say(Owner(), "no view exist!!");
         return;
@@ -134,14 +170,14 @@ void CRec::Zoom(int step) {
 
 bool CRec::Start() {
     QernTrace("CRec::Start()..\n");
-    CCamImage* view = SharedLiveView().currentLiveView.load();
-    if (!view) {
+    CameraEndpoint camera;
+    if (!CurrentCamera(camera)) {
         Say(Owner(), "no view exist!!");
         return false;
     }
     char folder[RecSettingDialog::kFolderSize] = {};
     int32_t period = 0;
-    if (!view->GetOriginalSetting(folder, period)) {
+    if (!CCamImage::GetOriginalSetting(camera, folder, period)) {
         Say(Owner(), "get origianl setting fail!!");
         std::strcpy(folder, "c:\\");
         period = 5;
@@ -149,26 +185,28 @@ bool CRec::Start() {
     bool enable = false;
     if (RecSettingDialog::Show(Owner(), folder, period, enable) == -1) return false;
     // The live view may have gone while the dialog was open.
-    view = SharedLiveView().currentLiveView.load();
-    if (!view) {
+    if (!CurrentCamera(camera)) {
         Say(Owner(), "no view exist!!");
         return false;
     }
-    if (!view->SaveOriginalSetting(folder, period)) {
+    if (!CCamImage::SaveOriginalSetting(camera, folder, period)) {
         Say(Owner(), "save origianl setting fail!!");
         return false;
     }
-    view = SharedLiveView().currentLiveView.load();
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
     if (!view) {
         Say(Owner(), "no view exist!!");
         return false;
     }
     const std::string path = view->MakeRecordPath(folder);
     if (path.empty() || !view->StartRecord(path.c_str(), &CRec::RecordRestart)) {
-        Say(Owner(), "REC fail");
+        // Stopped before the box, whose message loop may destroy the view.
         view->StopRecord();
+        view.reset();
+        Say(Owner(), "REC fail");
         return false;
     }
+    view.reset();
     if (enable) {
         if (m_periodTimerId) KillTimer(m_strip ? m_strip : nullptr, m_periodTimerId);
         m_periodTimerId = m_strip ? SetTimer(m_strip, kPeriodTimerId, PeriodMs(period), nullptr)
@@ -183,7 +221,7 @@ void CRec::Stop() {
     if (m_periodTimerId) KillTimer(m_strip ? m_strip : nullptr, m_periodTimerId);
     m_periodTimerId = 0;
     ++g_stops;
-    if (CCamImage* view = SharedLiveView().currentLiveView.load()) view->StopRecord();
+    if (LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire()) view->StopRecord();
     ShowButtons(false);
 }
 
@@ -205,25 +243,33 @@ void CRec::RecordRestart() {
 
 // No dialog, no timer, no buttons: the new file continues the same recording.
 DWORD WINAPI CRec::RestartThread(void* stops) {
-    CRec* rec = g_currentRec.load();
-    const HWND owner = rec ? rec->Owner() : nullptr;
-    CCamImage* view = SharedLiveView().currentLiveView.load();
-    if (!view) {
+    const HWND owner = g_stripWindow.load();
+    CameraEndpoint camera;
+    uint32_t serial = 0;
+    if (!CurrentCamera(camera, &serial)) {
         Say(owner, "no view exist!!");
         return 0;
     }
     char folder[RecSettingDialog::kFolderSize] = {};
     int32_t period = 0;
-    if (!view->GetOriginalSetting(folder, period)) {
+    if (!CCamImage::GetOriginalSetting(camera, folder, period)) {
         Say(owner, "get origianl setting fail!!");
         return 0;
     }
     // "STOP" while the settings were read: the recording is over.
     if (g_stops.load() != reinterpret_cast<uintptr_t>(stops)) return 0;
+    // The view went, or another took its place, while the settings were read: its recording is over.
+    LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire();
+    if (!view || view.Serial() != serial) return 0;
     const std::string path = view->MakeRecordPath(folder);
     if (path.empty() || !view->RestartRecord(path.c_str(), &CRec::RecordRestart)) {
-        Say(owner, "REC fail");
         view->StopRecord();
+        view.reset();
+        Say(owner, "REC fail");
     }
     return 0;
+}
+
+void CRec::OnRecordingChanged() {
+    if (HWND strip = g_stripWindow.load()) PostMessageA(strip, kRecordingChanged, 0, 0);
 }

@@ -21,6 +21,8 @@ public:
     static constexpr int kRecBitmap = 205;
     static constexpr int kStopBitmap = 206;
     static constexpr UINT kPeriodTimerId = 1;
+    // Posted to the strip when a recording starts or ends elsewhere: the buttons follow it.
+    static constexpr UINT kRecordingChanged = WM_APP + 1;
 
     static const qern::InterfaceEntry* InterfaceMap();
     void FinalRelease();
@@ -49,10 +51,13 @@ private:
     // Called on the video worker's thread after a change of picture size interrupted the file.
     static void RecordRestart();
     static DWORD WINAPI RestartThread(void*);
+    // Called on any thread when a live view's recording starts or ends.
+    static void OnRecordingChanged();
 
     void OnInitStrip(HWND strip);
     void Zoom(int step);
     void ShowButtons(bool recording);
+    void FollowRecording();
     HWND Owner() const;
 
     HWND m_strip = nullptr;

@@ -87,7 +87,7 @@ CameraEndpoint CCImgCtrl::Camera() const {
 }
 
 void CCImgCtrl::StopCurrentRecording() {
-    if (CCamImage* view = SharedLiveView().currentLiveView.load()) {
+    if (LiveViewSlot::Hold view = SharedLiveView().currentLiveView.Acquire()) {
         LONG ended = 0;
         view->setaction(0, &ended);
     }

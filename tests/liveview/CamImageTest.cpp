@@ -187,16 +187,16 @@ TEST_F(CamImageTest, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
     ASSERT_NE(paint, nullptr);
     ASSERT_NE(dump, nullptr);
     EXPECT_EQ(WaitForSingleObject(paint, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // manual reset, not signalled
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), self);
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), self);
 
     ComPtr<ICamImage> second;
     ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), static_cast<CCamImage*>(second.get()));
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), static_cast<CCamImage*>(second.get()));
     SetEvent(paint);
     cam = nullptr;  // the older one going does not clear the newer one's place
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), static_cast<CCamImage*>(second.get()));
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), static_cast<CCamImage*>(second.get()));
     second = nullptr;  // the event lives on while any handle holds it
-    EXPECT_EQ(SharedLiveView().currentLiveView.load(), nullptr);
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), nullptr);
     HANDLE again = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0);

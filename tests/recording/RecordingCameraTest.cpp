@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -32,6 +33,12 @@ namespace {
 std::string Env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int ms) {
@@ -208,6 +215,7 @@ protected:
         ASSERT_NE(stripDialog, nullptr);
     }
     HWND Button(int id) { return GetDlgItem(stripDialog, id); }
+    bool StripIdle() { return IsWindowEnabled(Button(206)) && !IsWindowEnabled(Button(236)); }
     void Press(int id) { PostMessageA(stripDialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)Button(id)); }
     // Presses "REC" and answers the dialog.
     Seen PressRec(Answer a) {
@@ -309,6 +317,38 @@ TEST_F(Recording, DestroyedLiveViewFinalisesItsFile) {
     ASSERT_EQ(RecordWithDialog(Answer{true, true}), 1);
     PumpMessages(2000);
     view.reset();  // recording-e2e.sh reads the file to its end
+}
+
+// Beside a camera that answers each request late: the view goes while the restart after a size
+// change still reads the recorder settings. The process lives on, the file is whole, the strip
+// shows the recording ended, and no restart says anything.
+TEST_F(Recording, ViewDestroyedDuringARestart) {
+    PlaceStrip();
+    WaitForPicture();
+    PressRec(Answer{true, true});
+    ASSERT_TRUE(Active());
+    const auto reads = [&] { return Count(RequestLog(), "/RdDVRctrl.cgi"); };
+    const size_t before = reads();
+    ASSERT_TRUE(PumpUntil([&] { return reads() > before; }, 20000)) << "no restart";
+    long tookMs = 0;
+    EXPECT_TRUE(qern::test::EndsWithin([&] { view.reset(); }, 10000, &tookMs));
+    std::printf("view destroyed during the restart in %ld ms\n", tookMs);
+    EXPECT_TRUE(PumpUntil([&] { return StripIdle(); }, 5000));
+    EXPECT_EQ(qern::test::FindMessageBox(6000).hwnd, nullptr);  // the restart's read ends meanwhile
+}
+
+// setaction 1 of the view replaces the strip's recording: the strip's buttons follow, and the
+// strip's period (two 3-s "minutes") does not end the new recording.
+TEST_F(Recording, SetactionReplacesAStripRecording) {
+    PlaceStrip();
+    WaitForPicture();
+    PressRec(Answer{true, false, "2"});
+    ASSERT_FALSE(IsWindowEnabled(Button(206)));
+    ASSERT_EQ(RecordWithDialog(Answer{true, true}), 1);
+    EXPECT_TRUE(PumpUntil([&] { return StripIdle(); }, 5000));
+    PumpMessages(7000);
+    EXPECT_TRUE(Active());
+    EXPECT_EQ(Action(0), 1);
 }
 
 // Beside a camera that stops sending: the stop is not held up by the silent stream.
