@@ -114,7 +114,7 @@ TEST(JpegDecoder, FrameGeometryAndRowLengths) {
         int32_t rowLength;
     };
     for (const Case& c : {Case{640, 480, 2, 2560}, Case{176, 144, 2, 704}, Case{176, 144, 4, 704},
-                          Case{100, 9, 0, 100}, Case{320, 143, 4, 1280}}) {
+                          Case{100, 9, 0, 100}, Case{320, 143, 4, 1280}}) {  // 143: the last MCU row stops at the height
         const Decoded d = DecodeAll(FlatFrame(c.width, c.height, c.layout));
         EXPECT_EQ(d.width, c.width);
         EXPECT_EQ(d.height, c.height);
@@ -125,31 +125,6 @@ TEST(JpegDecoder, FrameGeometryAndRowLengths) {
             ASSERT_EQ(d.pixels[i], (c.layout != 0 && i % 4 == 3) ? 0xFF : 128) << i;
         }
     }
-}
-
-TEST(JpegDecoder, FrameOf640x480In422Has40By60Mcus) {
-    auto d = std::make_unique<JpegDecoder>();
-    const Bytes frame = FlatFrame(640, 480, 2);
-    MemoryJpegSource source(frame.data(), frame.size());
-    ASSERT_EQ(d->ReadHeader(&source, 1), 3);
-    ASSERT_EQ(d->StartDecompress(), 0);
-    EXPECT_EQ(d->OutputLayout(), 2);
-    const uint8_t* row = nullptr;
-    int32_t length = 0;
-    for (int i = 0; i < 480; ++i) {
-        ASSERT_EQ(d->ReadScanline(&row, &length), 0);
-        ASSERT_EQ(length, 2560);
-    }
-    EXPECT_EQ(d->ReadScanline(&row, &length), 1);
-    EXPECT_EQ(d->ReadScanline(&row, &length), 1);
-    d->Release();
-}
-
-TEST(JpegDecoder, LastMcuRowOf420FrameStopsAtTheImageHeight) {
-    // Height 143: the last MCU row delivers rows 0..14; row 15 is made with row 14 but never delivered.
-    const Decoded d = DecodeAll(FlatFrame(48, 143, 4));
-    EXPECT_EQ(d.rows, 143);
-    EXPECT_EQ(d.last, 1);
 }
 
 TEST(JpegDecoder, SourceFailureOnFirstReadClosesOnce) {
