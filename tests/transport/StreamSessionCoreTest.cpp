@@ -114,7 +114,8 @@ TEST_F(StreamSessionCoreTest, LengthLineShapes) {
   const struct {
     std::string length;
     int32_t budget;
-  } cases[] = {{" 321", 335}, {"321", 335}, {"  321", 335}, {" 00000321", 51200}, {"123456789", 51200}};
+  } cases[] = {{" 321", 335}, {"321", 335}, {"  321", 335}, {"0000321", 335}, {"00000321", 51200},
+                 {"123456789", 51200}};  // at most 8 characters after the name are read
   for (const auto& c : cases) {
     Fed f(Header(c.length, nullptr) + jpeg + "\r\n" + std::string(60000, 'x'), 1000, {700});
     EXPECT_GT(f.s.ParseHeader(nullptr, nullptr), 0) << c.length;
@@ -187,6 +188,9 @@ TEST_F(StreamSessionCoreTest, CutPartIsDroppedAndTheNextTakenWhole) {
   // A JPEG with padding after its end whose data holds a type line without a length header is not cut.
   std::string odd = Jpeg(3000, 23) + std::string(5, '\0');
   odd.replace(1000, 9, "/jpeg\r\nxy");
+  // One that ends with its end marker is whole, even with a part header in its data.
+  std::string inner = Jpeg(3000, 24);
+  inner.replace(1000, Header("100", nullptr).size(), Header("100", nullptr));
   struct Case {
     const char* name;
     std::string stream;
@@ -197,6 +201,7 @@ TEST_F(StreamSessionCoreTest, CutPartIsDroppedAndTheNextTakenWhole) {
       {"two cut in a row", Header("6000", nullptr) + a.substr(0, 100) + Header("7000", nullptr) + b.substr(0, 50) +
                                "\r\n" + Part(c), {c}},
       {"type line inside", Part(odd) + Part(c), {odd, c}},
+      {"header inside a whole JPEG", Part(inner) + Part(c), {inner, c}},
   };
   for (const auto& k : cases) {
     for (int32_t piece : {1 << 30, 777}) {
