@@ -61,8 +61,12 @@ protected:
         return WaitFor([&] { return Painted() >= target; }, ms, kPump);
     }
     // Waits for `count` more painted frames (they show the current options), then copies the window.
+    // The window draws nothing itself: a repaint it still owes (a new picture size erases the view)
+    // would blank the copy, so it is done first and frames are painted over it.
     Capture Settle(uint32_t count = 4) {
         EXPECT_TRUE(WaitPainted(count)) << "painted " << Painted();
+        UpdateWindow(hwnd);
+        EXPECT_TRUE(WaitPainted(2)) << "painted " << Painted();
         return Capture(hwnd);
     }
     // Until two looks 300 ms apart see no new frame: the camera has stopped sending.
