@@ -1,5 +1,6 @@
 #pragma once
-// A property bag in memory that records the order of reads and writes, as a page's PARAM tags would feed it.
+// A property bag in memory that keeps what a control saves, in the order written (loading goes
+// through camhost's ParamBag, as a page's PARAM tags would).
 #include <ocidl.h>
 
 #include <map>
@@ -13,21 +14,6 @@ public:
     ~MemoryPropertyBag() override {
         for (auto& kv : values) VariantClear(&kv.second);
     }
-    void SetText(const std::wstring& name, const wchar_t* text) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        V_BSTR(&v) = SysAllocString(text);
-        Put(name, v);
-    }
-    void SetLong(const std::wstring& name, LONG value, VARTYPE vt = VT_I4) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_I4;
-        V_I4(&v) = value;
-        if (vt != VT_I4) VariantChangeType(&v, &v, 0, vt);
-        Put(name, v);
-    }
     const VARIANT* Find(const std::wstring& name) const {
         auto it = values.find(name);
         return it == values.end() ? nullptr : &it->second;
@@ -36,33 +22,14 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         return Answer(riid, ppv, {{&IID_IPropertyBag, this}});
     }
-
-    STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-        reads.push_back(name);
-        auto it = values.find(name);
-        if (it == values.end()) return E_INVALIDARG;
-        VARTYPE want = V_VT(value);
-        HRESULT hr = VariantCopy(value, &it->second);
-        if (SUCCEEDED(hr) && want != VT_EMPTY && want != V_VT(value)) hr = VariantChangeType(value, value, 0, want);
-        return hr;
-    }
+    STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override {
         writes.push_back(name);
-        VARIANT copy;
-        VariantInit(&copy);
-        HRESULT hr = VariantCopy(&copy, value);
-        if (SUCCEEDED(hr)) Put(name, copy);
-        return hr;
+        VARIANT& slot = values[name];
+        VariantClear(&slot);
+        return VariantCopy(&slot, value);
     }
 
     std::map<std::wstring, VARIANT> values;
-    std::vector<std::wstring> reads;
     std::vector<std::wstring> writes;
-
-private:
-    void Put(const std::wstring& name, VARIANT& v) {
-        auto it = values.find(name);
-        if (it != values.end()) VariantClear(&it->second);
-        values[name] = v;
-    }
 };

@@ -37,36 +37,25 @@ std::vector<const IID*> CommonInterfaces() {
 
 }  // namespace
 
-TEST(ModuleTest, UnknownClassIsNotAvailable) {
+TEST(ModuleTest, PlainFactoriesAndUnloadOnlyWithoutLiveObjectsOrLocks) {
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(CamControlDll::Get().GetClassObject(IID_IPersist, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
-}
-
-TEST(ModuleTest, ClassObjectsArePlainFactories) {
+    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
     for (const ControlClass& c : kControls) {
         ComPtr<IClassFactory> factory;
         ASSERT_EQ(CamControlDll::Get().GetClassObject(*c.clsid, IID_IClassFactory, factory.put_void()), S_OK);
-        ComPtr<IUnknown> licensed;
+        ComPtr<IUnknown> licensed, object;
         EXPECT_EQ(factory.query(IID_IClassFactory2, licensed), E_NOINTERFACE);
-    }
-}
-
-TEST(ModuleTest, CanUnloadOnlyWithoutLiveObjectsOrLocks) {
-    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
-    for (const ControlClass& c : kControls) {
-        ComPtr<IUnknown> object;
-        ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, object.put_void()), S_OK);
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
         object = nullptr;
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
+        factory->LockServer(TRUE);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+        factory->LockServer(FALSE);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
     }
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CamControlDll::Get().GetClassObject(CLSID_CRec, IID_IClassFactory, factory.put_void()), S_OK);
-    factory->LockServer(TRUE);
-    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
-    factory->LockServer(FALSE);
-    EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
 }
 
 TEST(ModuleTest, EachControlAnswersItsInterfaceSetWithOneIdentity) {
@@ -103,6 +92,11 @@ TEST(ModuleTest, EachControlAggregates) {
         IUnknown* inner = nullptr;
         ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, reinterpret_cast<void**>(&inner), &outer), S_OK);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+        EXPECT_EQ(outer.addRefs, 0);  // creation does not touch the outer object
+        IUnknown* innerAgain = nullptr;  // the inner unknown answers IUnknown with itself
+        ASSERT_EQ(inner->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&innerAgain)), S_OK);
+        EXPECT_EQ(innerAgain, inner);
+        EXPECT_EQ(innerAgain->Release(), 1u);
 
         IDispatch* dispatch = nullptr;
         ASSERT_EQ(inner->QueryInterface(*c.dual, reinterpret_cast<void**>(&dispatch)), S_OK);
