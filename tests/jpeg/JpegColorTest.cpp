@@ -3,25 +3,12 @@
 #include <cstring>
 #include <vector>
 
+#include "JpegTestStream.h"
 #include "jpeg/JpegColor.h"
 
 using namespace jpegcolor;
 
 namespace {
-
-struct Bgr {
-    int b, g, r;
-};
-
-int Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
-
-// The conversion written out from its fixed-point definition (JFIF, 16-bit fractions).
-Bgr Reference(int y, int cb, int cr) {
-    const int b = y + ((116130 * (cb - 128) + 32768) >> 16);
-    const int g = y + ((-22554 * (cb - 128) + 32768 - 46802 * (cr - 128)) >> 16);
-    const int r = y + ((91882 * (cr - 128) + 32768) >> 16);
-    return {Clamp255(b), Clamp255(g), Clamp255(r)};
-}
 
 // Pixel positions of one MCU: which luma block and offset a pixel reads, which chroma sample it uses.
 struct Geometry {
@@ -71,12 +58,8 @@ int64_t CheckBatch(const Geometry& g, Converter convert, uint32_t first, int mcu
                 cb[c] = static_cast<uint8_t>(t >> 8);
                 cb[64 + c] = static_cast<uint8_t>(t >> 16);
                 mcu[g.LumaOffset(px, py)] = static_cast<uint8_t>(y);
-                const Bgr e = Reference(y, cb[c], cb[64 + c]);
-                uint8_t* p = expected.data() + (static_cast<size_t>(py) * rowPixels + m * info.mcuWidth + px) * 4;
-                p[0] = static_cast<uint8_t>(e.b);
-                p[1] = static_cast<uint8_t>(e.g);
-                p[2] = static_cast<uint8_t>(e.r);
-                p[3] = 0xFF;
+                jpegtest::ReferenceBgrx(y, cb[c], cb[64 + c],
+                                        expected.data() + (static_cast<size_t>(py) * rowPixels + m * info.mcuWidth + px) * 4);
             }
         }
     }
