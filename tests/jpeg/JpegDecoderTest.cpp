@@ -25,25 +25,18 @@ Bytes FlatFrame(uint16_t width, uint16_t height, int layout) {
     return MakeScene(o).jpeg;
 }
 
-class FailingSource : public JpegSource {
+// Answers every read with `result` and never says it has ended.
+class StubSource : public JpegSource {
 public:
-    int32_t Read(uint8_t*, int32_t, bool* end) override {
-        *end = false;
-        return -1;
-    }
-    void Close() override { ++closed; }
-    int closed = 0;
-};
-
-// Never says it has ended and delivers nothing: the decoder must not poll it for ever.
-class SilentSource : public JpegSource {
-public:
+    explicit StubSource(int32_t r) : result(r) {}
     int32_t Read(uint8_t*, int32_t, bool* end) override {
         *end = false;
         ++reads;
-        return 0;
+        return result;
     }
-    int reads = 0;
+    void Close() override { ++closed; }
+    int32_t result;
+    int reads = 0, closed = 0;
 };
 
 }  // namespace
@@ -102,26 +95,22 @@ TEST(JpegDecoder, AnyChunkingOfTheSourceGivesTheSameRows) {
     }
 }
 
-TEST(JpegDecoder, SourceFailureOnFirstReadClosesOnce) {
-    auto d = std::make_unique<JpegDecoder>();
-    FailingSource source;
-    EXPECT_EQ(d->ReadHeader(&source, 1), kJpegSourceFailed);
-    EXPECT_EQ(d->Error(), kJpegSourceFailed);
-    EXPECT_EQ(source.closed, 1);
-    EXPECT_EQ(d->StartDecompress(), -1);
-    const uint8_t* row = nullptr;
-    int32_t length = 0;
-    EXPECT_EQ(d->ReadScanline(&row, &length), -1);
-    d->Release();
-    d->Release();
-    EXPECT_EQ(source.closed, 1);
-}
-
-TEST(JpegDecoder, SourceThatNeverEndsNorDeliversIsTreatedAsEnded) {
-    auto d = std::make_unique<JpegDecoder>();
-    SilentSource source;
-    EXPECT_EQ(d->ReadHeader(&source, 1), kJpegNoImage);
-    EXPECT_EQ(source.reads, 1);
+TEST(JpegDecoder, SourceThatFailsOrNeverDeliversEndsTheFrameAfterOneRead) {
+    for (const int32_t result : {-1, 0}) {
+        const int code = result < 0 ? kJpegSourceFailed : kJpegNoImage;
+        auto d = std::make_unique<JpegDecoder>();
+        StubSource source(result);
+        EXPECT_EQ(d->ReadHeader(&source, 1), code);
+        EXPECT_EQ(d->Error(), code);
+        EXPECT_EQ(source.reads, 1);
+        EXPECT_EQ(d->StartDecompress(), -1);
+        const uint8_t* row = nullptr;
+        int32_t length = 0;
+        EXPECT_EQ(d->ReadScanline(&row, &length), -1);
+        d->Release();
+        d->Release();
+        EXPECT_EQ(source.closed, 1) << result;
+    }
 }
 
 TEST(JpegDecoder, CallOrderContract) {
