@@ -33,63 +33,31 @@ int LookupDecode(const JpegHuffmanTable& t, uint32_t peek16, int* length) {
 
 }  // namespace
 
-TEST(JpegHuffmanTable, ShortAndNineBitCodesLandInFirstLevelAndTree) {
-    // Codes: 0x41 = 0, 0x42 = 1 0000 0000, 0x43 = 1 0000 0001.
-    auto t = Build({{1, 1}, {9, 2}}, {0x41, 0x42, 0x43});
-    for (int i = 0; i < 128; ++i) EXPECT_EQ(t->firstLevel[i], 0x41) << i;
-    EXPECT_EQ(t->firstLevel[128], -1);
-    for (int i = 129; i < 256; ++i) EXPECT_EQ(t->firstLevel[i], 0) << i;
-    EXPECT_EQ(t->tree[0], 0x43);
-    EXPECT_EQ(t->tree[1], 0x42);
-    EXPECT_EQ(t->lengths[0x41], 1);
-    EXPECT_EQ(t->lengths[0x42], 9);
-
-    struct Case {
+TEST(JpegHuffmanTable, CodesDecodeThroughTreeAndLookups) {
+    // A pattern that is no code reads as symbol 0 with the bits taken so far.
+    auto nine = Build({{1, 1}, {9, 2}}, {0x41, 0x42, 0x43});  // 0, 1 0000 0000, 1 0000 0001
+    auto deep = Build({{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}, {11, 1},
+                       {12, 1}, {13, 1}, {14, 1}, {15, 1}, {16, 2}},
+                      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17});
+    auto gap = Build({{1, 1}, {2, 1}}, {0x05, 0x00});        // 11... is no code in the first level
+    auto branch = Build({{1, 1}, {10, 1}}, {0x07, 0x09});    // 1000 0000 01: a branch never created
+    const struct {
+        const JpegHuffmanTable* t;
         uint32_t peek;
-        int symbol;
-        int length;
+        int symbol, length;
+    } cases[] = {
+        {nine.get(), 0x1234, 0x41, 1}, {nine.get(), 0x8000, 0x42, 9}, {nine.get(), 0x8080, 0x43, 9},
+        {nine.get(), 0x81FF, 0, 0},    {deep.get(), 0xFFFE, 16, 16},  {deep.get(), 0xFFFF, 17, 16},
+        {deep.get(), 0xFF00, 9, 9},    {deep.get(), 0x7FFF, 1, 1},    {gap.get(), 0xC000, 0, 2},
+        {branch.get(), 0x8040, 0, 10},
     };
-    for (const Case& c : {Case{0x1234, 0x41, 1}, Case{0x8000, 0x42, 9}, Case{0x8080, 0x43, 9}, Case{0x81FF, 0, 0}}) {
+    for (const auto& c : cases) {
         int len = -1;
-        EXPECT_EQ(t->Decode16(c.peek, &len), c.symbol) << std::hex << c.peek;
+        EXPECT_EQ(c.t->Decode16(c.peek, &len), c.symbol) << std::hex << c.peek;
         EXPECT_EQ(len, c.length) << std::hex << c.peek;
-        EXPECT_EQ(LookupDecode(*t, c.peek, &len), c.symbol) << std::hex << c.peek;
+        EXPECT_EQ(LookupDecode(*c.t, c.peek, &len), c.symbol) << std::hex << c.peek;
         EXPECT_EQ(len, c.length) << std::hex << c.peek;
     }
-}
-
-TEST(JpegHuffmanTable, SixteenBitCodesDecodeThroughTheTree) {
-    // One code of each length 1..15, then two of length 16: the last ones are all ones but one bit.
-    bool ok = false;
-    auto t = Build({{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}, {11, 1},
-                    {12, 1}, {13, 1}, {14, 1}, {15, 1}, {16, 2}},
-                   {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, &ok);
-    ASSERT_TRUE(ok);
-    int len = 0;
-    EXPECT_EQ(t->Decode16(0xFFFE, &len), 16);
-    EXPECT_EQ(len, 16);
-    EXPECT_EQ(t->Decode16(0xFFFF, &len), 17);
-    EXPECT_EQ(len, 16);
-    EXPECT_EQ(t->Decode16(0xFF00, &len), 9);  // 1111 1111 0: nine bits
-    EXPECT_EQ(len, 9);
-    EXPECT_EQ(t->Decode16(0x7FFF, &len), 1);
-    EXPECT_EQ(len, 1);
-}
-
-TEST(JpegHuffmanTable, PatternThatIsNoCodeReadsAsSymbolZeroWithItsLength) {
-    // Symbol 0 has a 2-bit code (01); 11... is no code in the first level.
-    auto t = Build({{1, 1}, {2, 1}}, {0x05, 0x00});
-    int len = 0;
-    EXPECT_EQ(t->Decode16(0xC000, &len), 0);
-    EXPECT_EQ(len, 2);
-    EXPECT_EQ(LookupDecode(*t, 0xC000, &len), 0);
-    EXPECT_EQ(len, 2);
-    // Inside the tree: a missing branch reads as symbol 0 after the steps taken.
-    auto u = Build({{1, 1}, {10, 1}}, {0x07, 0x09});  // 0 and 10 0000 0000
-    EXPECT_EQ(u->Decode16(0x8040, &len), 0);          // 1000 0000 01: branch never created
-    EXPECT_EQ(len, 10);
-    EXPECT_EQ(LookupDecode(*u, 0x8040, &len), 0);
-    EXPECT_EQ(len, 10);
 }
 
 TEST(JpegHuffmanTable, OverfullTablesAreRefused) {

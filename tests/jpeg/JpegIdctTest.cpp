@@ -30,8 +30,7 @@ TEST(JpegIdct, FastQuantisationEntriesAreScaledAndRounded) {
     EXPECT_EQ(FastQuant(0, 1), 4);
     EXPECT_EQ(FastQuant(1, 1), 6);
     EXPECT_EQ(FastQuant(63, 255), 78);
-    // 16-bit DQT values are kept to 16 bits after scaling (wrapping).
-    EXPECT_EQ(FastQuant(0, 65535), static_cast<int16_t>((16384 * 65535 + 2048) >> 12));
+    EXPECT_EQ(FastQuant(0, 65535), -4);  // 16-bit DQT values wrap to 16 bits after scaling
 }
 
 TEST(JpegIdct, DcOnlyBlocksGiveFlatSamplesAndWrap) {
@@ -77,16 +76,28 @@ TEST(JpegIdct, OutputHonoursTheStride) {
     }
 }
 
+// Random blocks from `fill` through the scalar transform and `other` must agree bit for bit.
+template <typename Fill, typename Other>
+void ExpectSameAsScalar(uint32_t seed, int iterations, Fill fill, Other other) {
+    std::mt19937 rng(seed);
+    for (int iter = 0; iter < iterations; ++iter) {
+        alignas(16) int16_t coef[64] = {};
+        alignas(16) int16_t table[64];
+        fill(rng, iter, coef, table);
+        uint8_t a[64], b[64];
+        FastIdctScalar(coef, table, a, 8);
+        other(coef, table, b);
+        ASSERT_EQ(std::memcmp(a, b, 64), 0) << "iteration " << iter;
+    }
+}
+
+const int16_t kExtremes[] = {0, 1, -1, 2, -2, 127, -128, 255, 1023, -1024, 2047, -2048, 16383, -16384, 32767, -32768};
+
 #if defined(__SSE2__)
 TEST(JpegIdct, Sse2MatchesScalarOnRandomAndExtremeBlocks) {
-    std::mt19937 rng(12345);
-    const int16_t extremes[] = {0, 1, -1, 2, -2, 127, -128, 255, 1023, -1024, 2047, -2048, 16383, -16384, 32767, -32768};
-    for (int iter = 0; iter < 200000; ++iter) {
-        alignas(16) int16_t coef[64];
-        alignas(16) int16_t table[64];
-        const int mode = iter % 5;
+    ExpectSameAsScalar(12345, 200000, [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
         for (int n = 0; n < 64; ++n) {
-            switch (mode) {
+            switch (iter % 5) {
                 case 0:  // typical camera data: small coefficients, real tables
                     coef[n] = static_cast<int16_t>(static_cast<int>(rng() % 64) - 32);
                     table[n] = FastQuant(n, 1 + rng() % 100);
@@ -95,9 +106,9 @@ TEST(JpegIdct, Sse2MatchesScalarOnRandomAndExtremeBlocks) {
                     coef[n] = static_cast<int16_t>(rng());
                     table[n] = static_cast<int16_t>(rng());
                     break;
-                case 2:  // extreme values everywhere
-                    coef[n] = extremes[rng() % 16];
-                    table[n] = extremes[rng() % 16];
+                case 2:
+                    coef[n] = kExtremes[rng() % 16];
+                    table[n] = kExtremes[rng() % 16];
                     break;
                 case 3:  // sparse blocks, 16-bit tables
                     coef[n] = (rng() % 8 == 0) ? static_cast<int16_t>(rng() % 4096) - 2048 : 0;
@@ -109,51 +120,25 @@ TEST(JpegIdct, Sse2MatchesScalarOnRandomAndExtremeBlocks) {
                     break;
             }
         }
-        uint8_t a[64];
-        uint8_t b[64];
-        FastIdctScalar(coef, table, a, 8);
-        FastIdctSse2(coef, table, b, 8);
-        ASSERT_EQ(std::memcmp(a, b, 64), 0) << "iteration " << iter << " mode " << mode;
-    }
-}
-
-TEST(JpegIdct, Sse2LowQuarterMatchesScalarOnRandomAndExtremeBlocks) {
-    // Blocks whose coefficients sit at zigzag indexes 0..9 take the shortened transform.
-    const int16_t extremes[] = {0, 1, -1, 127, -128, 1023, -1024, 16383, -16384, 32767, -32768};
-    std::mt19937 rng(777);
-    for (int iter = 0; iter < 200000; ++iter) {
-        alignas(16) int16_t coef[64] = {};
-        alignas(16) int16_t table[64];
+    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2(c, t, out, 8); });
+    // Coefficients only at zigzag indexes 0..9 take the shortened transform.
+    ExpectSameAsScalar(777, 200000, [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
+        static const int kNatural[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
         for (int n = 0; n < 64; ++n) table[n] = (iter % 3 == 0) ? static_cast<int16_t>(rng()) : FastQuant(n, 1 + rng() % 255);
         const int last = static_cast<int>(rng() % 10);
         for (int k = 0; k <= last; ++k) {
             if (rng() % 3 == 0) continue;
-            const int16_t v = (iter % 2) ? extremes[rng() % 11] : static_cast<int16_t>(static_cast<int>(rng() % 400) - 200);
-            static const int kNatural[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
-            coef[kNatural[k]] = v;
+            coef[kNatural[k]] = (iter % 2) ? kExtremes[rng() % 16] : static_cast<int16_t>(static_cast<int>(rng() % 400) - 200);
         }
-        uint8_t a[64];
-        uint8_t b[64];
-        FastIdctScalar(coef, table, a, 8);
-        FastIdctSse2Low(coef, table, b, 8);
-        ASSERT_EQ(std::memcmp(a, b, 64), 0) << "iteration " << iter;
-    }
+    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2Low(c, t, out, 8); });
 }
 #endif
 
 TEST(JpegIdct, DcOnlyShortcutMatchesTheTransform) {
-    std::mt19937 rng(31);
-    for (int iter = 0; iter < 100000; ++iter) {
-        int16_t coef[64] = {};
-        int16_t table[64];
+    ExpectSameAsScalar(31, 100000, [](std::mt19937& rng, int, int16_t* coef, int16_t* table) {
         for (int n = 0; n < 64; ++n) table[n] = static_cast<int16_t>(rng());
         coef[0] = static_cast<int16_t>(rng());
-        uint8_t a[64];
-        uint8_t b[64];
-        FastIdctScalar(coef, table, a, 8);
-        FastIdctDcOnly(coef[0], table[0], b, 8);
-        ASSERT_EQ(std::memcmp(a, b, 64), 0) << coef[0] << " x " << table[0];
-    }
+    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctDcOnly(c[0], t[0], out, 8); });
 }
 
 TEST(JpegIdct, PlainTransformIsCloseToTheExactDct) {

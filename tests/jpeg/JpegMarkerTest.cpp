@@ -52,8 +52,6 @@ Bytes Concat(const Bytes& a, const Bytes& b) {
 
 }  // namespace
 
-TEST(JpegMarkers, MinimalFrameDecodes) { EXPECT_EQ(Outcome(MinimalGrey()), 0); }
-
 TEST(JpegMarkers, SoiFoundBySlidingWithinTheFirst512Bytes) {
     const Bytes frame = MinimalGrey();  // FF D8 FF DB ...
     EXPECT_EQ(Outcome(Concat(Bytes(511, 0x11), frame)), 0);          // pair starts at offset 511
@@ -98,6 +96,8 @@ TEST(JpegMarkers, RefusedSegments) {
     full[7] = 255, full[8] = 1;  // 256 symbols
     uint16_t wide[64];
     for (auto& q : wide) q = 300;
+    uint8_t acCounts[16] = {};
+    acCounts[7] = static_cast<uint8_t>(FlatAcSymbols().size());
     const struct {
         const char* what;
         Bytes bytes;
@@ -139,6 +139,12 @@ TEST(JpegMarkers, RefusedSegments) {
         {"DQT selector 9",
          GreyFrame(Stream().Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 9}}).FlatDcTable(0).FlatAcTable(0)),
          kJpegMissingQuantTable},
+        // Class/id 0x05 (a DC table with id 5) lands where AC table 1 lives.
+        {"AC table as DHT 0x05",
+         Stream(sof).FlatDcTable(0).Dht(0x05, acCounts, FlatAcSymbols()).Sos({{1, 0x01}}).Raw(OneFlatBlock()).Eoi().bytes(),
+         0},
+        {"sequential scan without every component",
+         Stream().ColourHeaders(16, 8, 0x21).Sos({{1, 0x00}}).Raw(OneFlatBlock()).Eoi().bytes(), kJpegBadScanComponents},
         {"16-bit DQT decodes",
          GreyFrame(Stream().Soi().DqtTable(0, wide, true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0)),
          0},
@@ -155,42 +161,32 @@ TEST(JpegMarkers, FrameHeaderFields) {
         s.Soi().Marker(0xC0).Word(static_cast<uint16_t>(8 + 3 * n + extraLength));
         s.Byte(precision).Word(h).Word(w).Byte(n);
         for (int i = 0; i < n; ++i) s.Byte(static_cast<uint8_t>(i + 1)).Byte(0x11).Byte(0);
-        return Outcome(s.bytes());
+        return s.bytes();
     };
-    EXPECT_EQ(frame(12, 8, 8, 1, 0), kJpegBadPrecision);
-    EXPECT_EQ(frame(8, 0, 8, 1, 0), kJpegBadHeight);
-    EXPECT_EQ(frame(8, 8193, 8, 1, 0), kJpegBadHeight);
-    EXPECT_EQ(frame(8, 0, 0, 1, 0), kJpegBadHeight);  // height is checked before width
-    EXPECT_EQ(frame(8, 8, 0, 1, 0), kJpegBadWidth);
-    EXPECT_EQ(frame(8, 8, 8193, 1, 0), kJpegBadWidth);
-    EXPECT_EQ(frame(8, 8, 8, 5, 0), kJpegTooManyComponents);
-    EXPECT_EQ(frame(8, 8, 8, 3, 1), kJpegBadFrameLength);
-    // Header counts: 0 to 4 are reported; only 1 and 3 decode.
-    EXPECT_EQ(frame(8, 8, 8, 0, 0), kJpegBadComponentCount);
-    EXPECT_EQ(frame(8, 8, 8, 2, 0), kJpegBadComponentCount);
-    EXPECT_EQ(frame(8, 8, 8, 4, 0), kJpegBadComponentCount);
-    EXPECT_EQ(frame(8, 8192, 8192, 1, 0), kJpegMarkerOutOfPlace);  // largest size passes the header
-}
-
-TEST(JpegMarkers, ReadHeaderReportsTheComponentCount) {
+    const struct {
+        Bytes bytes;
+        int code;
+    } cases[] = {
+        {frame(12, 8, 8, 1, 0), kJpegBadPrecision},
+        {frame(8, 0, 8, 1, 0), kJpegBadHeight},
+        {frame(8, 8193, 8, 1, 0), kJpegBadHeight},
+        {frame(8, 0, 0, 1, 0), kJpegBadHeight},  // height is checked before width
+        {frame(8, 8, 0, 1, 0), kJpegBadWidth},
+        {frame(8, 8, 8193, 1, 0), kJpegBadWidth},
+        {frame(8, 8, 8, 5, 0), kJpegTooManyComponents},
+        {frame(8, 8, 8, 3, 1), kJpegBadFrameLength},
+        {frame(8, 8192, 8192, 1, 0), kJpegMarkerOutOfPlace},  // largest size passes the header
+    };
+    for (const auto& c : cases) EXPECT_EQ(Outcome(c.bytes), c.code) << &c - cases;
+    // ReadHeader reports counts 0 to 4; only 1 and 3 decode.
     for (uint8_t n : {0, 1, 2, 3, 4}) {
-        Stream s;
-        s.Soi().Marker(0xC0).Word(static_cast<uint16_t>(8 + 3 * n)).Byte(8).Word(8).Word(8).Byte(n);
-        for (int i = 0; i < n; ++i) s.Byte(static_cast<uint8_t>(i + 1)).Byte(0x11).Byte(0);
+        const Bytes bytes = frame(8, 8, 8, n, 0);
         auto d = std::make_unique<JpegDecoder>();
-        MemoryJpegSource source(s.bytes().data(), s.bytes().size());
+        MemoryJpegSource source(bytes.data(), bytes.size());
         EXPECT_EQ(d->ReadHeader(&source, 1), n);
         d->Release();
+        EXPECT_EQ(Outcome(bytes), n == 1 || n == 3 ? kJpegMarkerOutOfPlace : kJpegBadComponentCount) << int(n);
     }
-}
-
-TEST(JpegMarkers, DcIdFiveIsAcceptedAndFillsTheSlotOfAcTableOne) {
-    // The AC table arrives as class/id 0x05 (a DC table with id 5), which lands where AC table 1 lives.
-    uint8_t acCounts[16] = {};
-    acCounts[7] = static_cast<uint8_t>(FlatAcSymbols().size());
-    Stream s;
-    s.Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).FlatDcTable(0).Dht(0x05, acCounts, FlatAcSymbols());
-    EXPECT_EQ(Outcome(s.Sos({{1, 0x01}}).Raw(OneFlatBlock()).Eoi().bytes()), 0);
 }
 
 TEST(JpegMarkers, ScanHeaderFields) {
@@ -210,25 +206,14 @@ TEST(JpegMarkers, ScanHeaderFields) {
     EXPECT_EQ(scan({1, 1, 0x00, 5, 2, 0x31}), 0);
 }
 
-TEST(JpegMarkers, SequentialScanMustHoldEveryComponent) {
-    Stream s;
-    s.ColourHeaders(16, 8, 0x21).Sos({{1, 0x00}});
-    EXPECT_EQ(Outcome(s.Raw(OneFlatBlock()).Eoi().bytes()), kJpegBadScanComponents);
-}
-
 TEST(JpegMarkers, SamplingFactorsOutsideTheLayouts) {
-    auto colour = [](uint8_t y, uint8_t cb, uint8_t cr) {
+    // 4:1:1, chroma 1x2 or 2x1, zero factors, 3x3.
+    for (const auto& f : {std::array<uint8_t, 3>{0x41, 0x11, 0x11}, {0x22, 0x12, 0x11}, {0x22, 0x11, 0x21},
+                          {0x00, 0x11, 0x11}, {0x20, 0x11, 0x11}, {0x22, 0x00, 0x11}, {0x33, 0x11, 0x11}}) {
         Stream s;
-        s.Soi().Dqt(0, 1).Sof(0xC0, 16, 16, {{1, y, 0}, {2, cb, 0}, {3, cr, 0}}).FlatDcTable(0).FlatAcTable(0);
-        return Outcome(s.Sos({{1, 0}, {2, 0}, {3, 0}}).Eoi().bytes());
-    };
-    EXPECT_EQ(colour(0x41, 0x11, 0x11), kJpegBadSampling);  // 4:1:1
-    EXPECT_EQ(colour(0x22, 0x12, 0x11), kJpegBadSampling);  // chroma 1x2
-    EXPECT_EQ(colour(0x22, 0x11, 0x21), kJpegBadSampling);
-    EXPECT_EQ(colour(0x00, 0x11, 0x11), kJpegBadSampling);  // zero factors
-    EXPECT_EQ(colour(0x20, 0x11, 0x11), kJpegBadSampling);
-    EXPECT_EQ(colour(0x22, 0x00, 0x11), kJpegBadSampling);
-    EXPECT_EQ(colour(0x33, 0x11, 0x11), kJpegBadSampling);
+        s.Soi().Dqt(0, 1).Sof(0xC0, 16, 16, {{1, f[0], 0}, {2, f[1], 0}, {3, f[2], 0}}).FlatDcTable(0).FlatAcTable(0);
+        EXPECT_EQ(Outcome(s.Sos({{1, 0}, {2, 0}, {3, 0}}).Eoi().bytes()), kJpegBadSampling) << std::hex << int(f[0]);
+    }
     // A greyscale frame ignores its factors, zero included.
     for (uint8_t hv : {0x00, 0x22, 0x41, 0xFF}) {
         Stream s;

@@ -40,6 +40,8 @@ Bytes BitWriter::Finish() {
     return out;
 }
 
+namespace {
+
 int SizeOf(int value) {
     int v = value < 0 ? -value : value;
     int s = 0;
@@ -49,8 +51,6 @@ int SizeOf(int value) {
     }
     return s;
 }
-
-namespace {
 
 void PutAmplitude(BitWriter& w, int value, int size) {
     if (size == 0) return;
@@ -333,15 +333,21 @@ Scene MakeScene(const SceneOptions& o) {
                 continue;
             }
             const size_t ci = static_cast<size_t>(y / shape.lumaV) * planeW[1] + x / shape.lumaH;
-            const int cb = plane[1][ci] - 128;
-            const int cr = plane[2][ci] - 128;
-            scene.expected.push_back(static_cast<uint8_t>(ClampByte(lum + ((116130 * cb + 32768) >> 16))));
-            scene.expected.push_back(static_cast<uint8_t>(ClampByte(lum + ((-22554 * cb + 32768 - 46802 * cr) >> 16))));
-            scene.expected.push_back(static_cast<uint8_t>(ClampByte(lum + ((91882 * cr + 32768) >> 16))));
-            scene.expected.push_back(0xFF);
+            uint8_t bgrx[4];
+            ReferenceBgrx(lum, plane[1][ci], plane[2][ci], bgrx);
+            scene.expected.insert(scene.expected.end(), bgrx, bgrx + 4);
         }
     }
     return scene;
+}
+
+void ReferenceBgrx(int y, int cb, int cr, uint8_t out[4]) {
+    cb -= 128;
+    cr -= 128;
+    out[0] = static_cast<uint8_t>(ClampByte(y + ((116130 * cb + 32768) >> 16)));
+    out[1] = static_cast<uint8_t>(ClampByte(y + ((-22554 * cb + 32768 - 46802 * cr) >> 16)));
+    out[2] = static_cast<uint8_t>(ClampByte(y + ((91882 * cr + 32768) >> 16)));
+    out[3] = 0xFF;
 }
 
 }  // namespace jpegtest

@@ -28,10 +28,8 @@ const std::vector<uint8_t>& FlatAcSymbols();  // EOB, the 160 run/size pairs, ZR
 class BitWriter {
 public:
     void Put(uint32_t value, int n);
-    void PutOnes(int n) { Put((1u << n) - 1, n); }
     // Pads with 1-bits to a byte and returns the bytes with every FF stuffed as FF 00.
     Bytes Finish();
-    int BitCount() const { return static_cast<int>(bits_.size()); }
 
 private:
     std::vector<uint8_t> bits_;
@@ -42,7 +40,6 @@ void PutDc(BitWriter& w, int diff);
 void PutAc(BitWriter& w, int run, int value);
 void PutEob(BitWriter& w);
 void PutZrl(BitWriter& w);
-int SizeOf(int value);
 // A sequential block from zigzag coefficients, updating the predictor.
 void PutBlock(BitWriter& w, const int zigzag[64], int& predictor);
 
@@ -121,5 +118,8 @@ struct SceneOptions {
 };
 
 Scene MakeScene(const SceneOptions& o);
+
+// One pixel by the colour conversion's fixed-point definition (JFIF, 16-bit fractions): B, G, R, 0xFF.
+void ReferenceBgrx(int y, int cb, int cr, uint8_t out[4]);
 
 }  // namespace jpegtest
