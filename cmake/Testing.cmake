@@ -47,6 +47,15 @@ function(qern_add_gtest name)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endfunction()
 
+# qern_add_fuzz_target(NAME LIBS lib1 lib2): a libFuzzer target NAME from NAME.cpp (fuzz build only);
+# run-all runs every bin/fuzz_* it finds.
+function(qern_add_fuzz_target name)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${name}.cpp)
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
 function(qern_add_script_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "COMMAND;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)

@@ -6,29 +6,21 @@
 
 #include "recording/RecordName.h"
 #include "recording/RolloverPolicy.h"
+#include "tests/support/ByteFeed.h"
 
 namespace {
 
-CameraTime Stamp(int year, int month, int day, int h, int m, int s) {
-    CameraTime t;
-    t.year = year - 1900;
-    t.month = month - 1;
-    t.dayOfMonth = day;
-    t.hours = h;
-    t.minutes = m;
-    t.seconds = s;
-    return t;
-}
+using qern::test::CalendarTime;
 
 TEST(RecordName, NamePartFromTheStamp) {
     struct Case {
         CameraTime time;
         const char* name;
     } cases[] = {
-        {Stamp(2008, 3, 1, 10, 20, 30), "2008_03_01_10_20_30"},
-        {Stamp(2026, 12, 31, 23, 59, 59), "2026_12_31_23_59_59"},
-        {Stamp(2001, 1, 1, 0, 0, 0), "2001_01_01_00_00_00"},
-        {Stamp(2000, 6, 1, 1, 2, 3), "RADAZ"},
+        {CalendarTime(2008, 3, 1, 10, 20, 30), "2008_03_01_10_20_30"},
+        {CalendarTime(2026, 12, 31, 23, 59, 59), "2026_12_31_23_59_59"},
+        {CalendarTime(2001, 1, 1, 0, 0, 0), "2001_01_01_00_00_00"},
+        {CalendarTime(2000, 6, 1, 1, 2, 3), "RADAZ"},
         {CameraTime(), "RADAZ"},
     };
     for (const Case& c : cases) {
@@ -37,7 +29,7 @@ TEST(RecordName, NamePartFromTheStamp) {
         EXPECT_STREQ(buffer, c.name);
     }
     char small[6];
-    RecordName::Format(Stamp(2008, 3, 1, 10, 20, 30), small, sizeof small);
+    RecordName::Format(CalendarTime(2008, 3, 1, 10, 20, 30), small, sizeof small);
     EXPECT_STREQ(small, "2008_");
 }
 

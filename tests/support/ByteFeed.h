@@ -8,6 +8,7 @@
 
 #include "tools/camsim/PartHeader.h"
 #include "transport/ByteStream.h"
+#include "transport/PartParser.h"
 
 namespace qern::test {
 
@@ -35,6 +36,18 @@ private:
 std::string Part(const std::string& jpeg, const std::optional<camsim::FrameStamp>& stamp = std::nullopt,
                  std::optional<size_t> declared = std::nullopt);
 std::string Part(const std::vector<uint8_t>& jpeg, const std::optional<camsim::FrameStamp>& stamp = std::nullopt);
+
+// A camera time stamp as the calendar reads it (month 1..12, the full year).
+inline CameraTime CalendarTime(int year, int month, int day, int h, int m, int s) {
+    CameraTime t;
+    t.year = year - 1900;
+    t.month = month - 1;
+    t.dayOfMonth = day;
+    t.hours = h;
+    t.minutes = m;
+    t.seconds = s;
+    return t;
+}
 
 // A JPEG-shaped body of `size` bytes: FF D8, bytes without FF drawn from `seed`, FF D9.
 std::string FakeJpeg(size_t size, uint32_t seed);

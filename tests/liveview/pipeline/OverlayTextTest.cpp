@@ -6,45 +6,37 @@
 #include <vector>
 
 #include "liveview/pipeline/OverlayText.h"
+#include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
 namespace liveview {
 namespace {
 
-CameraTime Time(int year, int month, int day, int h, int m, int s) {
-    CameraTime t;
-    t.year = year - 1900;
-    t.month = month - 1;
-    t.dayOfMonth = day;
-    t.hours = h;
-    t.minutes = m;
-    t.seconds = s;
-    return t;
-}
+using qern::test::CalendarTime;
 
 TEST(OverlayText, DateTimeAndRateWithThreeSpacesAndTheLiteralZero) {
     char out[kOverlayTextSize];
-    FormatOverlayText(out, Time(2026, 12, 6, 21, 4, 9), 960000, 25, false);
+    FormatOverlayText(out, CalendarTime(2026, 12, 6, 21, 4, 9), 960000, 25, false);
     EXPECT_STREQ(out, "2026/12/06 21:04:09.960   FPS:25");
-    FormatOverlayText(out, Time(2001, 1, 1, 0, 0, 0), 9999, 3, false);
+    FormatOverlayText(out, CalendarTime(2001, 1, 1, 0, 0, 0), 9999, 3, false);
     EXPECT_STREQ(out, "2001/01/01 00:00:00.000   FPS:03");
-    FormatOverlayText(out, Time(2026, 7, 15, 23, 59, 59), 123456, 100, false);
+    FormatOverlayText(out, CalendarTime(2026, 7, 15, 23, 59, 59), 123456, 100, false);
     EXPECT_STREQ(out, "2026/07/15 23:59:59.120   FPS:100");
 }
 
 TEST(OverlayText, RateOnlyUpToTheYear2000AndIn176Mode) {
     char out[kOverlayTextSize];
-    FormatOverlayText(out, Time(2000, 12, 31, 23, 59, 59), 500000, 7, false);
+    FormatOverlayText(out, CalendarTime(2000, 12, 31, 23, 59, 59), 500000, 7, false);
     EXPECT_STREQ(out, "FPS:07");
     FormatOverlayText(out, CameraTime{}, 0, 1, false);  // before the first stamp the year is 1900
     EXPECT_STREQ(out, "FPS:01");
-    FormatOverlayText(out, Time(2026, 12, 6, 1, 2, 3), 40000, 25, true);
+    FormatOverlayText(out, CalendarTime(2026, 12, 6, 1, 2, 3), 40000, 25, true);
     EXPECT_STREQ(out, "FPS:25");
 }
 
 TEST(OverlayText, HostileStampFieldsStayInsideTheBuffer) {
     char out[kOverlayTextSize];
-    CameraTime t = Time(2026, 1, 1, 0, 0, 0);
+    CameraTime t = CalendarTime(2026, 1, 1, 0, 0, 0);
     t.year = 2147483000;
     t.month = -2147483647;
     t.dayOfMonth = -2147483647;

@@ -117,11 +117,6 @@ struct Rig {
     TestHost host;
 };
 
-// The bytes a frame's part takes by its Content-Length: the JPEG and 14.
-int32_t Budget(int width, int height, int index) {
-    return int32_t(QuadrantJpeg(width, height, index).size()) + StreamSessionCore::kBudgetSlack;
-}
-
 std::string Frames(int width, int height, int count, int firstIndex = 0) {
     std::string s;
     for (int i = 0; i < count; ++i) s += Part(QuadrantJpeg(width, height, firstIndex + i), std::nullopt);
