@@ -78,7 +78,7 @@ TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
         const IID* iid;
         DWORD mask, options;
         HRESULT hr;
-        DWORD supported, enabled;
+        DWORD supported = 0, enabled = 0;  // reported by a get step
     } steps[] = {
         {cam.get(), false, &IID_IDispatch, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0},
         {cam.get(), false, &IID_IPersistStreamInit, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
