@@ -44,8 +44,6 @@ class LoopbackServer {
   std::thread thread;
 };
 
-// The head of a recorded request up to its empty line, and the body after it.
-std::string RequestHead(const std::string& request);
-std::string RequestBody(const std::string& request);
-// Every value of the header name (case-insensitive) in a request head.
-std::vector<std::string> HeaderValues(const std::string& request, const std::string& name);
+// The value of the first header line "name: value" (exact name) in a request's head, "" without
+// one; `count` gets the number of such lines.
+std::string HeaderValue(const std::string& request, const std::string& name, int* count = nullptr);
