@@ -1,5 +1,4 @@
 #include "LoopbackServer.h"
-#include "tests/support/Wait.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -11,7 +10,6 @@ LoopbackServer::LoopbackServer(Handler h) : handler(std::move(h)) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
   bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   listen(listener, 8);
   int len = sizeof addr;
@@ -72,10 +70,6 @@ std::vector<std::string> LoopbackServer::Requests() {
   return requests;
 }
 
-bool LoopbackServer::WaitForRequests(size_t n, int timeoutMs) {
-  return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
-}
-
 void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -84,8 +78,6 @@ void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
     done += size_t(n);
   }
 }
-
-void LoopbackServer::Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
 
 std::string HeaderValue(const std::string& request, const std::string& name, int* count) {
   const std::string head = request.substr(0, request.find("\r\n\r\n") + 2), key = "\r\n" + name + ": ";

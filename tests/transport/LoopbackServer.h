@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Wait.h"
+
 class LoopbackServer {
  public:
   // Called on the server thread once a request has been read; index counts requests from 0.
@@ -23,13 +25,15 @@ class LoopbackServer {
   int Port() const { return port; }
   std::vector<std::string> Requests();
   // Waits until n requests were read (at most timeoutMs); false on time-out.
-  bool WaitForRequests(size_t n, int timeoutMs = 5000);
+  bool WaitForRequests(size_t n, int timeoutMs = 5000) {
+    return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
+  }
   // Set by the test to end a handler that stalls.
   std::atomic<bool> release{false};
 
   static void Send(SOCKET s, const std::string& bytes);
   // Sleeps up to ms, ending early once release is set.
-  void Pause(int ms);
+  void Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
 
  private:
   void Run();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CollectingSink.h"
 #include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
@@ -12,15 +13,6 @@ namespace {
 
 using qern::test::FakeJpeg;
 using qern::test::PieceStream;
-
-class CollectingSink : public RecordSink {
- public:
-  bool WriteFrame(const uint8_t* data, size_t size) override {
-    frames.emplace_back(reinterpret_cast<const char*>(data), size);
-    return true;
-  }
-  std::vector<std::string> frames;
-};
 
 const char kStamp[] = "0A5F5E100003039";  // seconds 0x5F5E1000 = 1600000000, micros 0x3039 = 12345
 
@@ -184,8 +176,6 @@ TEST(StreamSessionCoreTest, GarbageIsDroppedChunkByChunk) {
   EXPECT_EQ(f.s.ParseHeader(nullptr, nullptr), -1);
   EXPECT_EQ(f.s.ring.Available(), 5000 - 4096);
   EXPECT_EQ(f.s.ParseHeader(nullptr, nullptr), -1);  // the rest, except a tail that could start a match
-  EXPECT_EQ(f.s.ring.Available(), 6);
-  EXPECT_EQ(f.s.ParseHeader(nullptr, nullptr), -1);
   EXPECT_EQ(f.s.ring.Available(), 6);
   // Much garbage is scanned through in one call, then the part is found.
   Fed more(std::string(10000, 'g') + "/jp" + Part(FakeJpeg(9000, 9)), 30000);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CollectingSink.h"
 #include "LoopbackServer.h"
 #include "tests/support/ByteFeed.h"
 #include "tests/support/Wait.h"
@@ -8,15 +9,6 @@
 namespace {
 
 using qern::test::FakeJpeg;
-
-class Sink : public RecordSink {
- public:
-  bool WriteFrame(const uint8_t* data, size_t size) override {
-    frames.emplace_back(reinterpret_cast<const char*>(data), size);
-    return true;
-  }
-  std::vector<std::string> frames;
-};
 
 TEST(StreamSession, VideoRequestRecordingSignalAndCloseEndingABlockedFill) {
   // Frames under faults, stamps and credentials are camgrab-e2e's; here the request, the
@@ -28,7 +20,7 @@ TEST(StreamSession, VideoRequestRecordingSignalAndCloseEndingABlockedFill) {
     server.Pause(10000);
   });
   StreamSession session;
-  Sink sink;
+  CollectingSink sink;
   ASSERT_TRUE(session.CreateRecFinishEvent());
   EXPECT_EQ(WaitForSingleObject(session.RecFinish(), 0), DWORD(WAIT_TIMEOUT));
   session.AttachRecordSink(&sink);
@@ -85,13 +77,13 @@ TEST(StreamSession, AudioReadsUntilTheLengthOrSixteenEmptyReads) {
   session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
   ASSERT_TRUE(session.OpenAudio());
   std::string got(4000, '\0');
-  EXPECT_EQ(session.ReadAudio(reinterpret_cast<uint8_t*>(&got[0]), 1000), 1000);
-  EXPECT_EQ(session.ReadAudio(reinterpret_cast<uint8_t*>(&got[1000]), 3000), 2000);  // the stream ended
+  auto* buffer = reinterpret_cast<uint8_t*>(&got[0]);
+  EXPECT_EQ(session.ReadAudio(buffer, 1000), 1000);
+  EXPECT_EQ(session.ReadAudio(buffer + 1000, 3000), 2000);  // the stream ended
   EXPECT_EQ(got.substr(0, 3000), audio);
-  EXPECT_EQ(session.ReadAudio(reinterpret_cast<uint8_t*>(&got[0]), 0), 0);
+  EXPECT_EQ(session.ReadAudio(buffer, 0), 0);
   session.CloseAudio();
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].substr(0, 25), "GET /audio.cgi HTTP/1.0\r\n");
+  EXPECT_EQ(server.Requests().at(0).substr(0, 25), "GET /audio.cgi HTTP/1.0\r\n");
 }
 
 }  // namespace

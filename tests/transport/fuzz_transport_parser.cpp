@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes, in pieces chosen by the input, through the worker's
 // loop: Fill, DropBacklog, ParseHeader, the decoder's Read and the recording.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
