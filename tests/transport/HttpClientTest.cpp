@@ -231,7 +231,6 @@ TEST(HttpClient, StreamsSurvivePausesAndCloseFromAnotherThreadEndsTheirRead) {
     std::printf("Read of a %s stream ended %ld ms after Close\n", chunked ? "chunked" : "plain", afterClose);
     EXPECT_GE(afterClose, 0);  // the stream did not end by itself
     EXPECT_LT(afterClose, 200);
-    EXPECT_EQ(client.Read(buf, sizeof buf), 0u);
   }
 }
 

@@ -64,14 +64,10 @@ TEST(StreamSession, TextsNeverOverflow) {
 }
 
 TEST(StreamSession, AudioReadsUntilTheLengthOrSixteenEmptyReads) {
-  std::string audio(3000, '\0');
-  for (size_t i = 0; i < audio.size(); ++i) audio[i] = char(i * 13);
+  const std::string audio = FakeJpeg(3000, 2);  // any bytes
   LoopbackServer server([&](SOCKET s, const std::string&, int) {
     LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n");
-    for (size_t at = 0; at < audio.size(); at += 264) {
-      LoopbackServer::Send(s, audio.substr(at, 264));
-      Sleep(2);
-    }
+    for (size_t at = 0; at < audio.size(); at += 264, Sleep(2)) LoopbackServer::Send(s, audio.substr(at, 264));
   });
   StreamSession session;
   session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
