@@ -1,6 +1,5 @@
 #include "LoopbackServer.h"
 
-#include <chrono>
 #include <cstdlib>
 
 LoopbackServer::LoopbackServer(Handler h) : handler(std::move(h)) {

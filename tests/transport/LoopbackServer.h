@@ -23,8 +23,8 @@ class LoopbackServer {
   ~LoopbackServer();
 
   int Port() const { return port; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
   std::vector<std::string> Requests();
-  // Waits until n requests were read (at most timeoutMs); false on time-out.
   bool WaitForRequests(size_t n, int timeoutMs = 5000) {
     return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
   }
@@ -32,7 +32,6 @@ class LoopbackServer {
   std::atomic<bool> release{false};
 
   static void Send(SOCKET s, const std::string& bytes);
-  // Sleeps up to ms, ending early once release is set.
   void Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
 
  private:

@@ -8,7 +8,6 @@
 namespace {
 
 TEST(SocketClient, SendsLongRequestsExactlyRefusesWhatItCannotSendAndCloseEndsAReceive) {
-  // Answers the first request; keeps the second waiting.
   LoopbackServer server([&](SOCKET s, const std::string&, int index) {
     if (index == 0) LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\n\r\nok");
     else server.Pause(10000);
