@@ -1,11 +1,9 @@
 // The simulator's faults, which the camgrab and live view suites rely on without seeing them: a
-// fault that silently stopped happening would let those pass for nothing. The audio counter, its
-// pace and its drop are checked sample by sample where the live view plays them.
+// fault that silently stopped happening would let those pass for nothing.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +13,7 @@
 
 #include "tools/camsim/AudioSource.h"
 #include "tools/camsim/Server.h"
+#include "tools/camsim/Socket.h"
 
 namespace {
 
@@ -28,26 +27,23 @@ std::unique_ptr<camsim::Server> Start(camsim::Options options) {
   return server;
 }
 
-// GETs `target` as admin on a new connection and receives until the server closes (`closed`) or a
-// receive waited 5 s.
+// GETs `target` as admin and receives until the server closes (`closed`) or a receive waited 5 s.
 std::string Exchange(int port, const std::string& target, bool* closed = nullptr) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const camsim::FileDescriptor fd(::socket(AF_INET, SOCK_STREAM, 0));
   const timeval limit{5, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(uint16_t(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const std::string request = "GET " + target + " HTTP/1.0\r\nAuthorization: Basic YWRtaW46YWRtaW4=\r\n\r\n";
   std::string got;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
-    char chunk[4096];
-    ssize_t n = 1;
-    while ((n = ::recv(fd, chunk, sizeof chunk, 0)) > 0) got.append(chunk, size_t(n));
-    if (closed) *closed = n == 0;
-  }
-  ::close(fd);
+  if (::connect(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      !camsim::SendAll(fd.Get(), "GET " + target + " HTTP/1.0\r\nAuthorization: Basic YWRtaW46YWRtaW4=\r\n\r\n"))
+    return got;
+  char chunk[4096];
+  ssize_t n;
+  while ((n = ::recv(fd.Get(), chunk, sizeof chunk, 0)) > 0) got.append(chunk, size_t(n));
+  if (closed) *closed = n == 0;
   return got;
 }
 

@@ -45,10 +45,8 @@ std::string ReadFrame(StreamSessionCore& s, int32_t block = 4096) {
   std::string out;
   std::vector<uint8_t> buf(size_t(block) + 1);
   bool end = false;
-  for (int guard = 0; !end && guard < 100000; ++guard) {
-    const int32_t n = s.Read(buf.data(), block, &end);
-    out.append(buf.begin(), buf.begin() + n);
-  }
+  for (int guard = 0; !end && guard < 100000; ++guard)
+    out.append(buf.begin(), buf.begin() + s.Read(buf.data(), block, &end));
   EXPECT_TRUE(end);
   return out;
 }
@@ -111,10 +109,8 @@ TEST(StreamSessionCoreTest, ShortfallIsCompletedAndAnEndedStreamEndsTheFrame) {
 }
 
 TEST(StreamSessionCoreTest, LengthLinesAndCutParts) {
-  // At most 8 characters after the name are read. Without a usable length the budget is 51200 and
-  // the headers end with the length line, so the empty line leads the data. A negative length or one
-  // the ring cannot hold drops that header. A part cut short (the next part's headers lie within its
-  // length) is dropped and the next taken whole.
+  // At most 8 characters of a length are read; without one the budget is 51200 and the data starts
+  // at the empty line. A part cut short by the next part's headers is dropped.
   const std::string a = FakeJpeg(6000, 20), b = FakeJpeg(7000, 21), c = FakeJpeg(5000, 22), j = FakeJpeg(321, 4);
   const auto lengthLine = [&](const std::string& text, size_t size) {
     return Header(text, nullptr) + FakeJpeg(size, 4) + "\r\n" + Part(c);
@@ -140,7 +136,6 @@ TEST(StreamSessionCoreTest, LengthLinesAndCutParts) {
       {"-5", lengthLine("-5", 2000), {{c, 5014}}},
       {"-1", lengthLine("-1", 2000), {{c, 5014}}},
       {"131073", lengthLine("131073", 2000), {{c, 5014}}},
-      {"9999999", lengthLine("9999999", 2000), {{c, 5014}}},
       {"cut in half", Header("6000", kStamp) + a.substr(0, 3000) + "\r\n" + Part(b) + Part(c), {{b, 7014}, {c, 5014}}},
       {"length too long", Header("6512", kStamp) + a + "\r\n" + Part(b), {{b, 7014}}},
       {"two cut in a row", Header("6000", nullptr) + a.substr(0, 100) + Header("7000", nullptr) + b.substr(0, 50) +
@@ -174,7 +169,6 @@ TEST(StreamSessionCoreTest, GarbageIsDroppedChunkByChunk) {
   EXPECT_EQ(f.s.ring.Available(), 5000 - 4096);
   EXPECT_EQ(f.s.ParseHeader(nullptr, nullptr), -1);  // the rest, except a tail that could start a match
   EXPECT_EQ(f.s.ring.Available(), 6);
-  // Much garbage is scanned through in one call, then the part is found.
   Fed more(std::string(10000, 'g') + "/jp" + Part(FakeJpeg(9000, 9)), 30000);
   EXPECT_EQ(more.s.ParseHeader(nullptr, nullptr), 10003 + int32_t(Header("9000", kStamp).size()));
   EXPECT_TRUE(StartsWith(ReadFrame(more.s), FakeJpeg(9000, 9)));
@@ -186,8 +180,7 @@ TEST(StreamSessionCoreTest, GarbageIsDroppedChunkByChunk) {
 }
 
 TEST(StreamSessionCoreTest, PartsGarbageAndABadLengthStraddlingTheWrapAreRecorded) {
-  // A small ring; every header, frame and marker search crosses the wrap at some point. Some frames
-  // have padding before FF D8 and after FF D9 within their length; one part has no markers at all.
+  // Headers, frames and marker searches cross the wrap of a small ring.
   std::string data;
   std::vector<std::string> parts, recorded;
   for (uint32_t i = 0; i < 40; ++i) {
@@ -223,8 +216,7 @@ TEST(StreamSessionCoreTest, BacklogKeepsTheNewestAndReadPushesTheOvershootBack) 
   std::string data(100001, 'a');
   for (size_t i = 0; i < data.size(); ++i) data[i] = char(i % 251);
   std::vector<int32_t> pieces(24, 4096);  // 99999 bytes, then 2 more
-  pieces.push_back(1695);
-  pieces.push_back(2);
+  pieces.insert(pieces.end(), {1695, 2});
   Fed backlog(data, 99999, pieces);
   EXPECT_FALSE(backlog.s.DropBacklog());
   EXPECT_EQ(backlog.s.ring.Available(), 99999);
