@@ -1,9 +1,5 @@
 #include "LoopbackServer.h"
-#include "tests/support/Wait.h"
 
-#include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cstdlib>
 
 LoopbackServer::LoopbackServer(Handler h) : handler(std::move(h)) {
@@ -13,7 +9,6 @@ LoopbackServer::LoopbackServer(Handler h) : handler(std::move(h)) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
   bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   listen(listener, 8);
   int len = sizeof addr;
@@ -55,31 +50,23 @@ void LoopbackServer::Run() {
 }
 
 std::string LoopbackServer::ReadRequest(SOCKET s) {
+  // The head, then as many body bytes as its Content-Length says.
   std::string data;
   char buf[4096];
-  size_t headEnd = std::string::npos;
-  while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
+  for (;;) {
+    const size_t head = data.find("\r\n\r\n");
+    if (head != std::string::npos &&
+        data.size() >= head + 4 + size_t(std::atoi(HeaderValue(data, "Content-Length").c_str())))
+      return data;
     const int n = recv(s, buf, sizeof buf, 0);
     if (n <= 0) return data;
     data.append(buf, size_t(n));
   }
-  size_t bodyLength = 0;
-  for (const auto& v : HeaderValues(data, "Content-Length")) bodyLength = size_t(std::atoi(v.c_str()));
-  while (data.size() < headEnd + 4 + bodyLength) {
-    const int n = recv(s, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    data.append(buf, size_t(n));
-  }
-  return data;
 }
 
 std::vector<std::string> LoopbackServer::Requests() {
   std::lock_guard<std::mutex> g(lock);
   return requests;
-}
-
-bool LoopbackServer::WaitForRequests(size_t n, int timeoutMs) {
-  return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
 }
 
 void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
@@ -91,38 +78,14 @@ void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
   }
 }
 
-void LoopbackServer::Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
-
-std::string RequestHead(const std::string& request) {
-  const size_t end = request.find("\r\n\r\n");
-  return end == std::string::npos ? request : request.substr(0, end + 2);
-}
-
-std::string RequestBody(const std::string& request) {
-  const size_t end = request.find("\r\n\r\n");
-  return end == std::string::npos ? std::string() : request.substr(end + 4);
-}
-
-std::vector<std::string> HeaderValues(const std::string& request, const std::string& name) {
-  std::vector<std::string> values;
-  const std::string head = RequestHead(request);
-  size_t pos = head.find("\r\n");
-  while (pos != std::string::npos && pos + 2 < head.size()) {
-    const size_t start = pos + 2;
-    const size_t end = head.find("\r\n", start);
-    const std::string line = head.substr(start, end - start);
-    const size_t colon = line.find(':');
-    if (colon != std::string::npos) {
-      std::string key = line.substr(0, colon);
-      if (key.size() == name.size() &&
-          std::equal(key.begin(), key.end(), name.begin(),
-                     [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); })) {
-        size_t v = colon + 1;
-        while (v < line.size() && line[v] == ' ') ++v;
-        values.push_back(line.substr(v));
-      }
-    }
-    pos = end;
+std::string HeaderValue(const std::string& request, const std::string& name, int* count) {
+  const std::string head = request.substr(0, request.find("\r\n\r\n") + 2), key = "\r\n" + name + ": ";
+  std::string value;
+  int n = 0;
+  for (size_t at = head.find(key); at != std::string::npos; at = head.find(key, at + 1), ++n) {
+    const size_t start = at + key.size();
+    if (n == 0) value = head.substr(start, head.find("\r\n", start) - start);
   }
-  return values;
+  if (count) *count = n;
+  return value;
 }

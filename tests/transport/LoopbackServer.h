@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Wait.h"
+
 class LoopbackServer {
  public:
   // Called on the server thread once a request has been read; index counts requests from 0.
@@ -21,15 +23,16 @@ class LoopbackServer {
   ~LoopbackServer();
 
   int Port() const { return port; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
   std::vector<std::string> Requests();
-  // Waits until n requests were read (at most timeoutMs); false on time-out.
-  bool WaitForRequests(size_t n, int timeoutMs = 5000);
+  bool WaitForRequests(size_t n, int timeoutMs = 5000) {
+    return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
+  }
   // Set by the test to end a handler that stalls.
   std::atomic<bool> release{false};
 
   static void Send(SOCKET s, const std::string& bytes);
-  // Sleeps up to ms, ending early once release is set.
-  void Pause(int ms);
+  void Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
 
  private:
   void Run();
@@ -44,8 +47,6 @@ class LoopbackServer {
   std::thread thread;
 };
 
-// The head of a recorded request up to its empty line, and the body after it.
-std::string RequestHead(const std::string& request);
-std::string RequestBody(const std::string& request);
-// Every value of the header name (case-insensitive) in a request head.
-std::vector<std::string> HeaderValues(const std::string& request, const std::string& name);
+// The value of the first header line "name: value" (exact name) in a request's head, "" without
+// one; `count` gets the number of such lines.
+std::string HeaderValue(const std::string& request, const std::string& name, int* count = nullptr);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <cstdio>
 
+#include "CollectingSink.h"
 #include "LoopbackServer.h"
 #include "tests/support/ByteFeed.h"
 #include "tests/support/Wait.h"
@@ -11,82 +11,68 @@
 namespace {
 
 using qern::test::FakeJpeg;
-std::string Jpeg(size_t size, uint32_t seed) { return FakeJpeg(size, seed); }
-std::string Part(const std::string& jpeg) { return qern::test::Part(jpeg, camsim::FrameStamp{1, 1600000000, 100}); }
 
-class Sink : public RecordSink {
- public:
-  bool WriteFrame(const uint8_t* data, size_t size) override {
-    frames.emplace_back(reinterpret_cast<const char*>(data), size);
-    return true;
-  }
-  std::vector<std::string> frames;
-};
-
-std::string ReadFrame(JpegSource& source) {
-  std::string out;
-  uint8_t buf[4096];
-  bool end = false;
-  while (!end) {
-    const int32_t n = source.Read(buf, sizeof buf, &end);
-    out.append(reinterpret_cast<char*>(buf), size_t(n));
-  }
-  return out;
+std::string Chunk(const std::string& data) {
+  char size[16];
+  std::snprintf(size, sizeof size, "%x\r\n", unsigned(data.size()));
+  return size + data + "\r\n";
 }
 
-TEST(StreamSession, VideoRequestStampAndRecordingSignal) {
-  // Frames in uneven pieces and under faults are camgrab-e2e's; here the request, the stamp and
-  // the recording's signal.
-  const std::string frame = Jpeg(5000, 1);
-  LoopbackServer server([&](SOCKET s, const std::string&, int) {
-    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=myboundary\r\n\r\n" +
-                                Part(frame) + Part(Jpeg(300, 2)));
+TEST(StreamSession, RequestsAPausedChunkedStreamRecordingCloseEndingABlockedFillAndSound) {
+  // Chunked as ffmpeg's server sends it, the second part 300 ms after the first.
+  const std::string frame = FakeJpeg(5000, 1), audio = FakeJpeg(3000, 2);
+  const std::string parts[] = {qern::test::Part(frame, camsim::FrameStamp{1, 1600000000, 100}),
+                               qern::test::Part(FakeJpeg(3000, 3))};
+  LoopbackServer server([&](SOCKET s, const std::string& request, int) {
+    if (request.compare(0, 14, "GET /audio.cgi") == 0) {
+      LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n");
+      for (size_t at = 0; at < audio.size(); at += 264, Sleep(2)) LoopbackServer::Send(s, audio.substr(at, 264));
+      return;
+    }
+    LoopbackServer::Send(s, "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace;boundary=myboundary\r\n"
+                            "Transfer-Encoding: chunked\r\n\r\n" + Chunk(parts[0]));
+    server.Pause(300);
+    LoopbackServer::Send(s, Chunk(parts[1]));
+    server.Pause(10000);
   });
   StreamSession session;
-  Sink sink;
+  CollectingSink sink;
   ASSERT_TRUE(session.CreateRecFinishEvent());
   EXPECT_EQ(WaitForSingleObject(session.RecFinish(), 0), DWORD(WAIT_TIMEOUT));
   session.AttachRecordSink(&sink);
   session.recording = 1;
-  ASSERT_TRUE(session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str()));
+  ASSERT_TRUE(session.SetUrl(server.Url().c_str()));
   ASSERT_TRUE(session.SetPath("/video.cgi"));
-  ASSERT_TRUE(session.SetUser("admin"));
-  ASSERT_TRUE(session.SetPassword(""));
   ASSERT_TRUE(session.OpenVideo());
-  session.SetThreshold(5000);
-  session.Fill();
-  ASSERT_GT(session.ParseHeader(nullptr, nullptr), 0);
-  JpegSource& source = session;
-  EXPECT_TRUE(ReadFrame(source).substr(0, frame.size()) == frame);
+  session.SetThreshold(50000);
+  int32_t filled = 0;
+  const long afterClose =
+      qern::test::MsFromStopToEnd([&] { filled = session.Fill(); }, [&] { session.CloseVideo(); }, 700);
+  server.release = true;
+  std::printf("Fill of a chunked stream ended %ld ms after Close\n", afterClose);
+  EXPECT_GE(afterClose, 0);  // the pause did not end it
+  EXPECT_LT(afterClose, 200);
+  EXPECT_EQ(filled, int32_t(parts[0].size() + parts[1].size()));  // no chunk framing, nothing lost
+  ASSERT_GT(session.ParseHeader(nullptr, nullptr), 0);  // what came stays usable
   EXPECT_EQ(session.cameraMicros, 100);
   EXPECT_EQ(sink.frames, std::vector<std::string>{frame});
   EXPECT_EQ(WaitForSingleObject(session.RecFinish(), 0), WAIT_OBJECT_0);
   session.DetachRecordSink();
-  session.CloseVideo();
-  const auto r = server.Requests();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].substr(0, r[0].find("\r\n")), "GET /video.cgi HTTP/1.0");
-  EXPECT_EQ(HeaderValues(r[0], "User-Agent"), std::vector<std::string>{"Mozilla/4.0 (compatible; )"});
-}
-
-TEST(StreamSession, CloseVideoEndsABlockedFill) {
-  LoopbackServer server([&](SOCKET s, const std::string&, int) {
-    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace\r\n\r\n" + Part(Jpeg(500, 1)));
-    server.Pause(10000);
-  });
-  StreamSession session;
-  session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
-  session.SetPath("/video.cgi");
-  ASSERT_TRUE(session.OpenVideo());
-  session.SetThreshold(50000);
-  int32_t filled = 0;  // gets the part, then waits for more until closed
-  const long afterClose =
-      qern::test::MsFromStopToEnd([&] { filled = session.Fill(); }, [&] { session.CloseVideo(); }, 420);
-  server.release = true;
-  EXPECT_GT(filled, 500);
-  EXPECT_LT(afterClose, 200);
-  EXPECT_GT(session.ParseHeader(nullptr, nullptr), 0);  // what came stays usable
   EXPECT_EQ(session.Fill(), 0);  // closed: nothing more comes
+
+  ASSERT_TRUE(session.OpenAudio());
+  std::string got(4000, '\0');
+  auto* buffer = reinterpret_cast<uint8_t*>(&got[0]);
+  EXPECT_EQ(session.ReadAudio(buffer, 1000), 1000);
+  EXPECT_EQ(session.ReadAudio(buffer + 1000, 3000), 2000);  // the stream ended after 16 empty reads
+  EXPECT_EQ(got.substr(0, 3000), audio);
+  EXPECT_EQ(session.ReadAudio(buffer, 0), 0);
+  session.CloseAudio();
+  const auto r = server.Requests();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].substr(0, r[0].find("\r\n")), "GET /video.cgi HTTP/1.0");
+  EXPECT_EQ(HeaderValue(r[0], "User-Agent"), "Mozilla/4.0 (compatible; )");
+  EXPECT_EQ(r[1].substr(0, 25), "GET /audio.cgi HTTP/1.0\r\n");
 }
 
 TEST(StreamSession, TextsNeverOverflow) {
@@ -103,30 +89,6 @@ TEST(StreamSession, TextsNeverOverflow) {
   EXPECT_FALSE(session.SetPassword(std::string(1000, 'w').c_str()));
   EXPECT_TRUE(session.SetPassword(nullptr));
   EXPECT_FALSE(session.OpenVideo());  // the refused URL is empty
-}
-
-TEST(StreamSession, AudioReadsUntilTheLengthOrSixteenEmptyReads) {
-  std::string audio(3000, '\0');
-  for (size_t i = 0; i < audio.size(); ++i) audio[i] = char(i * 13);
-  LoopbackServer server([&](SOCKET s, const std::string&, int) {
-    LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n");
-    for (size_t at = 0; at < audio.size(); at += 264) {
-      LoopbackServer::Send(s, audio.substr(at, 264));
-      Sleep(2);
-    }
-  });
-  StreamSession session;
-  session.SetUrl(("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
-  ASSERT_TRUE(session.OpenAudio());
-  std::vector<uint8_t> buf(4000);
-  EXPECT_EQ(session.ReadAudio(buf.data(), 1000), 1000);
-  EXPECT_EQ(session.ReadAudio(buf.data() + 1000, 3000), 2000);  // the stream ended
-  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), buf.begin(), [](char a, uint8_t b) { return uint8_t(a) == b; }));
-  EXPECT_EQ(session.ReadAudio(buf.data(), 0), 0);
-  session.CloseAudio();
-  const auto r = server.Requests();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].substr(0, r[0].find("\r\n")), "GET /audio.cgi HTTP/1.0");
 }
 
 }  // namespace
