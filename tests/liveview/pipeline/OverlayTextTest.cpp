@@ -14,53 +14,39 @@ namespace {
 
 using qern::test::CalendarTime;
 
-TEST(OverlayText, DateTimeAndRateWithThreeSpacesAndTheLiteralZero) {
+TEST(OverlayText, DateTimeAndRateOrTheRateAloneAndHostileFieldsStayInside) {
+    const struct {
+        CameraTime time;
+        int32_t micros, fps;
+        bool fpsOnly;
+        const char* text;
+    } cases[] = {
+        {CalendarTime(2026, 12, 6, 21, 4, 9), 960000, 25, false, "2026/12/06 21:04:09.960   FPS:25"},
+        {CalendarTime(2001, 1, 1, 0, 0, 0), 9999, 3, false, "2001/01/01 00:00:00.000   FPS:03"},
+        {CalendarTime(2026, 7, 15, 23, 59, 59), 123456, 100, false, "2026/07/15 23:59:59.120   FPS:100"},
+        {CalendarTime(2000, 12, 31, 23, 59, 59), 500000, 7, false, "FPS:07"},  // up to the year 2000
+        {CameraTime{}, 0, 1, false, "FPS:01"},  // before the first stamp the year is 1900
+        {CalendarTime(2026, 12, 6, 1, 2, 3), 40000, 25, true, "FPS:25"},  // 176 x 144
+    };
     char out[kOverlayTextSize];
-    FormatOverlayText(out, CalendarTime(2026, 12, 6, 21, 4, 9), 960000, 25, false);
-    EXPECT_STREQ(out, "2026/12/06 21:04:09.960   FPS:25");
-    FormatOverlayText(out, CalendarTime(2001, 1, 1, 0, 0, 0), 9999, 3, false);
-    EXPECT_STREQ(out, "2001/01/01 00:00:00.000   FPS:03");
-    FormatOverlayText(out, CalendarTime(2026, 7, 15, 23, 59, 59), 123456, 100, false);
-    EXPECT_STREQ(out, "2026/07/15 23:59:59.120   FPS:100");
-}
+    for (const auto& c : cases) {
+        FormatOverlayText(out, c.time, c.micros, c.fps, c.fpsOnly);
+        EXPECT_STREQ(out, c.text);
+    }
+    FormatZoomText(out, 15);
+    EXPECT_STREQ(out, "ZoomIn X 15");
 
-TEST(OverlayText, RateOnlyUpToTheYear2000AndIn176Mode) {
-    char out[kOverlayTextSize];
-    FormatOverlayText(out, CalendarTime(2000, 12, 31, 23, 59, 59), 500000, 7, false);
-    EXPECT_STREQ(out, "FPS:07");
-    FormatOverlayText(out, CameraTime{}, 0, 1, false);  // before the first stamp the year is 1900
-    EXPECT_STREQ(out, "FPS:01");
-    FormatOverlayText(out, CalendarTime(2026, 12, 6, 1, 2, 3), 40000, 25, true);
-    EXPECT_STREQ(out, "FPS:25");
-}
-
-TEST(OverlayText, HostileStampFieldsStayInsideTheBuffer) {
-    char out[kOverlayTextSize];
     CameraTime t = CalendarTime(2026, 1, 1, 0, 0, 0);
     t.year = 2147483000;
-    t.month = -2147483647;
-    t.dayOfMonth = -2147483647;
-    t.hours = -2147483647;
-    t.minutes = -2147483647;
-    t.seconds = -2147483647;
+    t.month = t.dayOfMonth = t.hours = t.minutes = t.seconds = -2147483647;
     FormatOverlayText(out, t, -2147483647, -2147483647, false);
     EXPECT_LT(std::string(out).size(), kOverlayTextSize);
     EXPECT_EQ(std::string(out).substr(0, 4), "2147");
 }
 
-TEST(OverlayText, ZoomText) {
-    char out[kOverlayTextSize];
-    FormatZoomText(out, 5);
-    EXPECT_STREQ(out, "ZoomIn X 5");
-    FormatZoomText(out, 15);
-    EXPECT_STREQ(out, "ZoomIn X 15");
-}
-
 TEST(OverlayText, BufferKeepsWholeTextsAcrossThreads) {
     OverlayTextBuffer buffer("RADaz");
     char out[kOverlayTextSize];
-    buffer.Get(out);
-    EXPECT_STREQ(out, "RADaz");
     char a[kOverlayTextSize] = "FPS:01";
     char b[kOverlayTextSize] = "2026/12/06 21:04:09.960   FPS:25";
     std::thread writer([&] {
@@ -72,22 +58,6 @@ TEST(OverlayText, BufferKeepsWholeTextsAcrossThreads) {
         ASSERT_TRUE(s == a || s == b || s == "RADaz") << s;
     }
     writer.join();
-}
-
-TEST(FrameRate, TwentyFiveStampsPerSecondGiveTwentyFiveAtTheWrap) {
-    FrameRateCounter counter;
-    int32_t fps = 0;
-    EXPECT_TRUE(counter.Count(true, 0, fps));  // the first frame starts a second
-    EXPECT_EQ(fps, 1);
-    for (int i = 1; i < 25; ++i) {
-        EXPECT_FALSE(counter.Count(true, i * 40000, fps));
-        EXPECT_EQ(fps, 1);
-    }
-    EXPECT_TRUE(counter.Count(true, 0, fps));
-    EXPECT_EQ(fps, 25);
-    for (int i = 1; i < 10; ++i) counter.Count(true, i * 100000, fps);
-    EXPECT_TRUE(counter.Count(true, 50000, fps));  // a smaller part also starts a new second
-    EXPECT_EQ(fps, 10);
 }
 
 using Ms = std::chrono::milliseconds;
@@ -126,12 +96,20 @@ TEST(FrameRate, WithoutStampsTheComputersClockGivesTheRate) {
     }
 }
 
-TEST(FrameRate, ACameraThatStartsOrStopsStampingCountsAfresh) {
+// A new second begins where the stamps' sub-second part stops growing; a camera that starts or
+// stops stamping counts afresh.
+TEST(FrameRate, StampsCountTheirSecondsAndAChangeOfKindCountsAfresh) {
     FrameRateCounter counter;
     FrameRateCounter::Clock::time_point t{};
     int32_t fps = 0;
-    counter.Count(true, 0, t, fps);
-    for (int i = 1; i < 25; ++i) counter.Count(true, i * 40000, t, fps);
+    EXPECT_TRUE(counter.Count(true, 0, t, fps));
+    EXPECT_EQ(fps, 1);
+    for (int i = 1; i < 25; ++i) EXPECT_FALSE(counter.Count(true, i * 40000, t, fps));
+    EXPECT_TRUE(counter.Count(true, 0, t, fps));
+    EXPECT_EQ(fps, 25);
+    for (int i = 1; i < 10; ++i) counter.Count(true, i * 100000, t, fps);
+    EXPECT_TRUE(counter.Count(true, 50000, t, fps));  // a smaller part also starts a new second
+    EXPECT_EQ(fps, 10);
     // Stamps stop: their sub-second part stays 0, which must not count as 25 new seconds.
     EXPECT_EQ(RatesOnClock(counter, {40}, 51, t), (std::vector<int32_t>{25, 25}));
     EXPECT_TRUE(counter.Count(true, 0, t, fps));
