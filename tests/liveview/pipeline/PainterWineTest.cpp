@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "liveview/pipeline/FramePainter.h"
+#include "tests/support/Process.h"
 #include "tests/support/Screen.h"
 
 namespace liveview {
@@ -41,6 +43,17 @@ struct CoordinateBitmap {
     }
     std::vector<uint8_t> block;
 };
+
+// GDI objects in use: the system's count, or where it counts none (Wine) the highest handle slot a
+// batch of new brushes takes: freed slots are handed out again, so it grows with each object kept.
+int GdiInUse() {
+    if (const int n = qern::test::GdiObjectCount()) return n;
+    HBRUSH batch[64];
+    int top = 0;
+    for (HBRUSH& b : batch) top = std::max(top, int(LOWORD(reinterpret_cast<UINT_PTR>(b = CreateSolidBrush(0)))));
+    for (HBRUSH b : batch) DeleteObject(b);
+    return top;
+}
 
 POINT Decode(const qern::test::Rgb& c) { return {((c.r >> 4) << 8) | c.b, ((c.r & 15) << 8) | c.g}; }
 
@@ -108,6 +121,10 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 18, kRed, "REC", &rec), 1.0);
     EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
     EXPECT_EQ(c.Count(kRed), rec + zoom);
+    // Fonts, brushes, bitmaps and DCs of a paint are all given back.
+    const int gdi = GdiInUse();
+    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
+    EXPECT_LE(GdiInUse(), gdi);
 
     // At natural size the text follows the centred picture.
     TestWindow large(800, 600);
@@ -122,19 +139,11 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
 TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
     TestWindow window(160, 120);
     CoordinateBitmap picture(320, 240);
-    ASSERT_TRUE(PaintFrame(window.hwnd(), picture.Source(1), paintOK));
-    ResetEvent(paintOK);
-    Capture before(window.hwnd());
     PaintSource s = picture.Source(3);
     s.overlayText = "FPS:01";
     EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
     EXPECT_FALSE(WaitForPaint(paintOK, 1));
-    Capture after(window.hwnd());
-    for (int y = 0; y < 120; y += 7)
-        for (int x = 0; x < 160; x += 7) {
-            const qern::test::Rgb a = before.At(x, y), b = after.At(x, y);
-            EXPECT_TRUE(a.r == b.r && a.g == b.g && a.b == b.b) << x << "," << y;
-        }
+    EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), 0);
 
     PaintSource none;
     none.mode = 2;
@@ -145,20 +154,6 @@ TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
     Capture c(window.hwnd());
     EXPECT_TRUE(qern::test::Near(c.At(100, 100), 0, 0, 0, 0));
     ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
-}
-
-TEST_F(Painter, PaintingHoldsNoGdiObjects) {
-    TestWindow window(320, 240);
-    CoordinateBitmap picture(320, 240);
-    PaintSource s = picture.Source(1);
-    s.overlayText = "FPS:25";
-    s.recording = true;
-    s.zoom = 2;
-    ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
-    const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (before == 0) GTEST_SKIP() << "the system does not count GDI objects";
-    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before);
 }
 
 }  // namespace
