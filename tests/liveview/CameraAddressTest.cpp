@@ -4,12 +4,7 @@
 #include "liveview/CameraAddress.h"
 
 TEST(CameraAddress, APathTakesThePagesServerAnotherSchemeIsAPathAndLongHostsAreWhole) {
-    UrlParts page;
-    page.scheme = "http";
-    page.schemeNumber = kUrlSchemeHttp;
-    page.host = "127.0.0.1";
-    page.port = 80;
-    page.path = "/index.html";
+    UrlParts page{"http", kUrlSchemeHttp, "127.0.0.1", 80, "", "", "/index.html", ""};
     CameraAddress a = ResolveCameraAddress("/video.cgi", UrlParts(), false, &page);
     EXPECT_TRUE(a.hasBase);
     EXPECT_EQ(a.base + " " + a.path, "http://127.0.0.1:80 /video.cgi");

@@ -1,10 +1,12 @@
-// The live view end to end: the control in place in a container, against the camera simulator (or
-// ffmpeg), each group beside a camera set up its own way (qern_add_camsim_test SETUP).
+// The live view: the control built in alone and its painter (in the plain camera's run), then end to
+// end, in place in a container against the camera simulator (or ffmpeg), each group beside a camera
+// set up its own way (qern_add_camsim_test SETUP).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objsafe.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -13,6 +15,8 @@
 #include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "liveview/CCamImage.h"
+#include "liveview/LiveViewShared.h"
+#include "liveview/pipeline/FramePainter.h"
 #include "tests/module/OleApartment.h"
 #include "tests/support/Camsim.h"
 #include "tests/support/InPlaceContainer.h"
@@ -23,7 +27,7 @@
 using qern::BStr;
 using qern::ComPtr;
 using namespace qern::test;
-using liveview::WatchdogOutcome;
+using namespace liveview;
 
 namespace {
 
@@ -32,12 +36,14 @@ constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);  // the ov
 
 class Camera : public ::testing::Test {
 protected:
-    // pos: the control's place on the page; pageUrl: the page's address, if any.
-    void Activate(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
-        container.reset(new InPlaceContainer(pos, pageUrl));
+    void Create() {
         ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void()), S_OK);
         ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
         self = static_cast<CCamImage*>(cam.get());
+    }
+    void Activate(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
+        container.reset(new InPlaceContainer(pos, pageUrl));
+        Create();
         ASSERT_EQ(container->Activate(ole.get()), S_OK) << container->error;
         hwnd = container->Control();
         PumpMessages(50);
@@ -69,7 +75,6 @@ protected:
         EXPECT_TRUE(WaitPainted(2)) << "painted " << Painted();
         return Capture(hwnd);
     }
-    // Until two looks 300 ms apart see no new frame.
     void WaitForStall() {
         uint32_t last = Painted();
         WaitFor([&] {
@@ -88,6 +93,11 @@ protected:
         EXPECT_EQ(cam->setaction(action, &v), S_OK);
         return v;
     }
+    std::wstring Url() {
+        BStr url;
+        EXPECT_EQ(cam->get_URL(url.put()), S_OK);
+        return url.get() ? std::wstring(url.get()) : L"<null>";
+    }
 
     std::unique_ptr<InPlaceContainer> container;
     ComPtr<IOleObject> ole;
@@ -103,11 +113,282 @@ void Invert() {
 void Hang() { Sleep(20000); }
 LONG AddressOf(const void* p) { return LONG(reinterpret_cast<uintptr_t>(p)); }
 
+// The control built in without a container, in the plain camera's run; it is never given its address.
+// Its cases come first, before any view has painted: the named events must be fresh.
+class CamImage : public Camera {
+protected:
+    void SetUp() override {
+        QERN_NEED_CAMSIM("plain");
+        Create();
+    }
+    void Release() { cam = nullptr, ole = nullptr; }
+};
+
+// The defaults a script sees (Stretch, Reconnect, Version...) are checked by the JScript client.
+TEST_F(CamImage, DefaultsAndGreyBuffers) {
+    EXPECT_EQ(cam->get_Stretch(nullptr), E_POINTER);
+    VARIANT_BOOL autoSize = VARIANT_TRUE;
+    BStr user;
+    EXPECT_EQ(cam->get_AutoSize(&autoSize) | cam->get_User(user.put()), S_OK);
+    EXPECT_TRUE(autoSize == VARIANT_FALSE && user.get() == nullptr);
+    EXPECT_EQ(Url(), L"<null>");
+    EXPECT_EQ(self->Mode(), 3);
+    EXPECT_EQ(self->OverlayText(), "RADaz");
+    const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 3; ++i) {
+            const DibBuffer& b = self->Buffer(m, i);
+            const DWORD bytes = DWORD(widths[m]) * heights[m] * 4;
+            const BITMAPINFOHEADER want{40, widths[m], heights[m], 1, 32, BI_RGB, bytes, 3780, 3780, 0, 0};
+            ASSERT_TRUE(b.IsValid());
+            EXPECT_EQ(std::memcmp(b.Header(), &want, sizeof want), 0);
+            EXPECT_EQ(b.Size(), int32_t(40 + bytes));
+            ASSERT_EQ(b.GetBits(), reinterpret_cast<const uint8_t*>(b.Header()) + 40);
+            EXPECT_TRUE(b.GetBits()[0] == 0xCC && b.GetBits()[bytes - 1] == 0xCC);
+        }
+}
+
+TEST(DibBuffer, InvalidBuffersGiveNoPixels) {
+    DibBuffer empty;
+    EXPECT_EQ(empty.GetBits(), nullptr);
+    EXPECT_FALSE(empty.Create(0, 10, 32));
+    EXPECT_FALSE(empty.Create(100000, 100000, 32));  // more than a block can hold
+    EXPECT_FALSE(empty.IsValid());
+
+    DibBuffer dib;
+    ASSERT_TRUE(dib.Create(16, 16, 32));
+    auto* h = const_cast<BITMAPINFOHEADER*>(dib.Header());
+    for (auto spoil : {+[](BITMAPINFOHEADER& x) { x.biBitCount = 12; }, +[](BITMAPINFOHEADER& x) { x.biSizeImage += 4; },
+                       +[](BITMAPINFOHEADER& x) { x.biHeight = 32; }, +[](BITMAPINFOHEADER& x) { x.biCompression = BI_BITFIELDS; }}) {
+        const BITMAPINFOHEADER good = *h;
+        spoil(*h);
+        EXPECT_FALSE(dib.IsValid());
+        EXPECT_EQ(dib.GetBits(), nullptr);
+        *h = good;
+        EXPECT_TRUE(dib.IsValid());
+    }
+}
+
+TEST_F(CamImage, UrlGivesTheBaseAndKeepsThePath) {
+    struct Case {
+        const wchar_t* url;
+        const wchar_t* base;
+        const char* path;
+        bool address;
+    } cases[] = {
+        {L"/video.cgi", L"<null>", "/video.cgi", false},  // no page to take the server from
+        {L"http://localhost/cgi/video.cgi", L"http://localhost:80", "/cgi/video.cgi", true},
+        {L"", L"<null>", "", false},
+        {nullptr, L"<null>", "", false},
+    };
+    for (const Case& c : cases) {
+        if (!c.url || !*c.url) cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
+        ASSERT_EQ(cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
+        EXPECT_EQ(Url(), c.base) << (c.url ? c.url : L"null");
+        EXPECT_EQ(self->VideoPath(), c.path);
+        EXPECT_EQ(self->HasCameraAddress(), c.address);
+    }
+}
+
+TEST_F(CamImage, NoOpMembersLeaveOutParametersAloneAndSetactionZoomsAndAnswers) {
+    LONG display = 42, data = 43;
+    BSTR bmp = reinterpret_cast<BSTR>(0x1234);
+    EXPECT_EQ(cam->get_Display(&display) | cam->put_Display(9) | cam->getdata(1234) | cam->getbmpdata(&bmp) |
+                  cam->getbmpdata_a(&data),
+              S_OK);
+    EXPECT_TRUE(display == 42 && data == 43 && bmp == reinterpret_cast<BSTR>(0x1234));
+
+    SharedLiveView().zoomCounter = 0;
+    for (int i = 1; i <= 15; ++i) EXPECT_EQ(Action(2), 1);
+    EXPECT_EQ(Action(2), -1);
+    Action(3);
+    EXPECT_EQ(self->Zoom(), 14);
+    SharedLiveView().zoomCounter = 0;
+    EXPECT_EQ(Action(3), -1);
+    SharedLiveView().recordingActive = 1;
+    EXPECT_EQ(Action(5), 1);
+    SharedLiveView().recordingActive = 0;
+    EXPECT_EQ((std::vector<LONG>{Action(5), Action(6), Action(0), Action(99)}), (std::vector<LONG>{0, 0, 1, -1}));
+    EXPECT_EQ(cam->setaction(2, nullptr), S_OK);
+}
+
+TEST_F(CamImage, ReconnectStopsAWorkerWaitingForAnAddressAtOnceAndAnAddressEndsTheWait) {
+    const LONG terminated = CCamImage::TerminatedWorkers();
+    ASSERT_TRUE(self->VideoWorkerRunning());
+    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
+    EXPECT_FALSE(self->IsStreaming());
+    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);  // it ended by itself
+    ASSERT_TRUE(self->StartVideoStream());
+    EXPECT_TRUE(self->VideoWorkerRunning());
+    // Nothing listens there: the worker finds the address, fails to open and ends.
+    ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:9/video.cgi").get()), S_OK);
+    EXPECT_TRUE(WaitFor([&] { return !self->VideoWorkerRunning(); }, 3000));
+    EXPECT_FALSE(self->IsStreaming());
+}
+
+TEST_F(CamImage, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
+    HANDLE paint = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
+    HANDLE dump = OpenEventA(SYNCHRONIZE, FALSE, "DumpOK");
+    ASSERT_NE(paint, nullptr);
+    ASSERT_NE(dump, nullptr);
+    EXPECT_EQ(WaitForSingleObject(paint, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // manual reset, not signalled
+    ComPtr<ICamImage> second;
+    ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
+    SetEvent(paint);
+    Release();  // the older one going does not clear the newer one's place
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), static_cast<CCamImage*>(second.get()));
+    second = nullptr;  // the event lives on while any handle holds it
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), nullptr);
+    HANDLE again = OpenEventA(SYNCHRONIZE, FALSE, "PaintOK");
+    EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0);
+    ResetEvent(paint);
+    for (HANDLE h : {again, paint, dump}) CloseHandle(h);
+}
+
+TEST_F(CamImage, DestructionIsBoundedWhileTheAudioReaderWaits) {
+    ASSERT_EQ(AudioReader::RunningReaders(), 1);
+    EXPECT_TRUE(EndsWithin([&] { Release(); }, 1500));
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
+}
+
+TEST_F(CamImage, DestructionClosesTheAudioReadersMessageBox) {
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    const qern::test::MessageBox box = FindMessageBox(3000);
+    ASSERT_NE(box.hwnd, nullptr);
+    EXPECT_EQ(box.text, L"ProceedingAudioStream m_bStreaming fail..");
+    EXPECT_EQ(box.caption, L"");
+    EXPECT_TRUE(EndsWithin([&] { Release(); }, 2500));
+    EXPECT_FALSE(IsWindow(box.hwnd));
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
+}
+
+// The painter alone, on a 32-bit bottom-up bitmap whose every pixel tells its own picture coordinates:
+// blue = x mod 256, green = y mod 256, red = (x / 256) x 16 + y / 256. `grey` paints it plain.
+struct CoordinateBitmap {
+    CoordinateBitmap(int w, int h, bool grey = false) {
+        dib.Create(w, h, 32);
+        for (int y = 0; y < h && !grey; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = dib.GetBits() + (size_t(h - 1 - y) * w + x) * 4;
+                p[0] = uint8_t(x & 255), p[1] = uint8_t(y & 255), p[2] = uint8_t(((x >> 8) << 4) | (y >> 8)), p[3] = 0;
+            }
+    }
+    PaintSource Source(int mode) const {
+        PaintSource s;
+        s.mode = mode;
+        s.header = dib.Header();
+        s.bits = dib.GetBits();
+        s.overlayText = "";
+        return s;
+    }
+    DibBuffer dib;
+};
+
+POINT Decode(const Rgb& c) { return {((c.r >> 4) << 8) | c.b, ((c.r & 15) << 8) | c.g}; }
+
+class Painter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QERN_NEED_CAMSIM("plain");
+        paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    void TearDown() override { CloseHandle(paintOK); }
+    void ExpectOnlyText(const Capture& c, HWND hwnd, int x, int y, COLORREF colour, const char* text) {
+        int drawn = 0;
+        EXPECT_EQ(TextDrawn(c, hwnd, x, y, colour, text, &drawn), 1.0) << text;
+        EXPECT_EQ(c.Count(colour), drawn) << text;
+    }
+    HANDLE paintOK = nullptr;
+};
+
+TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
+    struct Case {
+        int window, picture, mode;
+        bool stretch;
+        int zoom;
+        RECT dest;  // where the whole picture lands, in window pixels
+    } cases[] = {
+        {400, 320, 1, true, 0, {0, 0, 400, 300}},
+        {400, 320, 1, true, 5, {-100, -75, 600, 450}},  // factor 1.5 about the centre
+        {800, 640, 0, false, 5, {80, 60, 640, 480}},    // natural size centred; zoom has no effect
+        {200, 640, 0, false, 0, {-220, -165, 640, 480}},  // the centre of a larger picture
+    };
+    for (const Case& k : cases) {
+        TestWindow window(k.window, k.window * 3 / 4);
+        CoordinateBitmap picture(k.picture, k.picture * 3 / 4);
+        PaintSource s = picture.Source(k.mode);
+        s.stretch = k.stretch;
+        s.zoom = k.zoom;
+        ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+        EXPECT_EQ(WaitForSingleObject(paintOK, 0), WAIT_OBJECT_0);
+        Capture c(window.hwnd());
+        const int w = c.width(), h = c.height(), pw = k.picture, ph = k.picture * 3 / 4;
+        for (POINT at : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h / 2}, POINT{w / 7, h * 7 / 9}}) {
+            const int px = int((at.x - k.dest.left) * int64_t(pw) / k.dest.right);
+            const int py = int((at.y - k.dest.top) * int64_t(ph) / k.dest.bottom);
+            if (px < 0 || py < 0 || px >= pw || py >= ph) {
+                EXPECT_TRUE(Near(c.At(at.x, at.y), 0, 0, 0, 0)) << "black at " << at.x << "," << at.y;
+                continue;
+            }
+            const POINT p = Decode(c.At(at.x, at.y));
+            const int slack = k.stretch ? 1 : 0;
+            EXPECT_NEAR(p.x, px, slack) << k.window << "/" << k.zoom << " at " << at.x << "," << at.y;
+            EXPECT_NEAR(p.y, py, slack) << k.window << "/" << k.zoom << " at " << at.x << "," << at.y;
+        }
+    }
+}
+
+TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
+    TestWindow window(320, 240);
+    CoordinateBitmap picture(320, 240, true);
+    PaintSource s = picture.Source(1);
+    s.overlayText = "2026/12/06 21:24:10.160   FPS:25";
+    s.recording = true;
+    s.zoom = 3;
+    ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+    Capture c(window.hwnd());
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, s.overlayText);
+    int rec = 0, zoom = 0;
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 18, kRed, "REC", &rec), 1.0);
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
+    EXPECT_EQ(c.Count(kRed), rec + zoom);
+    const int gdi = GdiObjectCount();
+    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
+    EXPECT_LE(GdiObjectCount(), gdi);
+
+    TestWindow large(800, 600);
+    CoordinateBitmap big(640, 480, true);
+    PaintSource n = big.Source(0);
+    n.stretch = false;
+    n.overlayText = "FPS:07";
+    ASSERT_TRUE(PaintFrame(large.hwnd(), n, paintOK));
+    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
+}
+
+TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
+    TestWindow window(160, 120);
+    CoordinateBitmap picture(320, 240);
+    PaintSource s = picture.Source(3);
+    s.overlayText = "FPS:01";
+    EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
+    EXPECT_FALSE(WaitForPaint(paintOK, 1));
+    EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), 0);
+
+    PaintSource none;
+    none.mode = 2;
+    none.overlayText = "FPS:03";
+    ASSERT_TRUE(PaintFrame(window.hwnd(), none, paintOK));
+    EXPECT_TRUE(WaitForPaint(paintOK, 0));
+    EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
+    Capture c(window.hwnd());
+    EXPECT_TRUE(Near(c.At(100, 100), 0, 0, 0, 0));
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
+}
+
 TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
     QERN_NEED_CAMSIM("plain");
     Start();
-    EXPECT_EQ(self->Mode(), liveview::kMode640);
-    EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
     for (int flags : {1, 2, 3, 0}) {
         cam->put_UpsideDown(flags & 1);
         cam->put_Mirror(flags & 2 ? 1 : 0);
@@ -126,50 +407,51 @@ TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
     const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
     ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted), S_OK);
     EXPECT_EQ(cam->SetImageProcessCallback(0), S_OK);
-    EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
     EXPECT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), E_ACCESSDENIED);
     EXPECT_EQ(cam->gettmp(AddressOf(g_frame.data())), E_ACCESSDENIED);
     EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
     EXPECT_EQ(cam->gettmp(0), S_OK);
 }
 
-TEST_F(Camera, StretchOffCentresAndZoomFiveEnlarges) {
+TEST_F(Camera, StretchOffCentresZoomFiveEnlargesAndAHungHookIsTerminated) {
     QERN_NEED_CAMSIM("plain");
     Start({0, 0, 700, 500});
     ASSERT_EQ(cam->put_Stretch(0), S_OK);
     Capture natural = Settle(3);
-    // The 640 x 480 picture sits at (30, 10): red bar at picture (80, 300), grey at (560, 300).
+    // The 640 x 480 picture sits at (30, 10): red bar at picture (80, 300), black left of it.
     EXPECT_TRUE(Near(natural.At(110, 310), 255, 0, 0, 40));
-    EXPECT_TRUE(Near(natural.At(590, 310), 128, 128, 128, 40));
-    for (POINT black : {POINT{15, 310}, POINT{685, 310}, POINT{300, 495}})
-        EXPECT_TRUE(Near(natural.At(black.x, black.y), 0, 0, 0, 0)) << black.x << "," << black.y;
+    EXPECT_TRUE(Near(natural.At(15, 310), 0, 0, 0, 0));
 
     ASSERT_EQ(cam->put_Stretch(1), S_OK);
+    SharedLiveView().zoomCounter = 0;  // the zoom is every view's
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Action(2), 1);
     EXPECT_EQ(self->Zoom(), 5);
     Capture zoomed = Settle(3);
     // 700 x 500 at factor 1.5: destination (-175, -125, 1050, 750). Window x = 0.3 * 1050 - 175
     // = 140 is picture 0.3 (green); at zoom 0 it would be picture 0.2 (red).
     EXPECT_TRUE(Near(zoomed.At(140, 250), 0, 255, 0, 40));
-    EXPECT_TRUE(Near(zoomed.At(5, 250), 255, 0, 0, 40));
     EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
+
+    const LONG terminated = CCamImage::TerminatedWorkers();
+    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
+    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Hang))), S_OK);
+    WaitForStall();
+    long took = 0;
+    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
+    EXPECT_GE(took, long(CCamImage::kStopWaitMs) - 20);
+    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated + 1);
+    cam->SetImageProcessCallback(0);  // the hook is the process's, not the view's
 }
 
 TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWorker) {
     QERN_NEED_CAMSIM("plain");
     Activate({0, 0, 160, 120});
-    EXPECT_EQ(self->WatchdogPeriod(), liveview::Watchdog::kDefaultPeriodMs);
     ASSERT_EQ(cam->put_Reconnect(1), S_OK);
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::TimerKilled);
     EXPECT_FALSE(self->WatchdogArmed());
-    Connect();  // an address arms the tick again
+    Connect();
     EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
-    Settle(3);
-    // Reconnect stops at once (the bound is 200 ms; generous under Wine); the tick starts again.
-    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
-    EXPECT_FALSE(self->VideoWorkerRunning());
-    EXPECT_FALSE(self->IsStreaming());
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
     Settle(3);
     PumpMessages(300);
@@ -178,8 +460,9 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     GetProcessHandleCount(GetCurrentProcess(), &handles);
     const LONG terminated = CCamImage::TerminatedWorkers();
     for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-        EXPECT_FALSE(self->VideoWorkerRunning());
+        // Reconnect stops at once (the bound is 200 ms; generous under Wine).
+        EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000)) << i;
+        EXPECT_FALSE(self->VideoWorkerRunning() || self->IsStreaming());
         ASSERT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected) << i;
         Settle(2);
     }
@@ -191,26 +474,10 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
-    EXPECT_EQ(self->Stats().streamsOpened.load(), 22u);
-    // With Reconnect cleared a stopped stream stays stopped.
+    EXPECT_EQ(self->Stats().streamsOpened.load(), 21u);
     ASSERT_EQ(cam->put_Reconnect(0), S_OK);
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Idle);
     EXPECT_FALSE(self->IsStreaming());
-}
-
-TEST_F(Camera, AWorkerThatWillNotEndIsTerminatedAfterTheBound) {
-    QERN_NEED_CAMSIM("plain");
-    Start();
-    const LONG terminated = CCamImage::TerminatedWorkers();
-    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
-    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Hang))), S_OK);
-    WaitForStall();  // the worker sits in the callback
-    long took = 0;
-    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
-    EXPECT_GE(took, long(CCamImage::kStopWaitMs) - 20);
-    EXPECT_FALSE(self->VideoWorkerRunning());
-    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated + 1);
-    cam->SetImageProcessCallback(0);
 }
 
 TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
@@ -219,14 +486,10 @@ TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
     const std::string base = CamsimUrl();
     Activate({0, 0, 320, 240}, std::wstring(base.begin(), base.end()) + L"/index.html");
     EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->WatchdogPeriod(), 5000u);
     Connect(false);
     ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    // No URL: the tick takes the page's scheme, host and port and the default path.
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::PageReconnected);
-    BStr url;
-    cam->get_URL(url.put());
-    EXPECT_EQ(std::wstring(url.get() ? url.get() : L""), std::wstring(base.begin(), base.end()));
+    EXPECT_EQ(Url(), std::wstring(base.begin(), base.end()));
     EXPECT_EQ(self->VideoPath(), "/video.cgi");
     EXPECT_EQ(CamsimPictureFaults(Settle(4)), "");
 }
@@ -247,7 +510,6 @@ TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
         return seen.size() >= 4;
     }, 40000);
     ASSERT_GE(seen.size(), 4u);
-    // 640 -> 320 -> 176 -> 640: the order of the camera's cycle.
     for (size_t i = 1; i < seen.size(); ++i) EXPECT_EQ(seen[i], (seen[i - 1] + 1) % 3);
 }
 
@@ -270,32 +532,17 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     EXPECT_EQ(TextDrawn(Capture(hwnd), hwnd, 2, 2, kYellow, text), 1.0);
 }
 
-TEST_F(Camera, StalledCameraIsRepaintedThenRestartedAndAStopEndsTheBlockedRead) {
+TEST_F(Camera, StalledCameraIsRestartedByTheShortTickAndAStopEndsTheBlockedRead) {
     QERN_NEED_CAMSIM("stall");
     SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, "40");
     Activate();
-    EXPECT_EQ(self->WatchdogPeriod(), 40u);
     Connect();
     // Each connection stalls after 10 frames; 16 ticks of 40 ms later the window's timer restarts it.
     ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 20000, kPump))
         << "opened " << self->Stats().streamsOpened;
     EXPECT_GE(self->Stats().watchdogRestarts.load(), 2u);
-    // From here the case delivers the ticks itself, on a new connection.
+    // Stalled, with no tick to restart it: a stop closes the stream and the blocked worker ends by itself.
     KillTimer(hwnd, CCamImage::kWatchdogTimerId);
-    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000));
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
-    Settle(5);
-    const uint32_t opened = self->Stats().streamsOpened, restarts = self->Stats().watchdogRestarts;
-    WaitForStall();
-    const uint32_t painted = Painted();
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Counted);
-    for (int tick = 2; tick <= 15; ++tick) EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Repainted) << tick;
-    EXPECT_EQ(Painted(), painted);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Restarted);
-    Settle(3);  // the new connection streams again
-    EXPECT_EQ(self->Stats().streamsOpened.load(), opened + 1);
-    EXPECT_EQ(self->Stats().watchdogRestarts.load(), restarts + 1);
-    // Stalled again: a stop closes the stream and the blocked worker ends by itself, at once.
     WaitForStall();
     ASSERT_TRUE(self->VideoWorkerRunning());
     EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000));
@@ -303,34 +550,18 @@ TEST_F(Camera, StalledCameraIsRepaintedThenRestartedAndAStopEndsTheBlockedRead) 
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
-TEST_F(Camera, DroppedConnectionIsReconnectedByTheWindowsTimer) {
-    QERN_NEED_CAMSIM("drop");
-    Activate();
-    Connect();
-    // Each connection closes after 20 frames; the one-second tick reconnects.
-    ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 15000, kPump))
-        << "opened " << self->Stats().streamsOpened;
-    EXPECT_GE(self->Stats().reconnects.load(), 2u);
-    EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
-}
-
-TEST_F(Camera, LimitGrowsUpToSixtyWhileTheCameraNeverAnswers) {
+TEST_F(Camera, LimitGrowsWhileTheCameraNeverAnswers) {
     QERN_NEED_CAMSIM("noanswer");
     Activate({0, 0, 160, 120});
     Connect();
-    std::vector<int> gaps;
-    int ticks = 0;
-    for (int i = 0; i < 600 && gaps.size() < 11; ++i)
-        if (++ticks, self->OnTimer() == WatchdogOutcome::Restarted) gaps.push_back(std::exchange(ticks, 0));
-    // Limits 15, 20, ..., 60; the window's own timer counted some ticks before the loop.
-    ASSERT_EQ(gaps.size(), 11u);
-    EXPECT_LE(gaps[0], 16);
-    EXPECT_EQ(std::vector<int>(gaps.begin() + 1, gaps.end()), (std::vector<int>{21, 26, 31, 36, 41, 46, 51, 56, 61, 61}));
+    int restarts = 0;
+    for (int i = 0; i < 200; ++i) restarts += self->OnTimer() == WatchdogOutcome::Restarted;
+    // Limits 15 (partly counted by the window's timer), 20, 25, 30, 35, 40; a seventh needs more than 200 ticks.
+    EXPECT_EQ(restarts, 6);
     EXPECT_EQ(self->Stats().framesParsed.load(), 0u);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
-// A camera that answers each request only after 5 s: the view waits for its one request.
 TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
     QERN_NEED_CAMSIM("slow");
     Activate();
@@ -339,11 +570,8 @@ TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
     EXPECT_GE(took, 4900) << "frames before the camera answered";
     EXPECT_GE(Painted(), 3u);
     EXPECT_EQ(self->Stats().streamsOpened.load(), 1u);
-    const std::string log = CamsimRequestLog();
-    size_t gets = 0;
-    for (size_t at = log.find(" GET /video.cgi"); at != std::string::npos; at = log.find(" GET /video.cgi", at + 1))
-        ++gets;
-    EXPECT_EQ(gets, 1u) << log;
+    const std::string log = CamsimRequestLog(), get = " GET /video.cgi";
+    EXPECT_TRUE(log.find(get) != std::string::npos && log.find(get) == log.rfind(get)) << log;
 }
 
 TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
@@ -356,7 +584,7 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
     EXPECT_EQ(self->Mode(), liveview::kMode640);
     EXPECT_TRUE(Near(c.At(80, 120), 255, 0, 0, 40));
     EXPECT_TRUE(Near(c.At(240, 120), 0, 0, 255, 40));
-    // No stamps at 25 frames a second: the rate comes from the computer's clock, the text is the rate alone.
+    // No stamps: the rate is the computer's clock's, the text the rate alone.
     EXPECT_NEAR(Action(6), 25, 4);
     const std::string text = self->OverlayText();
     ASSERT_EQ(text.size(), 6u) << text;

@@ -1,13 +1,21 @@
 // The frame worker on a scripted stream: which buffer each frame lands in, what is shown, what never
-// fits, exact wait counts. Orientation, stamps, the hook and live size cycles run against camsim.
+// fits, exact wait counts; its row writer and its watchdog. Orientation, stamps, the hook and live
+// size cycles run against camsim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
+#include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "liveview/pipeline/DibRowWriter.h"
+#include "liveview/pipeline/FrameMode.h"
+#include "liveview/pipeline/ImageProcessHook.h"
 #include "liveview/pipeline/VideoWorker.h"
+#include "liveview/pipeline/Watchdog.h"
 #include "tests/support/ByteFeed.h"
 #include "tools/camsim/JpegEncoder.h"
 #include "transport/StreamSessionCore.h"
@@ -20,11 +28,8 @@ using qern::test::Part;
 // Left half red at a level that tells the frame (60 + 30 x (index mod 6)), right half white.
 std::vector<uint8_t> Jpeg(int width, int height, int index, camsim::Subsampling sub = camsim::Subsampling::S444) {
     std::vector<uint8_t> rgb(size_t(width) * height * 3, 255);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width / 2; ++x) {
-            uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] = uint8_t(60 + 30 * (index % 6)), p[1] = p[2] = 0;
-        }
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (int(i / 3 % size_t(width)) < width / 2) rgb[i] = uint8_t(60 + 30 * (index % 6)), rgb[i + 1] = rgb[i + 2] = 0;
     camsim::JpegSettings settings;
     settings.subsampling = sub;
     settings.quality = 95;
@@ -36,6 +41,21 @@ std::string Frames(int width, int height, int count, int firstIndex = 0) {
     for (int i = 0; i < count; ++i) s += Part(Jpeg(width, height, firstIndex + i));
     return s;
 }
+
+// A picture whose pixel (x, y) is (x, y, 7, 0xFF) as blue, green, red, x bytes.
+std::vector<uint8_t> Row(int width, int y) {
+    std::vector<uint8_t> row(size_t(width) * 4, 7);
+    for (size_t x = 0; x < size_t(width); ++x) row[x * 4] = uint8_t(x), row[x * 4 + 1] = uint8_t(y), row[x * 4 + 3] = 0xFF;
+    return row;
+}
+
+struct Buffer {
+    Buffer(int w, int h) : bytes(size_t(w) * h * 4 + 64, 0xCC) {}
+    uint8_t* pixels() { return bytes.data() + 32; }  // guard bytes on both sides
+    const uint8_t* at(int64_t offset) const { return bytes.data() + 32 + offset; }
+    bool GuardsIntact() const { return std::count(bytes.begin(), bytes.begin() + 32, 0xCC) + std::count(bytes.end() - 32, bytes.end(), 0xCC) == 64; }
+    std::vector<uint8_t> bytes;
+};
 
 struct Shown {
     int32_t index;  // shown buffer
@@ -49,13 +69,13 @@ struct Rig : VideoWorkerHost {
         : stream(std::move(bytes) + (cut ? "" : "--camsimframe\r\n" + std::string(40, ' ')), {piece}) {
         session.SetVideoStream(&stream);
         for (int m = 0; m < kModeCount; ++m)
-            for (auto& b : buffers[m]) b.assign(size_t(ModeSize(m).width) * ModeSize(m).height * 4 + 64, 0xCC);
+            for (int i = 0; i < 3; ++i) buffers[m].emplace_back(ModeSize(m).width, ModeSize(m).height);
     }
     VideoWorker::RunEnd Run() { return VideoWorker(state, session, *this).ProceedingVideoStream(); }
 
     bool HasCameraAddress() override { return ++addressChecks > addressAfter; }
     bool PrepareSession() override { return true; }
-    bool OpenVideo() override { return ++opens, openOk; }
+    bool OpenVideo() override { return ++opens; }
     void CloseVideo() override { ++closes; }
     bool AudioStarted() override { return audioStarted; }
     void Pause(uint32_t ms) override {
@@ -63,7 +83,7 @@ struct Rig : VideoWorkerHost {
         if (pausedMs == stopAfterMs) state.m_bStreaming = false;
     }
     uint8_t* FrameBits(int32_t mode, int32_t index) override {
-        return missingBuffer ? nullptr : buffers[mode][index].data() + 32;
+        return missingBuffer ? nullptr : buffers[mode][index].pixels();
     }
     void EraseView() override { erases.push_back(session.ring.Threshold()); }
     void ShowFrame() override {
@@ -75,7 +95,7 @@ struct Rig : VideoWorkerHost {
 
     const uint8_t* Pixel(int32_t mode, int32_t index, int x, int y) const {
         const FrameSize size = ModeSize(mode);
-        return buffers[mode][index].data() + 32 + DibRowWriter::PixelOffset(size.width, size.height, x, y);
+        return buffers[mode][index].at(DibRowWriter::PixelOffset(size.width, size.height, x, y));
     }
     int FrameAt(int32_t mode, int32_t index) const {
         const uint8_t* p = Pixel(mode, index, ModeSize(mode).width / 4, ModeSize(mode).height / 4);
@@ -84,21 +104,20 @@ struct Rig : VideoWorkerHost {
         return -1;
     }
     bool GuardsIntact() const {
-        for (const auto& triple : buffers)
-            for (const auto& b : triple)
-                for (size_t i = 0; i < 32; ++i)
-                    if (b[i] != 0xCC || b[b.size() - 1 - i] != 0xCC) return false;
+        for (const auto& sized : buffers)
+            for (const Buffer& b : sized)
+                if (!b.GuardsIntact()) return false;
         return true;
     }
 
     LiveViewState state;
     StreamSessionCore session;
     qern::test::PieceStream stream;
-    std::vector<uint8_t> buffers[kModeCount][3];
+    std::vector<Buffer> buffers[kModeCount];
     std::vector<Shown> shown;
     std::vector<int32_t> erases;  // the threshold each erase found: a new size's cap
     int addressChecks = 0, addressAfter = 0;
-    bool openOk = true, audioStarted = true, missingBuffer = false;
+    bool audioStarted = true, missingBuffer = false;
     int opens = 0, closes = 0, sizeChanges = 0, hookCalls = 0;
     uint32_t pausedMs = 0, stopAfterMs = 0;
 };
@@ -121,7 +140,6 @@ TEST(VideoWorker, EachSizeShowsItsFramesWithItsLag) {
     for (const auto& c : cases) {
         Rig rig(Frames(c.width, c.height, c.count), c.piece);
         EXPECT_EQ(rig.Run(), VideoWorker::RunEnd::StreamEnded);
-        EXPECT_FALSE(rig.state.m_bStreaming);  // the end of the stream ends the run
         EXPECT_EQ(rig.state.m_mode.load(), c.mode);
         EXPECT_EQ(rig.erases.size(), 1u);
         std::vector<int> shown, buffers;
@@ -145,7 +163,6 @@ TEST(VideoWorker, FramesThatDoNotFitTheBufferAreDroppedUnwritten) {
     rig.Run();
     EXPECT_EQ(rig.state.stats.framesDropped.load(), 3u);
     EXPECT_EQ(rig.hookCalls, 4);
-    // Each new size erases the view with its cap; the recording hears of a change, not of the first size.
     EXPECT_EQ(rig.erases, (std::vector<int32_t>{50000, 18000}));
     EXPECT_EQ(rig.sizeChanges, 1);
     EXPECT_EQ(rig.state.m_mode.load(), kMode320);
@@ -156,15 +173,13 @@ TEST(VideoWorker, FramesThatDoNotFitTheBufferAreDroppedUnwritten) {
     EXPECT_EQ(rig.Pixel(kMode640, rig.shown[1].index, 10, 470)[0], 0xCC);
     const uint8_t* dark = rig.Pixel(kMode640, rig.shown[2].index, 100, 100);
     const uint8_t* white = rig.Pixel(kMode640, rig.shown[2].index, 500, 400);
-    EXPECT_LT(dark[0], 60);  // the red's luma
-    EXPECT_TRUE(dark[0] == dark[1] && dark[1] == dark[2] && dark[3] == 0xFF);
+    EXPECT_TRUE(dark[0] < 60 && dark[0] == dark[1] && dark[1] == dark[2] && dark[3] == 0xFF);  // the red's luma
     EXPECT_TRUE(white[0] > 240 && white[0] == white[1] && white[1] == white[2]);
     EXPECT_EQ(rig.shown[3].frame, -1);  // 320's lag: its grey start buffer
     EXPECT_TRUE(rig.GuardsIntact());
 }
 
 TEST(VideoWorker, AFrameStillShortIsDecodedButNotPaintedAndRaisesTheThreshold) {
-    // The camera closes the stream in the middle of the last frame.
     const size_t missing = 600;
     std::string last = Part(Jpeg(176, 144, 4));
     last.resize(last.size() - 2 - missing);
@@ -178,40 +193,35 @@ TEST(VideoWorker, AFrameStillShortIsDecodedButNotPaintedAndRaisesTheThreshold) {
 }
 
 TEST(VideoWorker, WaitsForAddressAndSoundAreBoundedAndAStopEndsThem) {
-    Rig none(Frames(640, 480, 2));
-    none.addressAfter = 1000;
-    EXPECT_EQ(none.Run(), VideoWorker::RunEnd::NoAddress);
-    EXPECT_EQ(none.addressChecks, 15);
-    EXPECT_EQ(none.pausedMs, 15u * 500u);
-    EXPECT_TRUE(none.state.m_bStreaming);  // the watchdog's stall count starts a new worker
-    EXPECT_EQ(none.opens, 0);
-
-    Rig late(Frames(640, 480, 2));
-    late.addressAfter = 3;
-    late.audioStarted = false;
-    EXPECT_EQ(late.Run(), VideoWorker::RunEnd::StreamEnded);
-    EXPECT_EQ(late.closes, 1);  // an old stream is closed before the new one opens
-    EXPECT_EQ(late.pausedMs, 3u * 500u + 9u * 300u);  // 2.7 s for the sound at most, then video
-    EXPECT_EQ(late.shown.size(), 1u);
-
-    for (uint32_t stopAt : {500u, 900u}) {  // a stop while waiting for the address, for the sound
-        Rig stop(Frames(640, 480, 2));
-        stop.addressAfter = stopAt == 500u ? 1000 : 0;
-        stop.audioStarted = false;
-        stop.stopAfterMs = stopAt;
-        EXPECT_EQ(stop.Run(), VideoWorker::RunEnd::Stopped) << stopAt;
-        EXPECT_EQ(stop.pausedMs, stopAt);
-        EXPECT_TRUE(stop.shown.empty());
+    const struct {
+        int addressAfter;
+        bool audio;
+        uint32_t stopAfterMs;
+        VideoWorker::RunEnd end;
+        uint32_t pausedMs;
+        size_t shown;
+    } cases[] = {
+        {1000, true, 0, VideoWorker::RunEnd::NoAddress, 15 * 500, 0},
+        {3, false, 0, VideoWorker::RunEnd::StreamEnded, 3 * 500 + 9 * 300, 1},  // 2.7 s for the sound at most
+        {1000, false, 500, VideoWorker::RunEnd::Stopped, 500, 0},  // a stop waiting for the address
+        {0, false, 900, VideoWorker::RunEnd::Stopped, 900, 0},     // and for the sound
+    };
+    for (const auto& c : cases) {
+        Rig rig(Frames(640, 480, 2));
+        rig.addressAfter = c.addressAfter;
+        rig.audioStarted = c.audio;
+        rig.stopAfterMs = c.stopAfterMs;
+        EXPECT_EQ(rig.Run(), c.end) << c.pausedMs;
+        EXPECT_EQ(rig.pausedMs, c.pausedMs);
+        EXPECT_EQ(rig.shown.size(), c.shown);
+        EXPECT_EQ(rig.opens, c.addressAfter < 1000 ? 1 : 0) << c.pausedMs;
+        EXPECT_EQ(rig.closes, rig.opens);  // an old stream is closed before the new one opens
+        // Without an address streaming stays set: the watchdog's stall count starts a new worker.
+        EXPECT_EQ(rig.state.m_bStreaming.load(), c.end == VideoWorker::RunEnd::NoAddress);
     }
 }
 
-TEST(VideoWorker, FailedOpenMissingBuffersAndGarbageAreSurvived) {
-    Rig closed(Frames(640, 480, 2));
-    closed.openOk = false;
-    EXPECT_EQ(closed.Run(), VideoWorker::RunEnd::OpenFailed);
-    EXPECT_FALSE(closed.state.m_bStreaming);
-    EXPECT_EQ(closed.state.stats.workerRuns.load(), 1u);
-
+TEST(VideoWorker, MissingBuffersAndGarbageAreSurvived) {
     Rig unallocated(Frames(640, 480, 3));
     unallocated.missingBuffer = true;
     unallocated.Run();
@@ -227,6 +237,123 @@ TEST(VideoWorker, FailedOpenMissingBuffersAndGarbageAreSurvived) {
     ASSERT_GE(garbage.shown.size(), 2u);
     EXPECT_EQ(garbage.shown.back().frame, 3);
     EXPECT_TRUE(garbage.GuardsIntact());
+}
+
+TEST(FrameMode, UnknownWidthsAndModesHaveNoSize) {
+    EXPECT_EQ(ModeFromWidth(641), kModeUnknown);
+    for (int32_t mode : {int32_t(kModeUnknown), -1, 1000}) EXPECT_EQ(ModeSize(mode).width + ModeSize(mode).height, 0);
+}
+
+TEST(FillLimits, OneRaiseAfterAShortFrameHeldToItsModeAndItsRange) {
+    FillLimits l;
+    EXPECT_EQ(l.AddShortfall(kMode320, 3000), 21000);
+    EXPECT_EQ(l.AfterFrame(kMode320), 18000);  // clamped back with the next frame
+    EXPECT_EQ(l.AddShortfall(kMode640, -7), 50000);
+    EXPECT_EQ(l.AddShortfall(kModeUnknown, 500), 0);
+    EXPECT_EQ(l.AfterFrame(kModeUnknown), 0);
+    l.AddShortfall(kMode176, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(l.Limit(kMode176), std::numeric_limits<int32_t>::max());
+}
+
+int g_hookCalls = 0;
+void CountingHook() { ++g_hookCalls; }
+
+TEST(ImageProcessHook, WithoutABufferOrAFunctionNothingIsCopiedOrCalled) {
+    uint8_t frame[8] = {0, 1, 2, 3, 250, 251, 252, 253};
+    uint8_t shared[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    EXPECT_FALSE(RunImageProcessHook(reinterpret_cast<uintptr_t>(&CountingHook), 0, frame, sizeof frame));
+    EXPECT_FALSE(RunImageProcessHook(0, reinterpret_cast<uintptr_t>(shared), frame, sizeof frame));
+    EXPECT_EQ(g_hookCalls, 0);
+    EXPECT_EQ(frame[0] + shared[0], 9);
+}
+
+TEST(DibRowWriter, EachOrientationStartsAtItsCornerAndRowsBeyondTheBufferAreNeverWritten) {
+    for (bool ud : {false, true})
+        for (bool mirror : {false, true}) {
+            Buffer b(8, 4);
+            DibRowWriter w(b.pixels(), 8, 4, ud, mirror);
+            int taken = 0;
+            for (int y = 0; y < 10; ++y) taken += w.PutRow(Row(20, y).data(), 80, 4);  // wider and taller
+            EXPECT_EQ(taken, 4);
+            EXPECT_EQ(w.RowsWritten(), 4);
+            EXPECT_TRUE(b.GuardsIntact()) << ud << mirror;
+            // Decoded (0, 0) shows at the screen's corner, decoded (1, 2) next to it.
+            const uint8_t* first = b.at(DibRowWriter::PixelOffset(8, 4, mirror ? 7 : 0, ud ? 3 : 0));
+            const uint8_t* inner = b.at(DibRowWriter::PixelOffset(8, 4, mirror ? 6 : 1, ud ? 1 : 2));
+            EXPECT_TRUE(first[0] == 0 && first[1] == 0 && inner[0] == 1 && inner[1] == 2) << ud << mirror;
+        }
+}
+
+TEST(DibRowWriter, OddLengthsAndUnknownPixelSizesAreSafeAndGreyBecomesOpaqueGrey) {
+    Buffer b(8, 4);
+    DibRowWriter w(b.pixels(), 8, 4, false, true);
+    std::vector<uint8_t> row = Row(8, 0);
+    EXPECT_TRUE(w.PutRow(row.data(), 13, 4));  // three whole pixels
+    EXPECT_FALSE(w.PutRow(row.data(), 24, 3));
+    EXPECT_TRUE(w.PutRow(row.data(), -5, 4));   // nothing copied, the line is used up
+    EXPECT_FALSE(w.PutRow(nullptr, 32, 4));
+    const uint8_t grey[4] = {0, 50, 100, 255};
+    EXPECT_TRUE(w.PutRow(grey, 4, 1));
+    EXPECT_TRUE(b.GuardsIntact());
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 7, 0))[0], 0);  // mirrored: decoded pixel 0 at the right edge
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 4, 0))[0], 0xCC);  // pixels 3..7 not delivered
+    for (int x = 0; x < 4; ++x) {
+        const uint8_t* p = b.at(DibRowWriter::PixelOffset(8, 4, 7 - x, 2));
+        EXPECT_TRUE(p[0] == grey[x] && p[1] == grey[x] && p[2] == grey[x] && p[3] == 0xFF) << x;
+    }
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 3, 2))[0], 0xCC);
+    DibRowWriter none(nullptr, 8, 4, false, false);
+    EXPECT_FALSE(none.PutRow(row.data(), 32, 4));
+}
+
+// The tick's exact counts; its reconnect and address paths run against camsim.
+struct FakeHost : WatchdogHost {
+    explicit FakeHost(LiveViewState& s) : state(s) {}
+    void FireViewChange() override { ++repaints; }
+    void StartVideoStream() override {
+        ++starts;
+        if (workerPasses) state.m_wd_timeout = LiveViewState::kWatchdogBaseLimit;
+    }
+    bool HasCameraAddress() override { return true; }
+    bool AdoptPageAddress() override { return false; }
+    void KillWatchdogTimer() override {}
+
+    LiveViewState& state;
+    bool workerPasses = false;
+    int repaints = 0, starts = 0;
+};
+
+TEST(Watchdog, RepaintsThenRestartsAfterALimitGrowingToSixtyUnlessTheWorkerPasses) {
+    LiveViewState s;
+    FakeHost h(s);
+    for (int i = 0; i < 100; ++i) {
+        s.m_watchdog = 0;  // the worker's pass
+        EXPECT_EQ(Watchdog::OnTimer(s, true, h), WatchdogOutcome::Counted);
+    }
+    EXPECT_EQ(h.repaints + h.starts, 0);
+    s.m_watchdog = 0;  // the last pass
+    // Stalled: every tick after the first repaints; limits 15, 20, ..., 60.
+    std::vector<int> gaps;
+    for (int ticks = 1; gaps.size() < 11; ++ticks)
+        if (Watchdog::OnTimer(s, true, h) == WatchdogOutcome::Restarted) gaps.push_back(std::exchange(ticks, 0));
+    EXPECT_EQ(gaps, (std::vector<int>{16, 21, 26, 31, 36, 41, 46, 51, 56, 61, 61}));
+    EXPECT_EQ(h.repaints, std::accumulate(gaps.begin(), gaps.end(), 0) - 11);
+    EXPECT_EQ(s.stats.watchdogRestarts.load(), 11u);
+    EXPECT_EQ(s.m_watchdog.load(), 0);
+    // A new worker that passes its loop before the tick grows the limit brings it back to 20.
+    h.workerPasses = true;
+    for (int i = 0; i < 61; ++i) Watchdog::OnTimer(s, true, h);
+    EXPECT_EQ(h.starts, 12);
+    EXPECT_EQ(s.m_wd_timeout.load(), 20);
+}
+
+TEST(WatchdogPeriod, OneSecondUnlessTheEnvironmentAsksForAnotherInRange) {
+    const struct {
+        const char* value;
+        uint32_t ms;
+    } cases[] = {{nullptr, 1000}, {"", 1000}, {"50", 50}, {"3", 10}, {"-20", 10},
+                 {"99999999999", 60000}, {"25ms", 1000}, {"abc", 1000}};
+    for (const auto& c : cases) EXPECT_EQ(Watchdog::PeriodMs(c.value), c.ms) << (c.value ? c.value : "null");
 }
 
 }  // namespace
