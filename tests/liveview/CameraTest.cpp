@@ -1,11 +1,12 @@
-// The live view end to end: the control in place in a container, against the camera simulator (or
-// ffmpeg). Each group needs its camera set up in its own way; ctest runs each beside its own camera
-// (qern_add_camsim_test SETUP) and a group skips itself under any other.
+// The live view: the control built in alone and its painter (in the plain camera's run), then end to
+// end, in place in a container against the camera simulator (or ffmpeg), each group beside a camera
+// set up its own way (qern_add_camsim_test SETUP).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objsafe.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -14,6 +15,8 @@
 #include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "liveview/CCamImage.h"
+#include "liveview/LiveViewShared.h"
+#include "liveview/pipeline/FramePainter.h"
 #include "tests/module/OleApartment.h"
 #include "tests/support/Camsim.h"
 #include "tests/support/InPlaceContainer.h"
@@ -24,7 +27,7 @@
 using qern::BStr;
 using qern::ComPtr;
 using namespace qern::test;
-using liveview::WatchdogOutcome;
+using namespace liveview;
 
 namespace {
 
@@ -33,12 +36,14 @@ constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);  // the ov
 
 class Camera : public ::testing::Test {
 protected:
-    // pos: the control's place on the page; pageUrl: the page's address, if any.
-    void Activate(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
-        container.reset(new InPlaceContainer(pos, pageUrl));
+    void Create() {
         ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void()), S_OK);
         ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
         self = static_cast<CCamImage*>(cam.get());
+    }
+    void Activate(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
+        container.reset(new InPlaceContainer(pos, pageUrl));
+        Create();
         ASSERT_EQ(container->Activate(ole.get()), S_OK) << container->error;
         hwnd = container->Control();
         PumpMessages(50);
@@ -49,10 +54,12 @@ protected:
         cam = nullptr;
         ole = nullptr;
     }
-    void Connect() {
+    // The names are temporaries: the control must keep its own copies.
+    void Connect(bool withUrl = true) {
         cam->put_User(BStr(L"admin").get());
         cam->put_Password(BStr(L"admin").get());
         const std::string url = CamsimUrl("/video.cgi");
+        if (!withUrl) return;
         ASSERT_EQ(cam->put_URL(BStr(std::wstring(url.begin(), url.end()).c_str()).get()), S_OK);
     }
     uint32_t Painted() const { return self->Stats().framesPainted.load(); }
@@ -60,16 +67,14 @@ protected:
         const uint32_t target = Painted() + count;
         return WaitFor([&] { return Painted() >= target; }, ms, kPump);
     }
-    // Waits for `count` more painted frames (they show the current options), then copies the window.
-    // The window draws nothing itself: a repaint it still owes (a new picture size erases the view)
-    // would blank the copy, so it is done first and frames are painted over it.
+    // Waits for `count` more frames (they show the current options), then copies the window. A
+    // repaint it still owes (a new size erases the view) would blank the copy, so it goes first.
     Capture Settle(uint32_t count = 4) {
         EXPECT_TRUE(WaitPainted(count)) << "painted " << Painted();
         UpdateWindow(hwnd);
         EXPECT_TRUE(WaitPainted(2)) << "painted " << Painted();
         return Capture(hwnd);
     }
-    // Until two looks 300 ms apart see no new frame: the camera has stopped sending.
     void WaitForStall() {
         uint32_t last = Painted();
         WaitFor([&] {
@@ -78,10 +83,20 @@ protected:
             return std::exchange(last, now) == now;
         }, 10000);
     }
+    void Start(camhost::Rect pos = {0, 0, 320, 240}) {
+        Activate(pos);
+        Connect();
+        Settle(3);
+    }
     LONG Action(int action) {
         LONG v = -1;
         EXPECT_EQ(cam->setaction(action, &v), S_OK);
         return v;
+    }
+    std::wstring Url() {
+        BStr url;
+        EXPECT_EQ(cam->get_URL(url.put()), S_OK);
+        return url.get() ? std::wstring(url.get()) : L"<null>";
     }
 
     std::unique_ptr<InPlaceContainer> container;
@@ -91,57 +106,296 @@ protected:
     HWND hwnd = nullptr;
 };
 
-TEST_F(Camera, ShowsThePictureTurnedAsAsked) {
-    QERN_NEED_CAMSIM("plain");
-    Activate();
-    Connect();
-    Capture upright = Settle(6);
-    EXPECT_EQ(self->Mode(), liveview::kMode640);
-    EXPECT_EQ(CamsimPictureFaults(upright), "");
-    for (int flags : {1, 2, 3}) {
-        cam->put_UpsideDown(flags & 1);
-        cam->put_Mirror(flags & 2 ? 1 : 0);
-        EXPECT_EQ(CamsimPictureFaults(Settle(4), flags & 1, flags & 2), "") << "flags " << flags;
-    }
-}
-
-TEST_F(Camera, StretchOffCentresAndZoomFiveEnlarges) {
-    QERN_NEED_CAMSIM("plain");
-    Activate({0, 0, 700, 500});
-    Connect();
-    Settle(3);
-    ASSERT_EQ(cam->put_Stretch(0), S_OK);
-    Capture natural = Settle(3);
-    // The 640 x 480 picture sits at (30, 10): red bar at picture (80, 300), grey at (560, 300).
-    EXPECT_TRUE(Near(natural.At(110, 310), 255, 0, 0, 40));
-    EXPECT_TRUE(Near(natural.At(590, 310), 128, 128, 128, 40));
-    for (POINT black : {POINT{15, 310}, POINT{685, 310}, POINT{300, 495}})
-        EXPECT_TRUE(Near(natural.At(black.x, black.y), 0, 0, 0, 0)) << black.x << "," << black.y;
-
-    ASSERT_EQ(cam->put_Stretch(1), S_OK);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(Action(2), 1);
-    EXPECT_EQ(self->Zoom(), 5);
-    Capture zoomed = Settle(3);
-    // 700 x 500 at factor 1.5: destination (-175, -125, 1050, 750). Window x = 0.3 * 1050 - 175
-    // = 140 is picture 0.3 (green); at zoom 0 it would be picture 0.2 (red).
-    EXPECT_TRUE(Near(zoomed.At(140, 250), 0, 255, 0, 40));
-    EXPECT_TRUE(Near(zoomed.At(5, 250), 255, 0, 0, 40));
-    EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
-}
-
 std::vector<uint8_t> g_frame(size_t(640) * 480 * 4);
 void Invert() {
     for (uint8_t& b : g_frame) b = uint8_t(~b);
 }
 void Hang() { Sleep(20000); }
+LONG AddressOf(const void* p) { return LONG(reinterpret_cast<uintptr_t>(p)); }
 
-TEST_F(Camera, CallbackShowsTheNegativeAndIsRefusedToUntrustedCallers) {
+// The control built in without a container, in the plain camera's run; it is never given its address.
+// Its cases come first, before any view has painted: the named events must be fresh.
+class CamImage : public Camera {
+protected:
+    void SetUp() override {
+        QERN_NEED_CAMSIM("plain");
+        Create();
+    }
+    void Release() { cam = nullptr, ole = nullptr; }
+};
+
+// The defaults a script sees (Stretch, Reconnect, Version...) are checked by the JScript client.
+TEST_F(CamImage, DefaultsAndGreyBuffers) {
+    EXPECT_EQ(cam->get_Stretch(nullptr), E_POINTER);
+    VARIANT_BOOL autoSize = VARIANT_TRUE;
+    BStr user;
+    EXPECT_EQ(cam->get_AutoSize(&autoSize) | cam->get_User(user.put()), S_OK);
+    EXPECT_TRUE(autoSize == VARIANT_FALSE && user.get() == nullptr);
+    EXPECT_EQ(Url(), L"<null>");
+    EXPECT_EQ(self->Mode(), 3);
+    EXPECT_EQ(self->OverlayText(), "RADaz");
+    const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 3; ++i) {
+            const DibBuffer& b = self->Buffer(m, i);
+            const DWORD bytes = DWORD(widths[m]) * heights[m] * 4;
+            const BITMAPINFOHEADER want{40, widths[m], heights[m], 1, 32, BI_RGB, bytes, 3780, 3780, 0, 0};
+            ASSERT_TRUE(b.IsValid());
+            EXPECT_EQ(std::memcmp(b.Header(), &want, sizeof want), 0);
+            EXPECT_EQ(b.Size(), int32_t(40 + bytes));
+            ASSERT_EQ(b.GetBits(), reinterpret_cast<const uint8_t*>(b.Header()) + 40);
+            EXPECT_TRUE(b.GetBits()[0] == 0xCC && b.GetBits()[bytes - 1] == 0xCC);
+        }
+}
+
+TEST(DibBuffer, InvalidBuffersGiveNoPixels) {
+    DibBuffer empty;
+    EXPECT_EQ(empty.GetBits(), nullptr);
+    EXPECT_FALSE(empty.Create(0, 10, 32));
+    EXPECT_FALSE(empty.Create(100000, 100000, 32));  // more than a block can hold
+    EXPECT_FALSE(empty.IsValid());
+
+    DibBuffer dib;
+    ASSERT_TRUE(dib.Create(16, 16, 32));
+    auto* h = const_cast<BITMAPINFOHEADER*>(dib.Header());
+    for (auto spoil : {+[](BITMAPINFOHEADER& x) { x.biBitCount = 12; }, +[](BITMAPINFOHEADER& x) { x.biSizeImage += 4; },
+                       +[](BITMAPINFOHEADER& x) { x.biHeight = 32; }, +[](BITMAPINFOHEADER& x) { x.biCompression = BI_BITFIELDS; }}) {
+        const BITMAPINFOHEADER good = *h;
+        spoil(*h);
+        EXPECT_FALSE(dib.IsValid());
+        EXPECT_EQ(dib.GetBits(), nullptr);
+        *h = good;
+        EXPECT_TRUE(dib.IsValid());
+    }
+}
+
+TEST_F(CamImage, UrlGivesTheBaseAndKeepsThePath) {
+    struct Case {
+        const wchar_t* url;
+        const wchar_t* base;
+        const char* path;
+        bool address;
+    } cases[] = {
+        {L"/video.cgi", L"<null>", "/video.cgi", false},  // no page to take the server from
+        {L"http://localhost/cgi/video.cgi", L"http://localhost:80", "/cgi/video.cgi", true},
+        {L"", L"<null>", "", false},
+        {nullptr, L"<null>", "", false},
+    };
+    for (const Case& c : cases) {
+        if (!c.url || !*c.url) cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
+        ASSERT_EQ(cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
+        EXPECT_EQ(Url(), c.base) << (c.url ? c.url : L"null");
+        EXPECT_EQ(self->VideoPath(), c.path);
+        EXPECT_EQ(self->HasCameraAddress(), c.address);
+    }
+}
+
+TEST_F(CamImage, NoOpMembersLeaveOutParametersAloneAndSetactionZoomsAndAnswers) {
+    LONG display = 42, data = 43;
+    BSTR bmp = reinterpret_cast<BSTR>(0x1234);
+    EXPECT_EQ(cam->get_Display(&display) | cam->put_Display(9) | cam->getdata(1234) | cam->getbmpdata(&bmp) |
+                  cam->getbmpdata_a(&data),
+              S_OK);
+    EXPECT_TRUE(display == 42 && data == 43 && bmp == reinterpret_cast<BSTR>(0x1234));
+
+    SharedLiveView().zoomCounter = 0;
+    for (int i = 1; i <= 15; ++i) EXPECT_EQ(Action(2), 1);
+    EXPECT_EQ(Action(2), -1);
+    Action(3);
+    EXPECT_EQ(self->Zoom(), 14);
+    SharedLiveView().zoomCounter = 0;
+    EXPECT_EQ(Action(3), -1);
+    SharedLiveView().recordingActive = 1;
+    EXPECT_EQ(Action(5), 1);
+    SharedLiveView().recordingActive = 0;
+    EXPECT_EQ((std::vector<LONG>{Action(5), Action(6), Action(0), Action(99)}), (std::vector<LONG>{0, 0, 1, -1}));
+    EXPECT_EQ(cam->setaction(2, nullptr), S_OK);
+}
+
+TEST_F(CamImage, ReconnectStopsAWorkerWaitingForAnAddressAtOnceAndAnAddressEndsTheWait) {
+    const LONG terminated = CCamImage::TerminatedWorkers();
+    ASSERT_TRUE(self->VideoWorkerRunning());
+    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
+    EXPECT_FALSE(self->IsStreaming());
+    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);  // it ended by itself
+    ASSERT_TRUE(self->StartVideoStream());
+    EXPECT_TRUE(self->VideoWorkerRunning());
+    // Nothing listens there: the worker finds the address, fails to open and ends.
+    ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:9/video.cgi").get()), S_OK);
+    EXPECT_TRUE(WaitFor([&] { return !self->VideoWorkerRunning(); }, 3000));
+    EXPECT_FALSE(self->IsStreaming());
+}
+
+TEST_F(CamImage, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
+    HANDLE paint = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
+    HANDLE dump = OpenEventA(SYNCHRONIZE, FALSE, "DumpOK");
+    ASSERT_NE(paint, nullptr);
+    ASSERT_NE(dump, nullptr);
+    EXPECT_EQ(WaitForSingleObject(paint, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // manual reset, not signalled
+    ComPtr<ICamImage> second;
+    ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
+    SetEvent(paint);
+    Release();  // the older one going does not clear the newer one's place
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), static_cast<CCamImage*>(second.get()));
+    second = nullptr;  // the event lives on while any handle holds it
+    EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), nullptr);
+    HANDLE again = OpenEventA(SYNCHRONIZE, FALSE, "PaintOK");
+    EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0);
+    ResetEvent(paint);
+    for (HANDLE h : {again, paint, dump}) CloseHandle(h);
+}
+
+TEST_F(CamImage, DestructionIsBoundedWhileTheAudioReaderWaits) {
+    ASSERT_EQ(AudioReader::RunningReaders(), 1);
+    EXPECT_TRUE(EndsWithin([&] { Release(); }, 1500));
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
+}
+
+TEST_F(CamImage, DestructionClosesTheAudioReadersMessageBox) {
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    const qern::test::MessageBox box = FindMessageBox(3000);
+    ASSERT_NE(box.hwnd, nullptr);
+    EXPECT_EQ(box.text, L"ProceedingAudioStream m_bStreaming fail..");
+    EXPECT_EQ(box.caption, L"");
+    EXPECT_TRUE(EndsWithin([&] { Release(); }, 2500));
+    EXPECT_FALSE(IsWindow(box.hwnd));
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
+}
+
+// The painter alone, on a 32-bit bottom-up bitmap whose every pixel tells its own picture coordinates:
+// blue = x mod 256, green = y mod 256, red = (x / 256) x 16 + y / 256. `grey` paints it plain.
+struct CoordinateBitmap {
+    CoordinateBitmap(int w, int h, bool grey = false) {
+        dib.Create(w, h, 32);
+        for (int y = 0; y < h && !grey; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = dib.GetBits() + (size_t(h - 1 - y) * w + x) * 4;
+                p[0] = uint8_t(x & 255), p[1] = uint8_t(y & 255), p[2] = uint8_t(((x >> 8) << 4) | (y >> 8)), p[3] = 0;
+            }
+    }
+    PaintSource Source(int mode) const {
+        PaintSource s;
+        s.mode = mode;
+        s.header = dib.Header();
+        s.bits = dib.GetBits();
+        s.overlayText = "";
+        return s;
+    }
+    DibBuffer dib;
+};
+
+POINT Decode(const Rgb& c) { return {((c.r >> 4) << 8) | c.b, ((c.r & 15) << 8) | c.g}; }
+
+class Painter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QERN_NEED_CAMSIM("plain");
+        paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    void TearDown() override { CloseHandle(paintOK); }
+    void ExpectOnlyText(const Capture& c, HWND hwnd, int x, int y, COLORREF colour, const char* text) {
+        int drawn = 0;
+        EXPECT_EQ(TextDrawn(c, hwnd, x, y, colour, text, &drawn), 1.0) << text;
+        EXPECT_EQ(c.Count(colour), drawn) << text;
+    }
+    HANDLE paintOK = nullptr;
+};
+
+TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
+    struct Case {
+        int window, picture, mode;
+        bool stretch;
+        int zoom;
+        RECT dest;  // where the whole picture lands, in window pixels
+    } cases[] = {
+        {400, 320, 1, true, 0, {0, 0, 400, 300}},
+        {400, 320, 1, true, 5, {-100, -75, 600, 450}},  // factor 1.5 about the centre
+        {800, 640, 0, false, 5, {80, 60, 640, 480}},    // natural size centred; zoom has no effect
+        {200, 640, 0, false, 0, {-220, -165, 640, 480}},  // the centre of a larger picture
+    };
+    for (const Case& k : cases) {
+        TestWindow window(k.window, k.window * 3 / 4);
+        CoordinateBitmap picture(k.picture, k.picture * 3 / 4);
+        PaintSource s = picture.Source(k.mode);
+        s.stretch = k.stretch;
+        s.zoom = k.zoom;
+        ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+        EXPECT_EQ(WaitForSingleObject(paintOK, 0), WAIT_OBJECT_0);
+        Capture c(window.hwnd());
+        const int w = c.width(), h = c.height(), pw = k.picture, ph = k.picture * 3 / 4;
+        for (POINT at : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h / 2}, POINT{w / 7, h * 7 / 9}}) {
+            const int px = int((at.x - k.dest.left) * int64_t(pw) / k.dest.right);
+            const int py = int((at.y - k.dest.top) * int64_t(ph) / k.dest.bottom);
+            if (px < 0 || py < 0 || px >= pw || py >= ph) {
+                EXPECT_TRUE(Near(c.At(at.x, at.y), 0, 0, 0, 0)) << "black at " << at.x << "," << at.y;
+                continue;
+            }
+            const POINT p = Decode(c.At(at.x, at.y));
+            const int slack = k.stretch ? 1 : 0;
+            EXPECT_NEAR(p.x, px, slack) << k.window << "/" << k.zoom << " at " << at.x << "," << at.y;
+            EXPECT_NEAR(p.y, py, slack) << k.window << "/" << k.zoom << " at " << at.x << "," << at.y;
+        }
+    }
+}
+
+TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
+    TestWindow window(320, 240);
+    CoordinateBitmap picture(320, 240, true);
+    PaintSource s = picture.Source(1);
+    s.overlayText = "2026/12/06 21:24:10.160   FPS:25";
+    s.recording = true;
+    s.zoom = 3;
+    ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+    Capture c(window.hwnd());
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, s.overlayText);
+    int rec = 0, zoom = 0;
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 18, kRed, "REC", &rec), 1.0);
+    EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
+    EXPECT_EQ(c.Count(kRed), rec + zoom);
+    const int gdi = GdiObjectCount();
+    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
+    EXPECT_LE(GdiObjectCount(), gdi);
+
+    TestWindow large(800, 600);
+    CoordinateBitmap big(640, 480, true);
+    PaintSource n = big.Source(0);
+    n.stretch = false;
+    n.overlayText = "FPS:07";
+    ASSERT_TRUE(PaintFrame(large.hwnd(), n, paintOK));
+    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
+}
+
+TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
+    TestWindow window(160, 120);
+    CoordinateBitmap picture(320, 240);
+    PaintSource s = picture.Source(3);
+    s.overlayText = "FPS:01";
+    EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
+    EXPECT_FALSE(WaitForPaint(paintOK, 1));
+    EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), 0);
+
+    PaintSource none;
+    none.mode = 2;
+    none.overlayText = "FPS:03";
+    ASSERT_TRUE(PaintFrame(window.hwnd(), none, paintOK));
+    EXPECT_TRUE(WaitForPaint(paintOK, 0));
+    EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
+    Capture c(window.hwnd());
+    EXPECT_TRUE(Near(c.At(100, 100), 0, 0, 0, 0));
+    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
+}
+
+TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
     QERN_NEED_CAMSIM("plain");
-    Activate();
-    Connect();
-    Settle(3);
-    ASSERT_EQ(cam->gettmp(LONG(reinterpret_cast<uintptr_t>(g_frame.data()))), S_OK);
-    ASSERT_EQ(cam->SetImageProcessCallback(LONG(reinterpret_cast<uintptr_t>(&Invert))), S_OK);
+    Start();
+    for (int flags : {1, 2, 3, 0}) {
+        cam->put_UpsideDown(flags & 1);
+        cam->put_Mirror(flags & 2 ? 1 : 0);
+        EXPECT_EQ(CamsimPictureFaults(Settle(4), flags & 1, flags & 2), "") << "flags " << flags;
+    }
+    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
+    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), S_OK);
     Capture negative = Settle(4);
     EXPECT_TRUE(Near(negative.At(40, 200), 0, 255, 255, 40));   // red bar turned cyan
     EXPECT_TRUE(Near(negative.At(120, 200), 255, 0, 255, 40));  // green turned magenta
@@ -150,37 +404,65 @@ TEST_F(Camera, CallbackShowsTheNegativeAndIsRefusedToUntrustedCallers) {
     // A page's script is an untrusted caller: it may switch the hook off but not set one.
     ComPtr<IObjectSafety> safety;
     ASSERT_EQ(ole.query(IID_IObjectSafety, safety), S_OK);
-    ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
-                                                INTERFACESAFE_FOR_UNTRUSTED_CALLER),
-              S_OK);
+    const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+    ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted), S_OK);
     EXPECT_EQ(cam->SetImageProcessCallback(0), S_OK);
-    EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
-    EXPECT_EQ(cam->SetImageProcessCallback(LONG(reinterpret_cast<uintptr_t>(&Invert))), E_ACCESSDENIED);
-    EXPECT_EQ(cam->gettmp(LONG(reinterpret_cast<uintptr_t>(g_frame.data()))), E_ACCESSDENIED);
+    EXPECT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), E_ACCESSDENIED);
+    EXPECT_EQ(cam->gettmp(AddressOf(g_frame.data())), E_ACCESSDENIED);
     EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
     EXPECT_EQ(cam->gettmp(0), S_OK);
 }
 
-TEST_F(Camera, TwentyRestartsLeakNoThreadHandleOrWorker) {
+TEST_F(Camera, StretchOffCentresZoomFiveEnlargesAndAHungHookIsTerminated) {
+    QERN_NEED_CAMSIM("plain");
+    Start({0, 0, 700, 500});
+    ASSERT_EQ(cam->put_Stretch(0), S_OK);
+    Capture natural = Settle(3);
+    // The 640 x 480 picture sits at (30, 10): red bar at picture (80, 300), black left of it.
+    EXPECT_TRUE(Near(natural.At(110, 310), 255, 0, 0, 40));
+    EXPECT_TRUE(Near(natural.At(15, 310), 0, 0, 0, 0));
+
+    ASSERT_EQ(cam->put_Stretch(1), S_OK);
+    SharedLiveView().zoomCounter = 0;  // the zoom is every view's
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Action(2), 1);
+    EXPECT_EQ(self->Zoom(), 5);
+    Capture zoomed = Settle(3);
+    // 700 x 500 at factor 1.5: destination (-175, -125, 1050, 750). Window x = 0.3 * 1050 - 175
+    // = 140 is picture 0.3 (green); at zoom 0 it would be picture 0.2 (red).
+    EXPECT_TRUE(Near(zoomed.At(140, 250), 0, 255, 0, 40));
+    EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
+
+    const LONG terminated = CCamImage::TerminatedWorkers();
+    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
+    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Hang))), S_OK);
+    WaitForStall();
+    long took = 0;
+    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
+    EXPECT_GE(took, long(CCamImage::kStopWaitMs) - 20);
+    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated + 1);
+    cam->SetImageProcessCallback(0);  // the hook is the process's, not the view's
+}
+
+TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWorker) {
     QERN_NEED_CAMSIM("plain");
     Activate({0, 0, 160, 120});
+    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::TimerKilled);
+    EXPECT_FALSE(self->WatchdogArmed());
     Connect();
-    Settle(3);
-    // Reconnect stops at once (the worker's bound is 200 ms; generous under Wine) and the tick
-    // starts the stream again.
-    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
-    EXPECT_FALSE(self->VideoWorkerRunning());
-    EXPECT_FALSE(self->IsStreaming());
+    EXPECT_TRUE(self->WatchdogArmed());
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
     Settle(3);
     PumpMessages(300);
     const int threads = ThreadCount();
-    DWORD handles = 0;
+    DWORD handles = 0, handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles);
     const LONG terminated = CCamImage::TerminatedWorkers();
     for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-        EXPECT_FALSE(self->VideoWorkerRunning());
+        // Reconnect stops at once (the bound is 200 ms; generous under Wine).
+        EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000)) << i;
+        EXPECT_FALSE(self->VideoWorkerRunning() || self->IsStreaming());
         ASSERT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected) << i;
         Settle(2);
     }
@@ -189,32 +471,13 @@ TEST_F(Camera, TwentyRestartsLeakNoThreadHandleOrWorker) {
     const int kPoolWorkers = 4;
     EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads + kPoolWorkers; }, 10000, kPump))
         << ThreadCount() << " > " << threads << " + " << kPoolWorkers;
-    DWORD handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
-    EXPECT_EQ(self->Stats().streamsOpened.load(), 22u);
-    // With Reconnect cleared a stopped stream stays stopped.
+    EXPECT_EQ(self->Stats().streamsOpened.load(), 21u);
     ASSERT_EQ(cam->put_Reconnect(0), S_OK);
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Idle);
     EXPECT_FALSE(self->IsStreaming());
-}
-
-TEST_F(Camera, AWorkerThatWillNotEndIsTerminatedAfterTheBound) {
-    QERN_NEED_CAMSIM("plain");
-    Activate();
-    Connect();
-    Settle(3);
-    const LONG terminated = CCamImage::TerminatedWorkers();
-    ASSERT_EQ(cam->gettmp(LONG(reinterpret_cast<uintptr_t>(g_frame.data()))), S_OK);
-    ASSERT_EQ(cam->SetImageProcessCallback(LONG(reinterpret_cast<uintptr_t>(&Hang))), S_OK);
-    WaitForStall();  // the worker sits in the callback
-    long took = 0;
-    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
-    EXPECT_GE(took, long(CCamImage::kStopWaitMs) - 20);
-    EXPECT_FALSE(self->VideoWorkerRunning());
-    EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated + 1);
-    cam->SetImageProcessCallback(0);
 }
 
 TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
@@ -223,31 +486,12 @@ TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
     const std::string base = CamsimUrl();
     Activate({0, 0, 320, 240}, std::wstring(base.begin(), base.end()) + L"/index.html");
     EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->WatchdogPeriod(), 5000u);
-    cam->put_User(BStr(L"admin").get());
-    cam->put_Password(BStr(L"admin").get());
+    Connect(false);
     ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    // No URL: the tick takes the page's scheme, host and port and the default path.
     EXPECT_EQ(self->OnTimer(), WatchdogOutcome::PageReconnected);
-    BStr url;
-    cam->get_URL(url.put());
-    EXPECT_EQ(std::wstring(url.get() ? url.get() : L""), std::wstring(base.begin(), base.end()));
+    EXPECT_EQ(Url(), std::wstring(base.begin(), base.end()));
     EXPECT_EQ(self->VideoPath(), "/video.cgi");
     EXPECT_EQ(CamsimPictureFaults(Settle(4)), "");
-}
-
-TEST_F(Camera, WithoutAnyAddressTheTicksEndUntilAnAddressIsSet) {
-    QERN_NEED_CAMSIM("plain");
-    Activate();
-    EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->WatchdogPeriod(), liveview::Watchdog::kDefaultPeriodMs);
-    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::TimerKilled);
-    EXPECT_FALSE(self->WatchdogArmed());
-    Connect();  // an address arms the tick again
-    EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
-    Settle(3);
 }
 
 TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
@@ -259,14 +503,13 @@ TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
         if (!WaitPainted(1, 10000)) return true;
         const int32_t mode = self->Mode();
         if (!seen.empty() && seen.back() == mode) return false;
-        // A new size: let three of its frames through, then look (the cycle is 60 frames).
+        // A new size: three of its frames through, then look (the cycle is 60 frames).
         if (!WaitPainted(3, 10000) || self->Mode() != mode) return false;
         EXPECT_EQ(CamsimPictureFaults(Capture(hwnd)), "") << "mode " << mode;
         seen.push_back(mode);
         return seen.size() >= 4;
     }, 40000);
     ASSERT_GE(seen.size(), 4u);
-    // 640 -> 320 -> 176 -> 640: the order of the camera's cycle.
     for (size_t i = 1; i < seen.size(); ++i) EXPECT_EQ(seen[i], (seen[i - 1] + 1) % 3);
 }
 
@@ -289,22 +532,17 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     EXPECT_EQ(TextDrawn(Capture(hwnd), hwnd, 2, 2, kYellow, text), 1.0);
 }
 
-TEST_F(Camera, StalledCameraIsRepaintedThenRestartedAndAStopEndsTheBlockedRead) {
+TEST_F(Camera, StalledCameraIsRestartedByTheShortTickAndAStopEndsTheBlockedRead) {
     QERN_NEED_CAMSIM("stall");
+    SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, "40");
     Activate();
-    KillTimer(hwnd, CCamImage::kWatchdogTimerId);  // this case delivers the ticks itself
     Connect();
-    Settle(5);
-    WaitForStall();
-    const uint32_t painted = Painted();
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Counted);
-    for (int tick = 2; tick <= 15; ++tick) EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Repainted) << tick;
-    EXPECT_EQ(Painted(), painted);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Restarted);
-    Settle(3);  // the new connection streams again
-    EXPECT_EQ(self->Stats().streamsOpened.load(), 2u);
-    EXPECT_EQ(self->Stats().watchdogRestarts.load(), 1u);
-    // Stalled again: a stop closes the stream and the blocked worker ends by itself, at once.
+    // Each connection stalls after 10 frames; 16 ticks of 40 ms later the window's timer restarts it.
+    ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 20000, kPump))
+        << "opened " << self->Stats().streamsOpened;
+    EXPECT_GE(self->Stats().watchdogRestarts.load(), 2u);
+    // Stalled, with no tick to restart it: a stop closes the stream and the blocked worker ends by itself.
+    KillTimer(hwnd, CCamImage::kWatchdogTimerId);
     WaitForStall();
     ASSERT_TRUE(self->VideoWorkerRunning());
     EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000));
@@ -312,70 +550,18 @@ TEST_F(Camera, StalledCameraIsRepaintedThenRestartedAndAStopEndsTheBlockedRead) 
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
-TEST_F(Camera, StalledCameraRestartsOnTheWindowsShortTick) {
-    QERN_NEED_CAMSIM("stall");
-    SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, "40");
-    Activate();
-    EXPECT_EQ(self->WatchdogPeriod(), 40u);
-    Connect();
-    // Each connection stalls after 10 frames; 16 ticks of 40 ms later the view restarts it.
-    ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 20000, kPump))
-        << "opened " << self->Stats().streamsOpened;
-    EXPECT_GE(self->Stats().watchdogRestarts.load(), 2u);
-    EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
-}
-
-TEST_F(Camera, DroppedConnectionIsReconnectedByTheWindowsTimer) {
-    QERN_NEED_CAMSIM("drop");
-    Activate();
-    Connect();
-    // The camera closes each connection after 20 frames; the one-second tick reconnects.
-    ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 15000, kPump))
-        << "opened " << self->Stats().streamsOpened;
-    EXPECT_GE(self->Stats().reconnects.load(), 2u);
-    EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
-}
-
-TEST_F(Camera, LimitGrowsUpToSixtyWhileTheCameraNeverAnswers) {
+TEST_F(Camera, LimitGrowsWhileTheCameraNeverAnswers) {
     QERN_NEED_CAMSIM("noanswer");
     Activate({0, 0, 160, 120});
     Connect();
-    std::vector<int> gaps;
-    int ticks = 0;
-    for (int i = 0; i < 600 && gaps.size() < 11; ++i)
-        if (++ticks, self->OnTimer() == WatchdogOutcome::Restarted) gaps.push_back(std::exchange(ticks, 0));
-    // Limits 15, 20, ..., 60: a restart after more ticks than the limit each time. The window's
-    // own timer counted some ticks before the loop, so the first gap may be shorter.
-    ASSERT_EQ(gaps.size(), 11u);
-    EXPECT_LE(gaps[0], 16);
-    const std::vector<int> expected = {21, 26, 31, 36, 41, 46, 51, 56, 61, 61};
-    EXPECT_EQ(std::vector<int>(gaps.begin() + 1, gaps.end()), expected);
+    int restarts = 0;
+    for (int i = 0; i < 200; ++i) restarts += self->OnTimer() == WatchdogOutcome::Restarted;
+    // Limits 15 (partly counted by the window's timer), 20, 25, 30, 35, 40; a seventh needs more than 200 ticks.
+    EXPECT_EQ(restarts, 6);
     EXPECT_EQ(self->Stats().framesParsed.load(), 0u);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
-// A camera without stamps at 25 frames a second: the rate comes from the computer's clock.
-void ExpectRateNearTwentyFive(LONG fps, const std::string& text) {
-    EXPECT_GE(fps, 21);
-    EXPECT_LE(fps, 29);
-    ASSERT_EQ(text.size(), 6u) << text;  // no stamp: the rate alone
-    EXPECT_EQ(text.substr(0, 4), "FPS:");
-    EXPECT_NEAR(std::stoi(text.substr(4)), 25, 4) << text;
-}
-
-TEST_F(Camera, WithoutStampsTheRateComesFromTheComputersClock) {
-    QERN_NEED_CAMSIM("nostamp");
-    Activate({0, 0, 640, 480});
-    Connect();
-    ASSERT_TRUE(WaitPainted(75, 30000)) << "painted " << Painted();
-    // The frames queued while the view connected are decoded in a burst: count two whole seconds
-    // of the steady stream.
-    PumpMessages(2500);
-    ExpectRateNearTwentyFive(Action(6), self->OverlayText());
-}
-
-// A camera that answers each request only 5 s after it came: the view waits for the answer to its
-// one request instead of asking again.
 TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
     QERN_NEED_CAMSIM("slow");
     Activate();
@@ -384,11 +570,8 @@ TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
     EXPECT_GE(took, 4900) << "frames before the camera answered";
     EXPECT_GE(Painted(), 3u);
     EXPECT_EQ(self->Stats().streamsOpened.load(), 1u);
-    const std::string log = CamsimRequestLog();
-    size_t gets = 0;
-    for (size_t at = log.find(" GET /video.cgi"); at != std::string::npos; at = log.find(" GET /video.cgi", at + 1))
-        ++gets;
-    EXPECT_EQ(gets, 1u) << log;
+    const std::string log = CamsimRequestLog(), get = " GET /video.cgi";
+    EXPECT_TRUE(log.find(get) != std::string::npos && log.find(get) == log.rfind(get)) << log;
 }
 
 TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
@@ -401,7 +584,12 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
     EXPECT_EQ(self->Mode(), liveview::kMode640);
     EXPECT_TRUE(Near(c.At(80, 120), 255, 0, 0, 40));
     EXPECT_TRUE(Near(c.At(240, 120), 0, 0, 255, 40));
-    ExpectRateNearTwentyFive(Action(6), self->OverlayText());
+    // No stamps: the rate is the computer's clock's, the text the rate alone.
+    EXPECT_NEAR(Action(6), 25, 4);
+    const std::string text = self->OverlayText();
+    ASSERT_EQ(text.size(), 6u) << text;
+    EXPECT_EQ(text.substr(0, 4), "FPS:");
+    EXPECT_NEAR(std::stoi(text.substr(4)), 25, 4) << text;
     EXPECT_GT(c.Count(kYellow, 0, 0, 60, 20), 10);
 }
 

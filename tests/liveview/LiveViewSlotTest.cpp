@@ -1,5 +1,3 @@
-// The current-view slot: a view going away waits for those who hold it, never for a newer view,
-// and nobody takes it once it has left.
 #include <gtest/gtest.h>
 
 #include <atomic>

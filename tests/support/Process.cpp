@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "tests/support/Screen.h"
 #include "tests/support/Wait.h"
 
@@ -19,7 +21,15 @@ int ThreadCount() {
     return n;
 }
 
-int GdiObjectCount() { return int(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)); }
+int GdiObjectCount() {
+    if (const int n = int(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))) return n;
+    // Freed handle slots are handed out again, so the highest slot of a batch grows with each object kept.
+    HBRUSH batch[64];
+    int top = 0;
+    for (HBRUSH& b : batch) top = std::max(top, int(LOWORD(reinterpret_cast<UINT_PTR>(b = CreateSolidBrush(0)))));
+    for (HBRUSH b : batch) DeleteObject(b);
+    return top;
+}
 
 namespace {
 BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {

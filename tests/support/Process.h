@@ -8,7 +8,8 @@ namespace qern::test {
 
 // Threads of this process now.
 int ThreadCount();
-// GDI objects this process holds now (0 where the system does not tell).
+// GDI objects this process holds now; where the system does not count them (Wine), the highest handle
+// slot a batch of new objects takes, which also grows with every object kept. Compare, never assume 0.
 int GdiObjectCount();
 
 // A visible message box of this process (with its text set): text and caption; pressing OK closes it.
