@@ -12,7 +12,6 @@
 #include <string>
 #include <future>
 
-#include "com/BStr.h"
 #include "com/ComPtr.h"
 #include "tests/module/CamControlDll.h"
 #include "tests/support/Camsim.h"
@@ -20,6 +19,7 @@
 #include "tests/support/Process.h"
 #include "tests/support/Screen.h"
 #include "tests/support/Wait.h"
+#include "tools/camhost/RecSettingAnswer.h"
 
 using qern::ComPtr;
 using qern::test::PumpMessages;
@@ -32,53 +32,19 @@ bool PumpUntil(const std::function<bool()>& done, int ms) {
     return qern::test::WaitFor(done, ms, [] { PumpMessages(20); });
 }
 
-std::string ItemText(HWND dialog, int id) {
-    char text[300] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+using Answer = camhost::RecSettingAnswer;
+using Seen = camhost::RecSettingSeen;
 
-// How the user answers the "REC SETTING" dialog (a period typed in when given), and what they saw.
-struct Answer {
-    bool start = true, clearEnable = true;
-    const char* period = nullptr;
-    bool messageBoxFirst = false;  // answered with OK
-};
-struct Seen {
-    std::wstring messageBox;
-    bool dialog = false, periodEnabledAfterClear = true, recFail = false;
-    std::string period, folder, periodAfterClear;
-};
-
-// Runs on a thread of its own while the user-interface thread is held by the modal dialog.
-Seen AnswerDialog(Answer answer) {
-    Seen seen;
-    if (answer.messageBoxFirst) {
-        const qern::test::MessageBox box = qern::test::FindMessageBox(30000);
-        seen.messageBox = box.text;
+// Answered from a thread of its own (the dialog holds this one); a failed start's box is pressed away.
+std::future<Seen> Answering(Answer a) {
+    return std::async(std::launch::async, [a] {
+        const Seen seen = camhost::AnswerRecSetting(a);
+        const qern::test::MessageBox box = a.start ? qern::test::FindMessageBox(1500) : qern::test::MessageBox{};
+        EXPECT_EQ(box.hwnd, nullptr) << "the start failed";
         if (box.hwnd) box.PressOk();
-    }
-    HWND d = nullptr;
-    qern::test::WaitFor([&] { return (d = FindWindowA("#32770", "REC SETTING")) && IsWindowVisible(d); }, 30000);
-    if (!(seen.dialog = d != nullptr)) return seen;
-    seen.period = ItemText(d, 232);
-    seen.folder = ItemText(d, 233);
-    if (answer.clearEnable) {
-        SendMessageA(GetDlgItem(d, 240), BM_CLICK, 0, 0);
-        seen.periodAfterClear = ItemText(d, 232);
-        seen.periodEnabledAfterClear = IsWindowEnabled(GetDlgItem(d, 232)) != FALSE;
-    }
-    if (answer.period) SetDlgItemTextA(d, 232, answer.period);
-    const int id = answer.start ? IDOK : IDCANCEL;
-    PostMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
-    // A failed start says so in a box that would hold the test.
-    const qern::test::MessageBox box = answer.start ? qern::test::FindMessageBox(1500) : qern::test::MessageBox{};
-    seen.recFail = box.hwnd != nullptr;
-    if (box.hwnd) box.PressOk();
-    return seen;
+        return seen;
+    });
 }
-
-std::future<Seen> Answering(Answer a) { return std::async(std::launch::async, AnswerDialog, a); }
 
 // A control of the DLL in place on a test page of its own.
 template <class I>
@@ -112,10 +78,6 @@ protected:
         ASSERT_TRUE(view->control);
         logStart = qern::test::CamsimRequestLog().size();
     }
-    void TearDown() override {
-        strip.reset();
-        view.reset();
-    }
     LONG Action(int code) {
         LONG out = -1;
         EXPECT_EQ(view->control->setaction(code, &out), S_OK);
@@ -128,7 +90,7 @@ protected:
         std::future<Seen> answer = Answering(a);
         const LONG out = Action(1);
         const Seen got = answer.get();
-        EXPECT_TRUE(got.dialog);
+        EXPECT_TRUE(got.found);
         if (seen) *seen = got;
         return out;
     }
@@ -148,9 +110,7 @@ protected:
         std::future<Seen> answer = Answering(a);
         Press(206);
         PumpUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
-        const Seen seen = answer.get();
-        EXPECT_FALSE(seen.recFail);
-        return seen;
+        return answer.get();
     }
     void StopWithButton() {
         Press(236);
@@ -166,7 +126,7 @@ protected:
     }
     size_t logStart = 0;
     std::unique_ptr<Placed<ICamImage>> view;
-    std::unique_ptr<Placed<ICRec>> strip;
+    std::unique_ptr<Placed<ICRec>> strip;  // goes before the view
     HWND stripDialog = nullptr;
 };
 
@@ -266,10 +226,16 @@ TEST_F(Recording, RollsOverAndStopsPromptlyWhenStalled) {
 // Beside a camera that accepts and never answers: the strip's setaction 1 says so and offers the defaults.
 TEST_F(Recording, SilentCameraGivesTheDefaults) {
     PlaceStrip();
-    std::future<Seen> answer = Answering(Answer{false, false, nullptr, true});
+    std::wstring boxText;
+    std::future<Seen> answer = std::async(std::launch::async, [&] {
+        const qern::test::MessageBox box = qern::test::FindMessageBox(30000);
+        boxText = box.text;
+        if (box.hwnd) box.PressOk();
+        return camhost::AnswerRecSetting({false, false});
+    });
     EXPECT_EQ(strip->control->setaction(1), S_OK);  // as "REC"; returns once the dialog is answered
     const Seen seen = answer.get();
-    EXPECT_EQ(seen.messageBox, L"get origianl setting fail!!");
+    EXPECT_EQ(boxText, L"get origianl setting fail!!");
     EXPECT_EQ(seen.folder, "c:\\");
     EXPECT_EQ(seen.period, "5");
     EXPECT_FALSE(Active());

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sstream>
 
 #include "com/ComPtr.h"
 
@@ -27,20 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 const wchar_t kWaitCaption[] = L".................Wait......................";
-
-// The requests the camera logged since the last call, without their connection numbers.
-std::vector<std::string> NewRequests(size_t& seen) {
-    std::istringstream log(qern::test::CamsimRequestLog());
-    std::vector<std::string> lines;
-    std::string line;
-    const size_t from = seen;
-    for (size_t i = 0; std::getline(log, line); ++i) {
-        if (i >= from && line.find("/video.cgi") == std::string::npos && line.find("/audio.cgi") == std::string::npos)
-            lines.push_back(line.substr(line.find(' ') + 1));
-        seen = i + 1;
-    }
-    return lines;
-}
 
 // When the Wait box was first and last seen while a click was being handled.
 struct WaitWatch {
@@ -82,7 +67,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     ASSERT_NE(dialog, nullptr);
     const UINT_PTR watch = SetTimer(nullptr, 0, 50, &WaitWatch::Tick);
     PumpMessages(3000);
-    size_t seen = 0;
+    size_t mark = 0;
 
     auto Item = [&](int id) { return GetDlgItem(dialog, id); };
     auto Text = [&](int id) {
@@ -117,7 +102,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     };
 
     // camsim started with Brne=5 Cont=9 Sarn=3 Nhue=20 Ligt=1 Auex=0 Shap=1 Freq=60 Mirr=1, IR on, 12 fps.
-    EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /Rdimagectrl.cgi"}))
+    EXPECT_EQ(qern::test::CamsimRequestsSince(mark), (std::vector<std::string>{"auth=yes GET /Rdimagectrl.cgi"}))
         << qern::test::CamsimRequestLog();
     EXPECT_EQ((std::vector<std::wstring>{Text(IDC_BRIGHTNESS_VALUE), Text(IDC_CONTRAST_VALUE),
                                          Text(IDC_SATURATION_VALUE), Text(IDC_HUE_VALUE)}),
@@ -135,7 +120,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     LONG ir = -1;
     ASSERT_HRESULT_SUCCEEDED(cam->setaction(4, &ir));
     EXPECT_EQ(ir, 1);
-    EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /RdPTctrl.cgi"}));
+    EXPECT_EQ(qern::test::CamsimRequestsSince(mark), (std::vector<std::string>{"auth=yes GET /RdPTctrl.cgi"}));
 
     // The live view shows 640x480 at natural size: the camera's picture reaches the view's corner.
     EXPECT_NE(Pixel(Shot(), viewWindow, 4, 4), RGB(0, 0, 0));
@@ -143,7 +128,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     Click(IDC_RES_QVGA);
     const auto clicked = Clock::now();
     const double stood = Settle();
-    EXPECT_EQ(NewRequests(seen), (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Resl=2"}));
+    EXPECT_EQ(qern::test::CamsimRequestsSince(mark), (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Resl=2"}));
     EXPECT_GT(stood, 1.0);  // the Wait box closed by itself at its first tick after the applied notice
     std::printf("Wait box after QVGA stood %.2f s\n", stood);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - clicked).count(), 8.0);
@@ -171,7 +156,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     Settle();
     for (int id : rows)
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
-    EXPECT_EQ(NewRequests(seen),
+    EXPECT_EQ(qern::test::CamsimRequestsSince(mark),
               (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Brne=7", "auth=yes GET /imagectrl.cgi?Cont=1",
                                         "auth=yes GET /imagectrl.cgi?Nhue=21", "auth=yes GET /imagectrl.cgi?Nhue=20"}));
 
@@ -210,7 +195,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     Settle();
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_RECORD)));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_STOP)));
-    EXPECT_TRUE(NewRequests(seen).empty());
+    EXPECT_TRUE(qern::test::CamsimRequestsSince(mark).empty());
     KillTimer(nullptr, watch);
 }
 
