@@ -20,6 +20,7 @@
 #include "tests/support/Screen.h"
 #include "tests/support/Wait.h"
 #include "tools/camhost/RecSettingAnswer.h"
+#include "tools/camhost/RecordDemo.h"
 
 using qern::ComPtr;
 using qern::test::PumpMessages;
@@ -102,9 +103,7 @@ protected:
     }
     bool Enabled(int button) { return IsWindowEnabled(GetDlgItem(stripDialog, button)) != FALSE; }
     bool StripIdle() { return Enabled(206) && !Enabled(236); }
-    void Press(int id) {
-        PostMessageA(stripDialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(stripDialog, id));
-    }
+    void Press(int id) { camhost::RecordDemo::Press(strip->hwnd, id); }
     // Presses "REC" and answers the dialog.
     Seen PressRec(Answer a) {
         std::future<Seen> answer = Answering(a);
