@@ -13,20 +13,22 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A frame whose samples count on from first (as the simulator's counter does).
-Bytes Frame(uint8_t seq, size_t samples = 128, uint16_t first = 0, int declared = -1) {
-    const size_t len = declared < 0 ? samples * 2 : size_t(declared);
-    Bytes f = {0x1A, 0x2B, 0x3C, 0x4D, 7, seq, uint8_t(len >> 8), uint8_t(len & 0xFF)};
-    for (size_t i = 0; i < samples; ++i) {
-        f.push_back(uint8_t((first + i) & 0xFF));
-        f.push_back(uint8_t((first + i) >> 8));
-    }
-    return f;
+// Samples k .. k + n - 1 of a counter, as the camera sends them.
+Bytes Counter(uint32_t k, uint32_t n) {
+    Bytes b;
+    for (uint32_t i = 0; i < n; ++i) b.insert(b.end(), {uint8_t((k + i) & 0xFF), uint8_t((k + i) >> 8 & 0xFF)});
+    return b;
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// A frame whose samples count on from first; declared: the length its header gives.
+Bytes Frame(uint8_t seq, size_t samples = 128, uint16_t first = 0, int declared = -1) {
+    const size_t len = declared < 0 ? samples * 2 : size_t(declared);
+    return Bytes{0x1A, 0x2B, 0x3C, 0x4D, 7, seq, uint8_t(len >> 8), uint8_t(len & 0xFF)} + Counter(first, uint32_t(samples));
 }
 
 Bytes Head(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
@@ -80,41 +82,27 @@ TEST(AudioFrameParser, CutsFramesCarriesAndChecksSequences) {
 }
 
 TEST(AudioFrameParser, CarryJoinsTheNextBlockInOrder) {
-    AudioFrameParser p;
+    AudioFrameParser p, q;
     const Bytes stream = Frames(250, 70);
     Bytes got = Feed(p, {Head(stream, 16000)});
     EXPECT_EQ(p.Room(), 15840u);
-    got = got + Feed(p, {Bytes(stream.begin() + 16000, stream.end())});
-    ASSERT_EQ(got.size(), 70u * 256);
-    for (size_t i = 0; i < got.size() / 2; ++i) ASSERT_EQ(got[2 * i] | got[2 * i + 1] << 8, int(i)) << i;
+    EXPECT_EQ(got + Feed(p, {Bytes(stream.begin() + 16000, stream.end())}), Counter(0, 70 * 128));
     EXPECT_EQ(p.FramesLost(), 0u);
-    // Byte by byte, the same stream gives the same samples.
-    AudioFrameParser q;
-    std::vector<Bytes> bytes;
+    std::vector<Bytes> bytes;  // byte by byte, the same samples
     for (uint8_t b : stream) bytes.push_back(Bytes{b});
-    EXPECT_EQ(Feed(q, bytes), got);
+    EXPECT_EQ(Feed(q, bytes), Counter(0, 70 * 128));
 }
 
-// Samples k .. k + n - 1 of a counter, as the camera would send them.
-Bytes Counter(uint32_t k, uint32_t n) {
-    Bytes b;
-    for (uint32_t i = 0; i < n; ++i) {
-        b.push_back(uint8_t((k + i) & 0xFF));
-        b.push_back(uint8_t((k + i) >> 8 & 0xFF));
-    }
-    return b;
-}
-
-// Drives the queue as the camera and the player would: the camera adds 8000 samples a second
-// in 128-sample frames from time 0; second k of the player starts at k + 1 and is asked for
-// leads[k] before. Returns what the player played, and the delay of each second's first sample.
+// What the player played, the delay of each second's first sample, the queue's counters.
 struct Played {
     Bytes sound;
     std::vector<double> delays;
     AudioSampleQueue::Counters counters;
 };
-// The camera sends nothing from cameraStops to cameraBack; with newStream it comes back on a
-// new connection whose counter starts at 0 again.
+// Drives the queue as the camera and the player would: the camera adds 8000 samples a second
+// in 128-sample frames from time 0; second k of the player starts at k + 1 and is asked for
+// leads[k] before. The camera sends nothing from cameraStops to cameraBack; with newStream it
+// comes back on a new connection whose counter starts at 0 again.
 Played Drive(const std::vector<double>& leads, double cameraStops = 1e9, double cameraBack = 1e9,
              bool newStream = false) {
     AudioSampleQueue q(8000);
@@ -166,6 +154,7 @@ int Gaps(const Bytes& played, bool& ordered) {
     return gaps;
 }
 
+// Whole seconds at a steady delay, silence only while the camera stops.
 TEST(AudioSampleQueue, WholeSecondsSteadyDelayAndSilenceOnlyWhileTheCameraStops) {
     // Leads: the event half a second ahead and up to 0.3 s more for the poll; a loaded machine
     // makes the first refill late (the second already playing).
@@ -174,31 +163,32 @@ TEST(AudioSampleQueue, WholeSecondsSteadyDelayAndSilenceOnlyWhileTheCameraStops)
         wobbly.push_back(0.5 - (i % 3) * 0.14);
         late.push_back(i == 1 ? -0.1 : i % 2 ? 0.2 : 0.5);
     }
-    for (const auto& leads : {steady, wobbly, late}) {
-        Played r = Drive(leads);
+    struct Case {
+        const std::vector<double>& leads;
+        double stops, back;
+        bool newStream;
+        int gaps;
+        uint32_t shortRefills, seconds;
+    } cases[] = {
+        {steady, 1e9, 1e9, false, 0, 0, 37},
+        {wobbly, 1e9, 1e9, false, 0, 0, 37},
+        {late, 1e9, 1e9, false, 0, 0, 37},
+        {wobbly, 15.0, 25.0, false, 1, 1, 27},  // the camera stops from 15 s to 25 s
+        // A new connection 0.3 s after the old one ended, while the old one still plays: it
+        // follows after 0.3 s of silence, every sample of both played.
+        {wobbly, 15.0, 15.3, true, 1, 0, 36},
+    };
+    for (const Case& c : cases) {
+        const Played r = Drive(c.leads, c.stops, c.back, c.newStream);
         bool ordered = false;
-        EXPECT_EQ(Gaps(r.sound, ordered), 0);
-        EXPECT_TRUE(ordered);
-        EXPECT_EQ(r.counters.shortRefills, 0u);
-        EXPECT_EQ(r.counters.dropped, 0u);
-        EXPECT_GE(r.counters.played, 8000u * 37);
+        EXPECT_EQ(Gaps(r.sound, ordered), c.gaps) << c.stops;
+        EXPECT_TRUE(ordered) << c.stops;
+        EXPECT_EQ(r.counters.shortRefills, c.shortRefills) << c.stops;
+        EXPECT_EQ(r.counters.dropped, 0u) << c.stops;
+        EXPECT_GE(r.counters.played, 8000u * c.seconds) << c.stops;
         ASSERT_FALSE(r.delays.empty());
-        for (double d : r.delays) EXPECT_NEAR(d, 1.75, 0.02);
+        for (double d : r.delays) EXPECT_NEAR(d, 1.75, 0.02) << c.stops;
     }
-    // The camera stops from 15 s to 25 s: one gap, then whole seconds at the same delay.
-    Played r = Drive(wobbly, 15.0, 25.0);
-    bool ordered = false;
-    EXPECT_EQ(Gaps(r.sound, ordered), 1);
-    EXPECT_EQ(r.counters.shortRefills, 1u);
-    EXPECT_GE(r.counters.played, 8000u * 27);
-    EXPECT_NEAR(r.delays.back(), 1.75, 0.02);
-    // A new connection 0.3 s after the old one ended, while the old one still plays: it follows
-    // after 0.3 s of silence, every sample of both played, the delay unchanged.
-    r = Drive(wobbly, 15.0, 15.3, true);
-    EXPECT_EQ(Gaps(r.sound, ordered), 1);
-    EXPECT_EQ(r.counters.shortRefills, 0u);
-    EXPECT_EQ(r.counters.dropped, 0u);
-    EXPECT_NEAR(r.delays.back(), 1.75, 0.02);
 }
 
 TEST(AudioSampleQueue, FallsNoFurtherThanASecondBehind) {

@@ -8,21 +8,11 @@
 
 namespace {
 
-WAVEFORMATEX Pcm8k() {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 16000;
-    f.nBlockAlign = 2;
-    f.wBitsPerSample = 16;
-    return f;
-}
+const WAVEFORMATEX kPcm8k{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
 
 struct Source {
     std::atomic<int> calls{0};
-    std::atomic<DWORD> wanted{0};
-    std::atomic<DWORD> deliveredOnEntry{1};
+    std::atomic<DWORD> wanted{0}, deliveredOnEntry{1};
     static DWORD Fill(uint8_t* staging, DWORD want, DWORD* delivered, void* user) {
         Source* s = static_cast<Source*>(user);
         s->deliveredOnEntry = *delivered;
@@ -36,7 +26,7 @@ struct Source {
 
 TEST(MyDirectSound, GeometryRefillsAndOneTimer) {
     MyDirectSound player;
-    player.SetFormat(Pcm8k());
+    player.SetFormat(kPcm8k);
     ASSERT_EQ(player.LastError(), "");
     EXPECT_EQ(player.BufferBytes(), 32000u);
     EXPECT_EQ(player.NotifyOffset(0), 7999u);
@@ -49,17 +39,15 @@ TEST(MyDirectSound, GeometryRefillsAndOneTimer) {
     EXPECT_EQ(source.calls, 1);  // the first half, primed at once
     EXPECT_EQ(source.wanted, 8000u);
     EXPECT_EQ(source.deliveredOnEntry, 0u);  // the player clears the count before asking
-    player.Play();                         // a second Play starts no second timer
+    player.Play();                           // a second Play starts no second timer
     EXPECT_TRUE(player.Playing());
     Sleep(3200);
     // Two halves a second, each refilled once: about 3 refills in 3.2 s; 300 ms polls: about 10.
-    EXPECT_GE(player.HalfAFills() + player.HalfBFills(), 2u);
-    EXPECT_LE(player.HalfAFills() + player.HalfBFills(), 4u);
-    EXPECT_EQ(source.calls, int(1 + player.HalfAFills() + player.HalfBFills()));
-    EXPECT_GE(player.Ticks(), 7u);
-    EXPECT_LE(player.Ticks(), 13u);
-    EXPECT_LT(player.RefillLeadMs(), 1000);
-    EXPECT_GT(player.RefillLeadMs(), -1000);
+    const uint32_t fills = player.HalfAFills() + player.HalfBFills();
+    EXPECT_TRUE(fills >= 2 && fills <= 4) << fills;
+    EXPECT_EQ(source.calls, int(1 + fills));
+    EXPECT_TRUE(player.Ticks() >= 7 && player.Ticks() <= 13) << player.Ticks();
+    EXPECT_TRUE(player.RefillLeadMs() > -1000 && player.RefillLeadMs() < 1000) << player.RefillLeadMs();
 
     player.Stop();
     EXPECT_FALSE(player.Playing());
@@ -68,37 +56,34 @@ TEST(MyDirectSound, GeometryRefillsAndOneTimer) {
     const int calls = source.calls;
     Sleep(700);
     EXPECT_EQ(player.Ticks(), ticks);
-    // Play after Stop primes the first half again.
-    player.Play();
+    player.Play();  // after Stop the first half is primed again
     EXPECT_EQ(source.calls, calls + 1);
     EXPECT_EQ(player.LastError(), "");
 }
 
+// A format DirectSound refuses keeps its summary, and Play repeats it without playing.
 TEST(MyDirectSound, FailureTexts) {
-    MyDirectSound noFormat;
-    noFormat.Play();
-    EXPECT_EQ(noFormat.LastError(), "DirectSound was not created!");
-
-    MyDirectSound noCallback;
-    noCallback.SetFormat(Pcm8k());
-    noCallback.Play();
-    EXPECT_EQ(noCallback.LastError(), "Callback Function is NULL!");
-    EXPECT_FALSE(noCallback.Playing());
-
-    // A format DirectSound refuses: the summary stays and Play repeats it without playing.
-    WAVEFORMATEX bad = Pcm8k();
-    bad.wFormatTag = 0x7777;
-    bad.nChannels = 0;
-    bad.nBlockAlign = 0;
-    MyDirectSound refused;
-    refused.SetFormat(bad);
-    EXPECT_EQ(refused.LastError(), "MyDirectSound SetFormat Failed!");
-    Source source;
-    refused.SetCallback(&Source::Fill, &source);
-    refused.Play();
-    EXPECT_EQ(refused.LastError(), "MyDirectSound SetFormat Failed!");
-    EXPECT_EQ(source.calls, 0);
-    EXPECT_FALSE(refused.Playing());
+    const WAVEFORMATEX refused{0x7777, 0, 8000, 16000, 0, 16, 0};
+    struct Case {
+        const WAVEFORMATEX* format;
+        bool callback;
+        const char* error;
+    } cases[] = {
+        {nullptr, true, "DirectSound was not created!"},
+        {&kPcm8k, false, "Callback Function is NULL!"},
+        {&refused, true, "MyDirectSound SetFormat Failed!"},
+    };
+    for (const Case& c : cases) {
+        MyDirectSound player;
+        Source source;
+        if (c.format) player.SetFormat(*c.format);
+        EXPECT_EQ(player.LastError(), c.format == &refused ? c.error : "");
+        if (c.callback) player.SetCallback(&Source::Fill, &source);
+        player.Play();
+        EXPECT_EQ(player.LastError(), c.error);
+        EXPECT_EQ(source.calls, 0);
+        EXPECT_FALSE(player.Playing());
+    }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
-// Record file names and the rollover rule that keeps AVI 1.0 files below 2 GiB.
+// Record file names, the period, the frame size and the rollover that keeps AVI 1.0 below 2 GiB.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
+#include "recording/JpegFrameSize.h"
 #include "recording/RecordName.h"
+#include "recording/RecordPeriod.h"
 #include "recording/RolloverPolicy.h"
 #include "tests/support/ByteFeed.h"
 
@@ -12,52 +15,43 @@ namespace {
 
 using qern::test::CalendarTime;
 
-TEST(RecordName, NamePartFromTheStamp) {
+TEST(RecordName, StampNamesNeverReusedWithinMaxPath) {
     struct Case {
         CameraTime time;
+        size_t size;
         const char* name;
     } cases[] = {
-        {CalendarTime(2008, 3, 1, 10, 20, 30), "2008_03_01_10_20_30"},
-        {CalendarTime(2026, 12, 31, 23, 59, 59), "2026_12_31_23_59_59"},
-        {CalendarTime(2001, 1, 1, 0, 0, 0), "2001_01_01_00_00_00"},
-        {CalendarTime(2000, 6, 1, 1, 2, 3), "RADAZ"},
-        {CameraTime(), "RADAZ"},
+        {CalendarTime(2008, 3, 1, 10, 20, 30), 32, "2008_03_01_10_20_30"},
+        {CalendarTime(2026, 12, 31, 23, 59, 59), 32, "2026_12_31_23_59_59"},
+        {CalendarTime(2001, 1, 1, 0, 0, 0), 32, "2001_01_01_00_00_00"},
+        {CalendarTime(2000, 6, 1, 1, 2, 3), 32, "RADAZ"},
+        {CameraTime(), 32, "RADAZ"},
+        {CalendarTime(2008, 3, 1, 10, 20, 30), 6, "2008_"},
     };
     for (const Case& c : cases) {
         char buffer[32];
-        RecordName::Format(c.time, buffer, sizeof buffer);
+        RecordName::Format(c.time, buffer, c.size);
         EXPECT_STREQ(buffer, c.name);
     }
-    char small[6];
-    RecordName::Format(CalendarTime(2008, 3, 1, 10, 20, 30), small, sizeof small);
-    EXPECT_STREQ(small, "2008_");
-}
-
-TEST(RecordName, PathNeverReusesAFileAndFitsMaxPath) {
     std::set<std::string> taken;
     auto exists = [&](const std::string& p) { return taken.count(p) != 0; };
-    const std::string first = RecordName::Path("c:\\QERN\\REC\\", "2008_03_01_10_20_30", exists);
-    EXPECT_EQ(first, "c:\\QERN\\REC\\\\2008_03_01_10_20_30_REC.avi");
-    taken.insert(first);
-    const std::string second = RecordName::Path("c:\\QERN\\REC\\", "2008_03_01_10_20_30", exists);
-    EXPECT_EQ(second, "c:\\QERN\\REC\\\\2008_03_01_10_20_30_REC_2.avi");
-    taken.insert(second);
-    EXPECT_EQ(RecordName::Path("c:\\QERN\\REC\\", "2008_03_01_10_20_30", exists),
-              "c:\\QERN\\REC\\\\2008_03_01_10_20_30_REC_3.avi");
-    EXPECT_EQ(RecordName::Folder(second), "c:\\QERN\\REC\\");
-
+    for (const char* suffix : {"", "_2", "_3"}) {
+        const std::string path = RecordName::Path("c:\\QERN\\REC\\", "2008_03_01_10_20_30", exists);
+        EXPECT_EQ(path, std::string("c:\\QERN\\REC\\\\2008_03_01_10_20_30_REC") + suffix + ".avi");
+        EXPECT_EQ(RecordName::Folder(path), "c:\\QERN\\REC\\");
+        taken.insert(path);
+    }
     // 260 bytes with the terminating zero: a path of 259 characters fits, 260 does not.
-    const std::string name = "RADAZ";
-    const size_t fixed = 1 + name.size() + 8;  // "\" name "_REC.avi"
-    EXPECT_EQ(RecordName::Path(std::string(259 - fixed, 'f'), name, exists).size(), 259u);
-    EXPECT_EQ(RecordName::Path(std::string(260 - fixed, 'f'), name, exists), "");
+    const size_t fixed = 1 + 5 + 8;  // "\" "RADAZ" "_REC.avi"
+    EXPECT_EQ(RecordName::Path(std::string(259 - fixed, 'f'), "RADAZ", exists).size(), 259u);
+    EXPECT_EQ(RecordName::Path(std::string(260 - fixed, 'f'), "RADAZ", exists), "");
 }
 
 TEST(RolloverPolicy, NewFileBeforeTheLimitWithGapsCounted) {
-    EXPECT_EQ(RolloverPolicy::LimitFromText(nullptr), RolloverPolicy::kDefaultLimit);
     EXPECT_EQ(RolloverPolicy::LimitFromText("300000"), 300000u);
     for (const char* bad : {"", "-5", "12x", "100", "99999999999"})
         EXPECT_EQ(RolloverPolicy::LimitFromText(bad), RolloverPolicy::kDefaultLimit) << bad;
+    EXPECT_EQ(RolloverPolicy::LimitFromText(nullptr), RolloverPolicy::kDefaultLimit);
     EXPECT_LT(RolloverPolicy::kDefaultLimit, 2147483648ULL - 100000000ULL);
 
     // 4096 header bytes; a frame of 999 bytes costs 8 + 1000 + 16.
@@ -74,59 +68,41 @@ TEST(RolloverPolicy, NewFileBeforeTheLimitWithGapsCounted) {
     EXPECT_FALSE(p.NeedsNewFile(7, 999));
 }
 
-}  // namespace
-
-#include "recording/RecordPeriod.h"
-
-namespace {
-
 TEST(RecordPeriod, MinutesAsGivenWithoutOverflow) {
     struct Case {
         int32_t minutes;
         const char* minute;
         uint32_t ms;
     } cases[] = {
-        {5, nullptr, 300000},  {1, nullptr, 60000},   {0, nullptr, 0},         {-3, nullptr, 0},
-        {2, "500", 1000},      {2, "0", 120000},      {2, "junk", 120000},     {2, "60001", 120000},
-        {40000, nullptr, 0x7FFFFFFF}, {0x7FFFFFFF, nullptr, 0x7FFFFFFF},
+        {5, nullptr, 300000}, {1, nullptr, 60000}, {0, nullptr, 0}, {-3, nullptr, 0}, {2, "500", 1000},
+        {2, "0", 120000}, {2, "junk", 120000}, {2, "60001", 120000}, {40000, nullptr, 0x7FFFFFFF},
+        {0x7FFFFFFF, nullptr, 0x7FFFFFFF},
     };
     for (const Case& c : cases) EXPECT_EQ(RecordPeriod::Milliseconds(c.minutes, c.minute), c.ms) << c.minutes;
 }
 
-}  // namespace
-
-#include <vector>
-
-#include "recording/JpegFrameSize.h"
-
-namespace {
-
 TEST(JpegFrameSize, FromTheFrameHeaderWithinBounds) {
-    // SOI, APP0 of 4 bytes, SOF0 320 x 240, then SOS.
-    const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00,
-                                       0x0B, 0x08, 0x00, 0xF0, 0x01, 0x40, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xDA};
-    int32_t w = 0, h = 0;
-    ASSERT_TRUE(JpegFrameSize::Read(jpeg.data(), jpeg.size(), &w, &h));
-    EXPECT_EQ(w, 320);
-    EXPECT_EQ(h, 240);
-    std::vector<uint8_t> progressive = jpeg;
-    progressive[9] = 0xC2;
-    EXPECT_TRUE(JpegFrameSize::Read(progressive.data(), progressive.size(), &w, &h));
+    // SOI, APP0 of 4 bytes, SOF0 320 x 240, then SOS; each case changes one byte or cuts the frame.
+    const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00, 0x0B,
+                                       0x08, 0x00, 0xF0, 0x01, 0x40, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xDA};
     struct Case {
-        size_t size;
-        size_t at;
+        size_t size, at;
         uint8_t value;
-    } broken[] = {
-        {16, 0, 0xFF},           // cut inside the frame header
-        {jpeg.size(), 1, 0xD9},  // no start marker
-        {jpeg.size(), 9, 0xC4},  // a Huffman table is no frame header: the scan comes first
-        {jpeg.size(), 5, 0x40},  // a segment length that runs past the end
-        {jpeg.size(), 5, 0x01},  // a segment length below 2
+        bool read;
+    } cases[] = {
+        {jpeg.size(), 9, 0xC0, true}, {jpeg.size(), 9, 0xC2, true},  // baseline, progressive
+        {16, 0, 0xFF, false},           // cut inside the frame header
+        {jpeg.size(), 1, 0xD9, false},  // no start marker
+        {jpeg.size(), 9, 0xC4, false},  // a Huffman table is no frame header: the scan comes first
+        {jpeg.size(), 5, 0x40, false},  // a segment length that runs past the end
+        {jpeg.size(), 5, 0x01, false},  // a segment length below 2
     };
-    for (const Case& c : broken) {
-        std::vector<uint8_t> bad = jpeg;
-        bad[c.at] = c.value;
-        EXPECT_FALSE(JpegFrameSize::Read(bad.data(), c.size, &w, &h)) << c.at;
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = jpeg;
+        bytes[c.at] = c.value;
+        int32_t w = 0, h = 0;
+        EXPECT_EQ(JpegFrameSize::Read(bytes.data(), c.size, &w, &h), c.read) << c.at;
+        if (c.read) EXPECT_TRUE(w == 320 && h == 240) << w << "x" << h;
     }
 }
 

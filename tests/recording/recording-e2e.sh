@@ -46,17 +46,12 @@ run_case() {
 
 cases=("$@")
 want() { [ ${#cases[@]} = 0 ] || printf '%s\n' "${cases[@]}" | grep -qx "$1"; }
-want SetactionRecordsUntilThePeriodEnds && run_case SetactionRecordsUntilThePeriodEnds files --files 1
-want CancelSendsNothingAndRecordsNothing && run_case CancelSendsNothingAndRecordsNothing none
-want StripRecordsUntilStop && run_case StripRecordsUntilStop files --files 1 --gaps -- --size 320x240
-want SizeChangeRestartsAStripRecording && run_case SizeChangeRestartsAStripRecording files --min-files 2 --sizes -- --size-cycle 75
-want SizeChangeEndsASetactionRecording && run_case SizeChangeEndsASetactionRecording files --files 1 -- --size-cycle 75
-want LongRecordingRollsOverIntoNewFiles && run_case LongRecordingRollsOverIntoNewFiles files --min-files 3 --joined --gaps \
-  --max-bytes 400000 -- -- QERN_RECORD_LIMIT_BYTES=400000
-want DestroyedLiveViewFinalisesItsFile && run_case DestroyedLiveViewFinalisesItsFile files --files 1
+want SetactionCancelPeriodAndDestroy && run_case SetactionCancelPeriodAndDestroy files --files 2
+want StripUntilStopThenReplacedBySetaction && run_case StripUntilStopThenReplacedBySetaction files --files 3 --gaps -- --size 320x240
+want SizeChangeRestartsStripEndsSetaction && run_case SizeChangeRestartsStripEndsSetaction files --min-files 3 --sizes -- --size-cycle 75
 want ViewDestroyedDuringARestart && run_case ViewDestroyedDuringARestart files --files 1 -- --size-cycle 100 --answer-after 1.2
-want SetactionReplacesAStripRecording && run_case SetactionReplacesAStripRecording files --files 2
-want StalledStreamStopsPromptly && run_case StalledStreamStopsPromptly files --files 1 -- --stall-after 150
+want RollsOverAndStopsPromptlyWhenStalled && run_case RollsOverAndStopsPromptlyWhenStalled files --min-files 3 --joined --gaps \
+  --max-bytes 400000 -- --stall-after 150 -- QERN_RECORD_LIMIT_BYTES=400000
 want SilentCameraGivesTheDefaults && run_case SilentCameraGivesTheDefaults none -- --no-answer
 echo "recording-e2e: $failures failures"
 [ "$failures" = 0 ]

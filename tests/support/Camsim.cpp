@@ -35,6 +35,20 @@ int CamsimPort() { return std::atoi(Env("QERN_CAMSIM_PORT").c_str()); }
 std::string CamsimUrl(const std::string& path) { return "http://127.0.0.1:" + std::to_string(CamsimPort()) + path; }
 std::string CamsimRequestLog() { return ReadAll(Env(kRequestLog)); }
 std::string CamsimFrameLog() { return ReadAll(Env(kFrameLog)); }
+
+std::vector<std::string> CamsimRequestsSince(size_t& mark, bool withConnection) {
+    std::istringstream log(CamsimRequestLog());
+    std::vector<std::string> lines;
+    std::string line;
+    size_t i = 0;
+    for (; std::getline(log, line); ++i) {
+        if (i < mark || line.find("/video.cgi") != std::string::npos || line.find("/audio.cgi") != std::string::npos)
+            continue;
+        lines.push_back(withConnection ? line : line.substr(line.find(' ') + 1));
+    }
+    mark = i;
+    return lines;
+}
 std::string CamsimSetup() { return Env("QERN_CAMSIM_SETUP"); }
 
 }  // namespace qern::test

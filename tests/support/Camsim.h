@@ -1,7 +1,9 @@
 #pragma once
 // The camera simulator this test runs beside (tools/test/with-camsim, qern_add_camsim_test): its
 // port, its request and frame logs, and the set-up it was started with.
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace qern::test {
 
@@ -12,6 +14,10 @@ std::string CamsimUrl(const std::string& path = "");
 // The whole request log (one line per request) and frame log (one line per frame sent), read now.
 std::string CamsimRequestLog();
 std::string CamsimFrameLog();
+// The request log's lines from line `mark` on, moving `mark` past them (start at 0; a first call
+// marks "now"): "auth=... GET TARGET", with the connection before it when asked. The streams
+// (/video.cgi, /audio.cgi) are left out.
+std::vector<std::string> CamsimRequestsSince(size_t& mark, bool withConnection = false);
 // The set-up name given to qern_add_camsim_test (SETUP), empty without one.
 std::string CamsimSetup();
 

@@ -1,9 +1,11 @@
 #include "tools/camhost/RecordDemo.h"
 
+#include "tools/camhost/RecSettingAnswer.h"
+
 namespace camhost {
 
 namespace {
-constexpr int kRecButton = 206, kStopButton = 236, kEnableBox = 240;
+constexpr int kRecButton = 206, kStopButton = 236;
 }  // namespace
 
 RecordDemo::~RecordDemo() {
@@ -31,19 +33,7 @@ void RecordDemo::OnTick(double elapsed, HWND strip) {
 }
 
 DWORD WINAPI RecordDemo::Answer(void* self) {
-    auto* demo = static_cast<RecordDemo*>(self);
-    for (int i = 0; i < 300; ++i) {
-        HWND dialog = FindWindowA("#32770", "REC SETTING");
-        if (dialog && IsWindowVisible(dialog)) {
-            Sleep(500);  // long enough to be seen
-            if (IsDlgButtonChecked(dialog, kEnableBox) == BST_CHECKED)
-                SendMessageA(GetDlgItem(dialog, kEnableBox), BM_CLICK, 0, 0);
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDOK));
-            demo->m_answered = true;
-            return 0;
-        }
-        Sleep(100);
-    }
+    static_cast<RecordDemo*>(self)->m_answered = AnswerRecSetting({true, true, nullptr, 500}).found;  // 0.5 s to be seen
     return 0;
 }
 

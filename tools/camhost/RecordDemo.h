@@ -19,11 +19,12 @@ public:
     bool Stopped() const { return m_state == kStopPressed; }
     bool Answered() const { return m_answered; }
     double StoppedAt() const { return m_stoppedAt; }
+    // Clicks a button of the strip control's dialog (kept for the window thread to handle).
+    static void Press(HWND strip, int id);
 
 private:
     enum State { kWaiting, kRecPressed, kStopPressed };
     static DWORD WINAPI Answer(void* self);
-    static void Press(HWND strip, int id);
 
     double m_start, m_seconds;
     double m_stoppedAt = 0;
