@@ -6,10 +6,11 @@
 #
 # qern_add_script_test(NAME COMMAND cmd args...)  registers a plain command (bash script).
 #
-# qern_add_camsim_test(NAME COMMAND cmd args... [CAMSIM camsim options...] [SETUP name] [LABELS l] [TIMEOUT s])
+# qern_add_camsim_test(NAME [GTEST] COMMAND cmd args... [CAMSIM camsim options...] [SETUP name] [LABELS l] [TIMEOUT s])
 #   runs the command beside a camera simulator of its own (tools/test/with-camsim) started with the
 #   CAMSIM options; SETUP reaches the test as QERN_CAMSIM_SETUP (see tests/support/Camsim.h). A
-#   command that starts with a target of the win32 build runs under Wine.
+#   command that starts with a target of the win32 build runs under Wine. GTEST: the command is a
+#   GoogleTest run, judged by its verdict line.
 enable_testing()
 
 if(QERN_NATIVE)
@@ -25,6 +26,10 @@ elseif(QERN_WIN32)
 endif()
 
 include(GoogleTest)
+
+# A GoogleTest run passes only when it says so: under Wine a process that crashed after its last
+# output can still end with exit code 0.
+set(QERN_GTEST_VERDICT PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 
 function(qern_add_gtest name)
   if(NOT (QERN_NATIVE OR QERN_WIN32))
@@ -43,7 +48,7 @@ function(qern_add_gtest name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${QERN_GTEST_VERDICT}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endfunction()
 
@@ -66,7 +71,7 @@ function(qern_add_script_test name)
 endfunction()
 
 function(qern_add_camsim_test name)
-  cmake_parse_arguments(T "" "TIMEOUT;SETUP" "COMMAND;CAMSIM;LABELS" ${ARGN})
+  cmake_parse_arguments(T "GTEST" "TIMEOUT;SETUP" "COMMAND;CAMSIM;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -80,4 +85,7 @@ function(qern_add_camsim_test name)
   add_test(NAME ${name} COMMAND ${QERN_ROOT}/tools/test/with-camsim ${QERN_NATIVE_BIN_DIR} ${T_CAMSIM} --
            env QERN_CAMSIM_SETUP=${T_SETUP} ${first} ${T_COMMAND})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "camsim;${T_LABELS}")
+  if(T_GTEST)
+    set_tests_properties(${name} PROPERTIES ${QERN_GTEST_VERDICT})
+  endif()
 endfunction()
