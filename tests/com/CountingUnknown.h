@@ -5,26 +5,14 @@
 class CountingUnknown : public IUnknown {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        ++queries;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        *ppv = IsEqualIID(riid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
+        if (!*ppv) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        ++addRefs;
-        return ++refs;
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        ++releases;
-        return --refs;
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++addRefs, ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
 
     LONG refs = 1;
     int addRefs = 0;
-    int releases = 0;
-    int queries = 0;
 };
