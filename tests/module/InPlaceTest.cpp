@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "com/BStr.h"
 #include "com/ComPtr.h"
@@ -19,11 +20,12 @@ using qern::test::InPlaceContainer;
 
 namespace {
 
-RECT ChildRect(HWND child) {
+// The child's place in its parent as left, top, width, height.
+std::vector<LONG> Place(HWND child) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 ComPtr<IOleObject> NewControl(REFCLSID clsid = CLSID_CamImage) {
@@ -50,21 +52,13 @@ TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
     HWND hwnd = container.Control();
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(GetParent(hwnd), container.Window());
-    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    const RECT r = ChildRect(hwnd);
-    EXPECT_EQ(r.left, 10);
-    EXPECT_EQ(r.top, 20);
-    EXPECT_EQ(r.right - r.left, 320);
-    EXPECT_EQ(r.bottom - r.top, 240);
+    EXPECT_TRUE(IsWindowVisible(hwnd) && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD));
+    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{10, 20, 320, 240}));
     EXPECT_EQ(container.frame.ActiveObject(), nullptr);
 
     RECT moved = {40, 50, 680, 530};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
-    const RECT m = ChildRect(hwnd);
-    EXPECT_EQ(m.left, 40);
-    EXPECT_EQ(m.right - m.left, 640);
-    EXPECT_EQ(m.bottom - m.top, 480);
+    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{40, 50, 640, 480}));
 
     ASSERT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &container.Site(), 0, container.Window(), &moved), S_OK);
     EXPECT_NE(container.frame.ActiveObject(), nullptr);
@@ -117,21 +111,21 @@ TEST(InPlace, UrlsTakeThePagesServer) {
     }
 }
 
-TEST(InPlace, QuickActivateTakesTheContainersSinks) {
+TEST(InPlace, QuickActivateTakesTheContainersSite) {
     InPlaceContainer container;
     ComPtr<IQuickActivate> quick;
     ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IQuickActivate, quick.put_void()), S_OK);
     QACONTAINER qa{};
-    qa.cbSize = sizeof(qa);
-    qa.pClientSite = &container.Site();
     QACONTROL out{};
+    qa.cbSize = sizeof(qa);
     out.cbSize = sizeof(out);
+    qa.pClientSite = &container.Site();
     ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
-    EXPECT_EQ(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST, static_cast<DWORD>(OLEMISC_SETCLIENTSITEFIRST));
-    EXPECT_EQ(out.dwViewStatus & VIEWSTATUS_OPAQUE, static_cast<DWORD>(VIEWSTATUS_OPAQUE));
+    EXPECT_TRUE(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST);
+    EXPECT_TRUE(out.dwViewStatus & VIEWSTATUS_OPAQUE);
     ComPtr<IOleObject> ole;
-    ASSERT_EQ(quick.query(IID_IOleObject, ole), S_OK);
     ComPtr<IOleClientSite> site;
+    ASSERT_EQ(quick.query(IID_IOleObject, ole), S_OK);
     ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
     EXPECT_EQ(site.get(), static_cast<IOleClientSite*>(&container.Site()));
     site = nullptr;

@@ -1,11 +1,11 @@
-// Self-registration against a private copy of HKEY_CLASSES_ROOT: exactly the keys of the three
-// registrar scripts, idempotent, and unregistration that leaves the CLSID root and foreign keys alone.
+// Self-registration: exactly the keys of the three registrar scripts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "com/ComPtr.h"
 #include "tests/module/CamControlDll.h"
 
 namespace {
@@ -91,96 +91,67 @@ std::vector<std::wstring> ScriptKeys(HKEY root) {
     return Sorted(kept);
 }
 
-bool CreateKey(HKEY root, const wchar_t* path) {
+bool KeyExists(HKEY root, const std::wstring& path, bool create = false) {
     HKEY k;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) return false;
+    if ((create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)
+                : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k)) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(k);
     return true;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY k;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
+bool LateBindingFindsUrl() {
+    qern::ComPtr<IDispatch> camera;
+    EXPECT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, camera.put_void()), S_OK);
+    LPOLESTR name = const_cast<LPOLESTR>(L"URL");
+    DISPID id = 0;
+    return camera && camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id) == S_OK && id == 1;
 }
-
-class RegistrationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_name = L"Software\\QernRegistrationTest\\" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_root,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, m_root), ERROR_SUCCESS);
-        wchar_t path[MAX_PATH];
-        GetModuleFileNameW(CamControlDll::Get().Module(), path, MAX_PATH);
-        m_module = path;
-    }
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        RegCloseKey(m_root);
-        RegDeleteTreeW(HKEY_CURRENT_USER, m_name.c_str());
-    }
-
-    std::wstring m_name;
-    std::wstring m_module;
-    HKEY m_root = nullptr;
-};
 
 }  // namespace
 
-TEST_F(RegistrationTest, RegistersExactlyTheScriptKeysAndTheTypeLibrary) {
+// Against a private HKEY_CLASSES_ROOT: unregistration leaves the CLSID root and foreign classes
+// alone and is no error twice; late binding needs the registered library; registration writes
+// exactly the script keys and, again, the same keys.
+TEST(Registration, ExactKeysIdempotentAndUnregistrationLeavesForeignKeys) {
+    const std::wstring name = L"Software\\QernRegistrationTest\\" + std::to_wstring(GetCurrentProcessId());
+    HKEY root = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(CamControlDll::Get().Module(), module, MAX_PATH);
+    const std::wstring foreign = L"CLSID\\{11111111-2222-3333-4444-555555555555}";
+
+    ASSERT_TRUE(KeyExists(root, foreign + L"\\InprocServer32", true));
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> got = ScriptKeys(m_root), want = ExpectedKeys(m_module);
+    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
+    EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);
+    EXPECT_FALSE(KeyExists(root, std::wstring(L"TypeLib\\") + kLibId));
+    EXPECT_EQ(ScriptKeys(root), Sorted({L"CLSID", foreign, foreign + L"\\InprocServer32"}));
+    EXPECT_FALSE(LateBindingFindsUrl());
+
+    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
+    std::vector<std::wstring> got = ScriptKeys(root), want = ExpectedKeys(module);
+    want.insert(want.end(), {foreign, foreign + L"\\InprocServer32"});
+    want = Sorted(want);
     for (const std::wstring& line : got)
         EXPECT_TRUE(std::binary_search(want.begin(), want.end(), line)) << "unexpected " << testing::PrintToString(line);
     for (const std::wstring& line : want)
         EXPECT_TRUE(std::binary_search(got.begin(), got.end(), line)) << "missing " << testing::PrintToString(line);
-    EXPECT_TRUE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
-    EXPECT_TRUE(KeyExists(m_root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
-}
+    EXPECT_TRUE(KeyExists(root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
+    EXPECT_TRUE(KeyExists(root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
+    EXPECT_TRUE(LateBindingFindsUrl());
 
-TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> first;
-    Dump(m_root, L"", first);
     // A stale value under a class key is dropped: the class key is rewritten as a whole.
-    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale"));
+    std::vector<std::wstring> first, second;
+    Dump(root, L"", first);
+    ASSERT_TRUE(KeyExists(root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale", true));
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> second;
-    Dump(m_root, L"", second);
+    Dump(root, L"", second);
     EXPECT_EQ(Sorted(first), Sorted(second));
-}
 
-TEST_F(RegistrationTest, UnregisterRemovesOnlyTheClassesOwnKeys) {
-    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"));
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
-
-    // Only the CLSID root and the foreign class are left of the script keys.
-    EXPECT_FALSE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId));
-    EXPECT_EQ(ScriptKeys(m_root),
-              Sorted({L"CLSID", L"CLSID\\{11111111-2222-3333-4444-555555555555}",
-                      L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"}));
-
-    // Unregistering what is not registered is not an error.
-    EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);
-}
-
-TEST_F(RegistrationTest, LateBindingNeedsTheRegisteredLibrary) {
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
-    IDispatch* camera = nullptr;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
-    LPOLESTR name = const_cast<LPOLESTR>(L"URL");
-    DISPID id = 0;
-    EXPECT_TRUE(FAILED(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id)));
-    camera->Release();
-
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
-    EXPECT_EQ(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
-    EXPECT_EQ(id, 1);
-    camera->Release();
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
 }
