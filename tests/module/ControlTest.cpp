@@ -99,44 +99,39 @@ public:
 TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
     ComPtr<IObjectSafety> cam = Make<IObjectSafety>(CLSID_CamImage, IID_IObjectSafety);
     ComPtr<IObjectSafety> rec = Make<IObjectSafety>(CLSID_CRec, IID_IObjectSafety);
-    // set: SetInterfaceSafetyOptions(mask, options); otherwise a Get that gives `supported` and `enabled`.
-    struct Step {
+    // 'S': SetInterfaceSafetyOptions(iid, a, b); 'G': a Get that gives supported a and enabled b.
+    const struct {
         IObjectSafety* object;
-        bool set;
+        char call;
         const IID* iid;
-        DWORD mask, options;
         HRESULT hr;
-        DWORD supported = 0, enabled = 0;
+        DWORD a, b;
     } steps[] = {
-        {cam.get(), false, &IID_IDispatch, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0},
-        {cam.get(), false, &IID_IPersistStreamInit, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
-        {cam.get(), false, &IID_IPersistStorage, 0, 0, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
-        {cam.get(), true, &IID_IDispatch, 0, 0, E_FAIL},
-        {cam.get(), true, &IID_IDispatch, 1, 1, S_OK},
-        {cam.get(), true, &IID_IDispatch, 1, 0, S_OK},  // clearing is not possible
-        {cam.get(), false, &IID_IDispatch, 0, 0, S_OK, 1, 1},
-        {cam.get(), true, &IID_IPersistStreamInit, 1, 1, E_FAIL},  // not a persistence option
-        {cam.get(), true, &IID_IDispatch, 2, 2, S_OK},  // one set of options for all interfaces
-        {cam.get(), false, &IID_IPersistStorage, 0, 0, S_OK, 2, 2},
-        {cam.get(), true, &IID_IPersistPropertyBag, 2, 2, S_OK},  // accepted but not reported
-        {cam.get(), false, &IID_IPersistPropertyBag, 0, 0, E_FAIL, 0, 0},
-        {cam.get(), true, &IID_IOleObject, 1, 1, E_FAIL},  // neither dispatch nor persistence
-        {rec.get(), false, &IID_IConnectionPointContainer, 0, 0, E_NOINTERFACE, 0, 0},
-        {rec.get(), true, &IID_IConnectionPointContainer, 1, 1, E_NOINTERFACE},
-        {rec.get(), false, &IID_IDispatch, 0, 0, S_OK, 1, 0},
+        {cam.get(), 'G', &IID_IDispatch, S_OK, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0},
+        {cam.get(), 'G', &IID_IPersistStreamInit, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
+        {cam.get(), 'G', &IID_IPersistStorage, S_OK, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0},
+        {cam.get(), 'S', &IID_IDispatch, E_FAIL, 0, 0},
+        {cam.get(), 'S', &IID_IDispatch, S_OK, 1, 1},
+        {cam.get(), 'S', &IID_IDispatch, S_OK, 1, 0},  // clearing is not possible
+        {cam.get(), 'G', &IID_IDispatch, S_OK, 1, 1},
+        {cam.get(), 'S', &IID_IPersistStreamInit, E_FAIL, 1, 1},  // not a persistence option
+        {cam.get(), 'S', &IID_IDispatch, S_OK, 2, 2},  // one set of options for all interfaces
+        {cam.get(), 'G', &IID_IPersistStorage, S_OK, 2, 2},
+        {cam.get(), 'S', &IID_IPersistPropertyBag, S_OK, 2, 2},  // accepted but not reported
+        {cam.get(), 'G', &IID_IPersistPropertyBag, E_FAIL, 0, 0},
+        {cam.get(), 'S', &IID_IOleObject, E_FAIL, 1, 1},  // neither dispatch nor persistence
+        {rec.get(), 'G', &IID_IConnectionPointContainer, E_NOINTERFACE, 0, 0},
+        {rec.get(), 'S', &IID_IConnectionPointContainer, E_NOINTERFACE, 1, 1},
+        {rec.get(), 'G', &IID_IDispatch, S_OK, 1, 0},
     };
     int n = 0;
-    for (const Step& s : steps) {
-        ++n;
-        if (s.set) {
-            EXPECT_EQ(s.object->SetInterfaceSafetyOptions(*s.iid, s.mask, s.options), s.hr) << "step " << n;
-            continue;
-        }
+    for (const auto& s : steps) {
         DWORD supported = 9, enabled = 9;
-        EXPECT_EQ(s.object->GetInterfaceSafetyOptions(*s.iid, &supported, &enabled), s.hr) << "step " << n;
-        if (s.hr != E_NOINTERFACE) {
-            EXPECT_EQ(supported, s.supported) << "step " << n;
-            EXPECT_EQ(enabled, s.enabled) << "step " << n;
+        HRESULT hr = s.call == 'S' ? s.object->SetInterfaceSafetyOptions(*s.iid, s.a, s.b)
+                                   : s.object->GetInterfaceSafetyOptions(*s.iid, &supported, &enabled);
+        EXPECT_EQ(hr, s.hr) << "step " << ++n;
+        if (s.call == 'G' && s.hr != E_NOINTERFACE) {
+            EXPECT_EQ(std::make_pair(supported, enabled), std::make_pair(s.a, s.b)) << "step " << n;
         }
     }
     DWORD value = 0;

@@ -34,16 +34,9 @@ ComPtr<IOleObject> NewControl(REFCLSID clsid = CLSID_CamImage) {
     return ole;
 }
 
-void SetControlKey(bool down) {
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
 }  // namespace
 
-TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
+TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationRemovesIt) {
     InPlaceContainer container({10, 20, 320, 240});
     ComPtr<IOleObject> ole = NewControl();
     ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
@@ -55,21 +48,46 @@ TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
     EXPECT_TRUE(IsWindowVisible(hwnd) && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD));
     EXPECT_EQ(Place(hwnd), (std::vector<LONG>{10, 20, 320, 240}));
     EXPECT_EQ(container.frame.ActiveObject(), nullptr);
-
     RECT moved = {40, 50, 680, 530};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
     EXPECT_EQ(Place(hwnd), (std::vector<LONG>{40, 50, 640, 480}));
 
+    ComPtr<ICamImage> cam;
+    ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
+    BStr version;
+    cam->get_Version(version.put());
+    for (bool control : {false, true}) {
+        qern::test::MessageBox box;
+        std::thread watcher([&] {
+            box = qern::test::FindMessageBox(control ? 4000 : 500);
+            if (box.hwnd) box.PressOk();
+        });
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        EXPECT_EQ(SendMessageW(hwnd, WM_KEYDOWN, 'K', 0), 0);  // returns once the box is closed
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+        watcher.join();
+        ASSERT_EQ(box.hwnd != nullptr, control);  // K alone does nothing
+        if (!control) continue;
+        EXPECT_EQ(box.text, std::wstring(version.get()));
+        EXPECT_EQ(box.caption, L"");
+        // A box owned by a child window is owned by that window's top-level parent.
+        EXPECT_TRUE(box.owner == hwnd || box.owner == container.Window());
+    }
+
     ASSERT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &container.Site(), 0, container.Window(), &moved), S_OK);
     EXPECT_NE(container.frame.ActiveObject(), nullptr);
     qern::test::PumpMessages(50);
-
     ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(container.frame.ActiveObject(), nullptr);
     EXPECT_EQ(inplace->GetWindow(&hwnd), E_FAIL);
     container.Shutdown();
     inplace = nullptr;
+    cam = nullptr;
     ole = nullptr;
     EXPECT_EQ(container.frame.OutstandingReferences(), 0);
 }
@@ -85,15 +103,17 @@ std::wstring PutUrl(IOleObject* ole, REFIID iid, const wchar_t* value) {
     return url.get() ? url.get() : L"";
 }
 
-// A URL without a server takes the page's; the panel keeps only the host of a full one.
+// A URL without a server takes the page's, once the control has a site (in place or quick
+// activated); the panel keeps only the host of a full one.
 TEST(InPlace, UrlsTakeThePagesServer) {
     const struct {
-        bool panel;
+        bool panel, quick;
         const wchar_t *url, *expected;
     } cases[] = {
-        {false, L"/video.cgi", L"http://127.0.0.1:8080"},
-        {true, L"/Rdimagectrl.cgi", L"http://127.0.0.1:8080"},
-        {true, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
+        {false, false, L"/video.cgi", L"http://127.0.0.1:8080"},
+        {false, true, L"/video.cgi", L"http://127.0.0.1:8080"},
+        {true, false, L"/Rdimagectrl.cgi", L"http://127.0.0.1:8080"},
+        {true, false, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
     };
     for (const auto& c : cases) {
         InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
@@ -102,61 +122,25 @@ TEST(InPlace, UrlsTakeThePagesServer) {
             return c.panel ? PutUrl<ICImgCtrl>(ole.get(), IID_ICImgCtrl, c.url)
                            : PutUrl<ICamImage>(ole.get(), IID_ICamImage, c.url);
         };
-        // Without a client site there is no page to ask.
         if (c.url[0] == L'/') {
-            EXPECT_EQ(url(), L"") << c.url;
+            EXPECT_EQ(url(), L"") << c.url;  // no site, no page to ask
         }
-        ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
+        if (c.quick) {
+            ComPtr<IQuickActivate> quick;
+            ASSERT_EQ(ole.query(IID_IQuickActivate, quick), S_OK);
+            QACONTAINER qa{};
+            QACONTROL out{};
+            qa.cbSize = sizeof(qa);
+            out.cbSize = sizeof(out);
+            qa.pClientSite = &container.Site();
+            ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
+            EXPECT_TRUE(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST);
+            EXPECT_TRUE(out.dwViewStatus & VIEWSTATUS_OPAQUE);
+        } else {
+            ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
+        }
         EXPECT_EQ(url(), c.expected) << c.url;
-    }
-}
-
-TEST(InPlace, QuickActivateTakesTheContainersSite) {
-    InPlaceContainer container;
-    ComPtr<IQuickActivate> quick;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IQuickActivate, quick.put_void()), S_OK);
-    QACONTAINER qa{};
-    QACONTROL out{};
-    qa.cbSize = sizeof(qa);
-    out.cbSize = sizeof(out);
-    qa.pClientSite = &container.Site();
-    ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
-    EXPECT_TRUE(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST);
-    EXPECT_TRUE(out.dwViewStatus & VIEWSTATUS_OPAQUE);
-    ComPtr<IOleObject> ole;
-    ComPtr<IOleClientSite> site;
-    ASSERT_EQ(quick.query(IID_IOleObject, ole), S_OK);
-    ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
-    EXPECT_EQ(site.get(), static_cast<IOleClientSite*>(&container.Site()));
-    site = nullptr;
-    ole->SetClientSite(nullptr);
-}
-
-TEST(InPlace, ControlKShowsTheVersionAndKAloneDoesNothing) {
-    InPlaceContainer container;
-    ComPtr<IOleObject> ole = NewControl();
-    ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
-    const HWND hwnd = container.Control();
-    ComPtr<ICamImage> cam;
-    ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
-    BStr version;
-    cam->get_Version(version.put());
-    for (bool control : {false, true}) {
-        qern::test::MessageBox box;
-        std::thread watcher([&] {
-            box = qern::test::FindMessageBox(control ? 4000 : 500);
-            if (box.hwnd) box.PressOk();
-        });
-        SetControlKey(control);
-        EXPECT_EQ(SendMessageW(hwnd, WM_KEYDOWN, 'K', 0), 0);  // returns once the box is closed
-        SetControlKey(false);
-        watcher.join();
-        ASSERT_EQ(box.hwnd != nullptr, control);
-        if (!control) continue;
-        EXPECT_EQ(box.text, std::wstring(version.get()));
-        EXPECT_EQ(box.caption, L"");
-        // A box owned by a child window is owned by that window's top-level parent.
-        EXPECT_TRUE(box.owner == hwnd || box.owner == container.Window());
+        if (c.quick) ole->SetClientSite(nullptr);
     }
 }
 

@@ -17,13 +17,13 @@ namespace {
 struct ControlClass {
     const CLSID* clsid;
     const IID* dual;
-    bool connectionPoints;  // IConnectionPointContainer and IRunnableObject
+    const IID* events;  // with connection points and IRunnableObject
 };
 
 const ControlClass kControls[] = {
-    {&CLSID_CamImage, &IID_ICamImage, true},
-    {&CLSID_CImgCtrl, &IID_ICImgCtrl, false},
-    {&CLSID_CRec, &IID_ICRec, false},
+    {&CLSID_CamImage, &IID_ICamImage, &DIID__ICamImageEvents},
+    {&CLSID_CImgCtrl, &IID_ICImgCtrl, nullptr},
+    {&CLSID_CRec, &IID_ICRec, nullptr},
 };
 
 std::vector<const IID*> CommonInterfaces() {
@@ -60,10 +60,12 @@ TEST(ModuleTest, PlainFactoriesAndUnloadOnlyWithoutLiveObjectsOrLocks) {
     }
 }
 
-// Every interface leads back to one identity, stand-alone; aggregated, the inner unknown answers
+// Every interface leads back to one identity and the class information names the class and its
+// events (the members themselves are reached by the JScript client); aggregated, the inner unknown answers
 // IUnknown with itself and every other interface (the live view's connection point too) counts on
 // and answers with the outer object.
-TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndAggregates) {
+TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndClassInfoAndAggregates) {
+    CamControlDll::Get().EnsureRegistered();
     for (const ControlClass& c : kControls) {
         ComPtr<IUnknown> object;
         ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, object.put_void()), S_OK);
@@ -77,14 +79,26 @@ TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndAggregates) {
         }
         ComPtr<IUnknown> cpc, runnable, other, dual, dispatch;
         EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()),
-                  c.connectionPoints ? S_OK : E_NOINTERFACE);
+                  c.events ? S_OK : E_NOINTERFACE);
         EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()),
-                  c.connectionPoints ? S_OK : E_NOINTERFACE);
+                  c.events ? S_OK : E_NOINTERFACE);
         EXPECT_EQ(object->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
         object->QueryInterface(*c.dual, dual.put_void());
         object->QueryInterface(IID_IDispatch, dispatch.put_void());
         EXPECT_EQ(dual.get(), dispatch.get());  // one vtable
+        ComPtr<IProvideClassInfo2> info;
+        ComPtr<ITypeInfo> coclass;
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(object.query(IID_IProvideClassInfo2, info), S_OK);
+        ASSERT_EQ(info->GetClassInfo(coclass.put()), S_OK);
+        ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+        EXPECT_TRUE(attr->typekind == TKIND_COCLASS && IsEqualGUID(attr->guid, *c.clsid));
+        coclass->ReleaseTypeAttr(attr);
+        GUID source{};
+        EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), c.events ? S_OK : E_FAIL);
+        EXPECT_TRUE(IsEqualGUID(source, c.events ? *c.events : GUID_NULL));
         object = cpc = runnable = dual = dispatch = nullptr;
+        info = nullptr;
 
         CountingUnknown outer;
         void* out = nullptr;
@@ -98,7 +112,7 @@ TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndAggregates) {
         EXPECT_EQ(outer.addRefs, 1);
         ASSERT_EQ(dispatch->QueryInterface(IID_IUnknown, controlling.put_void()), S_OK);
         EXPECT_EQ(controlling.get(), &outer);
-        if (c.connectionPoints) {
+        if (c.events) {
             ComPtr<IConnectionPointContainer> container;
             ComPtr<IConnectionPoint> cp;
             ASSERT_EQ(inner->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
@@ -148,25 +162,4 @@ TEST(ModuleTest, ResourcesOfTheModule) {
         ASSERT_TRUE(VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &len)) << e.first;
         EXPECT_STREQ(value, e.second) << e.first;
     }
-}
-
-// A container finds the live view's event interface through its class information (the members
-// themselves are reached by the JScript client).
-TEST(ModuleTest, ClassInfoReportsTheDefaultSource) {
-    CamControlDll::Get().EnsureRegistered();
-    ComPtr<IProvideClassInfo2> info, rec;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IProvideClassInfo2, info.put_void()), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CRec, IID_IProvideClassInfo2, rec.put_void()), S_OK);
-    GUID source{};
-    ASSERT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
-    EXPECT_TRUE(IsEqualGUID(source, DIID__ICamImageEvents));
-    ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(info->GetClassInfo(coclass.put()), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
-    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
-    EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_CamImage));
-    coclass->ReleaseTypeAttr(attr);
-    EXPECT_EQ(rec->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), E_FAIL);
-    EXPECT_TRUE(IsEqualGUID(source, GUID_NULL));
 }
