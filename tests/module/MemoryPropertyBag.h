@@ -14,10 +14,6 @@ public:
     ~MemoryPropertyBag() override {
         for (auto& kv : values) VariantClear(&kv.second);
     }
-    const VARIANT* Find(const std::wstring& name) const {
-        auto it = values.find(name);
-        return it == values.end() ? nullptr : &it->second;
-    }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         return Answer(riid, ppv, {{&IID_IPropertyBag, this}});

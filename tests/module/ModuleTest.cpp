@@ -7,12 +7,24 @@
 #include <vector>
 
 #include "com/ComPtr.h"
-#include "tests/com/CountingUnknown.h"
 #include "tests/module/CamControlDll.h"
 
 using qern::ComPtr;
 
 namespace {
+
+// An outer object that counts what the inner one asks of it.
+class CountingUnknown : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = IsEqualIID(riid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
+        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++addRefs, ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    LONG refs = 1;
+    int addRefs = 0;
+};
 
 struct ControlClass {
     const CLSID* clsid;
