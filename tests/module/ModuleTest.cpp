@@ -38,19 +38,23 @@ const ControlClass kControls[] = {
     {&CLSID_CRec, &IID_ICRec, nullptr},
 };
 
-std::vector<const IID*> CommonInterfaces() {
-    return {&IID_IDispatch,        &IID_IViewObjectEx,         &IID_IViewObject2,
+const IID* const kCommonInterfaces[] = {&IID_IDispatch,        &IID_IViewObjectEx,         &IID_IViewObject2,
             &IID_IViewObject,      &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject,
             &IID_IOleWindow,       &IID_IOleInPlaceActiveObject, &IID_IOleControl,
             &IID_IOleObject,       &IID_IPersistStreamInit,    &IID_IPersist,
             &IID_ISpecifyPropertyPages, &IID_IQuickActivate,   &IID_IPersistStorage,
             &IID_IDataObject,      &IID_IProvideClassInfo,     &IID_IProvideClassInfo2,
             &IID_IPersistPropertyBag, &IID_IObjectSafety};
-}
 
 }  // namespace
 
-TEST(ModuleTest, PlainFactoriesAndUnloadOnlyWithoutLiveObjectsOrLocks) {
+// Each class object creates plainly and the module unloads only without live objects or locks;
+// every interface leads back to one identity and the class information names the class and its
+// events (the members themselves are reached by the JScript client); aggregated, the inner unknown answers
+// IUnknown with itself and every other interface (the live view's connection point too) counts on
+// and answers with the outer object.
+TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
+    CamControlDll::Get().EnsureRegistered();
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(CamControlDll::Get().GetClassObject(IID_IPersist, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
@@ -58,32 +62,16 @@ TEST(ModuleTest, PlainFactoriesAndUnloadOnlyWithoutLiveObjectsOrLocks) {
     for (const ControlClass& c : kControls) {
         ComPtr<IClassFactory> factory;
         ASSERT_EQ(CamControlDll::Get().GetClassObject(*c.clsid, IID_IClassFactory, factory.put_void()), S_OK);
-        ComPtr<IUnknown> licensed, object;
+        ComPtr<IUnknown> object, licensed;
         EXPECT_EQ(factory.query(IID_IClassFactory2, licensed), E_NOINTERFACE);
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
-        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
-        object = nullptr;
-        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
         factory->LockServer(TRUE);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
         factory->LockServer(FALSE);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
-    }
-}
-
-// Every interface leads back to one identity and the class information names the class and its
-// events (the members themselves are reached by the JScript client); aggregated, the inner unknown answers
-// IUnknown with itself and every other interface (the live view's connection point too) counts on
-// and answers with the outer object.
-TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndClassInfoAndAggregates) {
-    CamControlDll::Get().EnsureRegistered();
-    for (const ControlClass& c : kControls) {
-        ComPtr<IUnknown> object;
-        ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, object.put_void()), S_OK);
-        std::vector<const IID*> iids = CommonInterfaces();
-        iids.push_back(c.dual);
-        for (const IID* iid : iids) {
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.put_void()), S_OK);
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
+        for (const IID* iid : kCommonInterfaces) {
             ComPtr<IUnknown> itf, identity;
             ASSERT_EQ(object->QueryInterface(*iid, itf.put_void()), S_OK);
             ASSERT_EQ(itf->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
@@ -95,7 +83,7 @@ TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndClassInfoAndAggregates) {
         EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()),
                   c.events ? S_OK : E_NOINTERFACE);
         EXPECT_EQ(object->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
-        object->QueryInterface(*c.dual, dual.put_void());
+        ASSERT_EQ(object->QueryInterface(*c.dual, dual.put_void()), S_OK);
         object->QueryInterface(IID_IDispatch, dispatch.put_void());
         EXPECT_EQ(dual.get(), dispatch.get());  // one vtable
         ComPtr<IProvideClassInfo2> info;
@@ -111,9 +99,9 @@ TEST(ModuleTest, EachControlAnswersItsInterfaceSetAndClassInfoAndAggregates) {
         EXPECT_TRUE(IsEqualGUID(source, c.events ? *c.events : GUID_NULL));
         object = cpc = runnable = dual = dispatch = nullptr;
         info = nullptr;
+        EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
 
         CountingUnknown outer;
-        void* out = nullptr;
         EXPECT_EQ(CamControlDll::Get().Create(*c.clsid, *c.dual, &out, &outer), CLASS_E_NOAGGREGATION);
         ComPtr<IUnknown> inner, innerAgain, controlling;
         ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, inner.put_void(), &outer), S_OK);
