@@ -12,14 +12,11 @@ namespace {
 
 const wchar_t kLibId[] = L"{40DA1A22-6C0A-410D-B798-4FA43361E25E}";
 
+// Insertable under CLSID\{clsid} and under the version-dependent ProgID.
 struct ClassKeys {
-    const wchar_t* clsid;
-    const wchar_t* name;        // "CamImage Class"
-    const wchar_t* progId;      // version-dependent
-    const wchar_t* indepProgId; // version-independent
+    const wchar_t *clsid, *name, *progId, *indepProgId;
     int bitmap;
-    bool insertable;        // CLSID\{clsid}\Insertable
-    bool progIdInsertable;  // Insertable under the version-dependent ProgID
+    bool insertable, progIdInsertable;
 };
 
 const ClassKeys kClasses[] = {
@@ -134,11 +131,7 @@ TEST(Registration, ExactKeysIdempotentAndUnregistrationLeavesForeignKeys) {
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
     std::vector<std::wstring> got = ScriptKeys(root), want = ExpectedKeys(module);
     want.insert(want.end(), {foreign, foreign + L"\\InprocServer32"});
-    want = Sorted(want);
-    for (const std::wstring& line : got)
-        EXPECT_TRUE(std::binary_search(want.begin(), want.end(), line)) << "unexpected " << testing::PrintToString(line);
-    for (const std::wstring& line : want)
-        EXPECT_TRUE(std::binary_search(got.begin(), got.end(), line)) << "missing " << testing::PrintToString(line);
+    EXPECT_EQ(got, Sorted(want));
     EXPECT_TRUE(KeyExists(root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
     EXPECT_TRUE(KeyExists(root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
     EXPECT_TRUE(LateBindingFindsUrl());
