@@ -50,9 +50,9 @@ const IID* const kCommonInterfaces[] = {&IID_IDispatch,        &IID_IViewObjectE
 
 // Each class object creates plainly and the module unloads only without live objects or locks;
 // every interface leads back to one identity and the class information names the class and its
-// events (the members themselves are reached by the JScript client); aggregated, the inner unknown answers
-// IUnknown with itself and every other interface (the live view's connection point too) counts on
-// and answers with the outer object.
+// events (the members themselves are reached by the JScript client); aggregated, the inner unknown
+// answers IUnknown with itself and every other interface (the live view's connection point too)
+// counts on and answers with the outer object.
 TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
     CamControlDll::Get().EnsureRegistered();
     void* out = reinterpret_cast<void*>(1);
@@ -139,7 +139,8 @@ TEST(ModuleTest, ResourcesOfTheModule) {
         HRSRC res = FindResourceW(dll, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_BITMAP));
         auto* info = res ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(dll, res))) : nullptr;
         ASSERT_NE(info, nullptr) << id;
-        EXPECT_EQ(std::make_tuple(info->biWidth, info->biHeight, info->biBitCount), std::make_tuple(16L, 16L, WORD(4))) << id;
+        EXPECT_EQ(std::make_tuple(info->biWidth, info->biHeight, info->biBitCount), std::make_tuple(16L, 16L, WORD(4)))
+            << id;
     }
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(dll, path, MAX_PATH);
