@@ -20,16 +20,10 @@ CamControlDll::CamControlDll() : m_module(LoadLibraryW(L"QERNCamControl.dll")) {
         }
         fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(p);
     };
-    resolve("DllRegisterServer", m_register);
-    resolve("DllUnregisterServer", m_unregister);
-    resolve("DllCanUnloadNow", m_canUnload);
-    resolve("DllGetClassObject", m_getClassObject);
-}
-
-void CamControlDll::EnsureRegistered() {
-    if (m_registered) return;
-    ASSERT_EQ(Register(), S_OK);
-    m_registered = true;
+    resolve("DllRegisterServer", Register);
+    resolve("DllUnregisterServer", Unregister);
+    resolve("DllCanUnloadNow", CanUnloadNow);
+    resolve("DllGetClassObject", GetClassObject);
 }
 
 HRESULT CamControlDll::Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown* outer) {

@@ -20,7 +20,6 @@ using qern::test::InPlaceContainer;
 
 namespace {
 
-// The child's place in its parent as left, top, width, height.
 std::vector<LONG> Place(HWND child) {
     RECT r;
     GetWindowRect(child, &r);
@@ -28,17 +27,12 @@ std::vector<LONG> Place(HWND child) {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-ComPtr<IOleObject> NewControl(REFCLSID clsid = CLSID_CamImage) {
-    ComPtr<IOleObject> ole;
-    EXPECT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
-    return ole;
-}
-
 }  // namespace
 
 TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationRemovesIt) {
     InPlaceContainer container({10, 20, 320, 240});
-    ComPtr<IOleObject> ole = NewControl();
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
     ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
     ComPtr<IOleInPlaceObject> inplace;
     ASSERT_EQ(ole.query(IID_IOleInPlaceObject, inplace), S_OK);
@@ -92,7 +86,6 @@ TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationR
     EXPECT_EQ(container.frame.OutstandingReferences(), 0);
 }
 
-// Puts a URL through the control's own interface and reads back what it keeps.
 template <class I>
 std::wstring PutUrl(IOleObject* ole, REFIID iid, const wchar_t* value) {
     ComPtr<I> control;
@@ -117,7 +110,9 @@ TEST(InPlace, UrlsTakeThePagesServer) {
     };
     for (const auto& c : cases) {
         InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
-        ComPtr<IOleObject> ole = NewControl(c.panel ? CLSID_CImgCtrl : CLSID_CamImage);
+        ComPtr<IOleObject> ole;
+        const CLSID& clsid = c.panel ? CLSID_CImgCtrl : CLSID_CamImage;
+        ASSERT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
         auto url = [&] {
             return c.panel ? PutUrl<ICImgCtrl>(ole.get(), IID_ICImgCtrl, c.url)
                            : PutUrl<ICamImage>(ole.get(), IID_ICamImage, c.url);
@@ -134,7 +129,7 @@ TEST(InPlace, UrlsTakeThePagesServer) {
             out.cbSize = sizeof(out);
             qa.pClientSite = &container.Site();
             ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
-            EXPECT_TRUE(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST);
+            EXPECT_EQ(out.dwMiscStatus, 131473u);
             EXPECT_TRUE(out.dwViewStatus & VIEWSTATUS_OPAQUE);
         } else {
             ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
@@ -149,9 +144,8 @@ TEST(InPlace, UnloadingTheModuleUnregistersItsWindowClass) {
     if (GetModuleHandleW(L"QERNCamControl.dll")) GTEST_SKIP() << "the DLL stays loaded by other cases of this run";
     HMODULE dll = LoadLibraryW(L"QERNCamControl.dll");
     ASSERT_NE(dll, nullptr);
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject =
-        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    auto getClassObject = reinterpret_cast<decltype(CamControlDll::GetClassObject)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     ASSERT_NE(getClassObject, nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

@@ -3,7 +3,8 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
-#include <tuple>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "com/ComPtr.h"
@@ -13,17 +14,16 @@ using qern::ComPtr;
 
 namespace {
 
-// An outer object that counts what the inner one asks of it.
-class CountingUnknown : public IUnknown {
+// An outer object that only counts (never deleted: a wrong count shows as a failure, not a crash).
+class Outer : public IUnknown {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         *ppv = IsEqualIID(riid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
         return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++addRefs, ++refs; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    LONG refs = 1;
-    int addRefs = 0;
+    ULONG refs = 1;
 };
 
 struct ControlClass {
@@ -48,11 +48,8 @@ const IID* const kCommonInterfaces[] = {&IID_IDispatch,        &IID_IViewObjectE
 
 }  // namespace
 
-// Each class object creates plainly and the module unloads only without live objects or locks;
-// every interface leads back to one identity and the class information names the class and its
-// events (the members themselves are reached by the JScript client); aggregated, the inner unknown
-// answers IUnknown with itself and every other interface (the live view's connection point too)
-// counts on and answers with the outer object.
+// Plain class objects, unloading only without objects or locks, one identity behind every
+// interface, class information, and aggregation down to the live view's connection point.
 TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
     CamControlDll::Get().EnsureRegistered();
     void* out = reinterpret_cast<void*>(1);
@@ -77,12 +74,11 @@ TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
             ASSERT_EQ(itf->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
             EXPECT_EQ(identity.get(), object.get());
         }
-        ComPtr<IUnknown> cpc, runnable, other, dual, dispatch;
+        ComPtr<IUnknown> cpc, runnable, dual, dispatch;
         EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()),
                   c.events ? S_OK : E_NOINTERFACE);
         EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()),
                   c.events ? S_OK : E_NOINTERFACE);
-        EXPECT_EQ(object->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
         ASSERT_EQ(object->QueryInterface(*c.dual, dual.put_void()), S_OK);
         object->QueryInterface(IID_IDispatch, dispatch.put_void());
         EXPECT_EQ(dual.get(), dispatch.get());  // one vtable
@@ -101,15 +97,15 @@ TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
         info = nullptr;
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
 
-        CountingUnknown outer;
+        Outer outer;
         EXPECT_EQ(CamControlDll::Get().Create(*c.clsid, *c.dual, &out, &outer), CLASS_E_NOAGGREGATION);
         ComPtr<IUnknown> inner, innerAgain, controlling;
         ASSERT_EQ(CamControlDll::Get().Create(*c.clsid, IID_IUnknown, inner.put_void(), &outer), S_OK);
-        EXPECT_EQ(outer.addRefs, 0);  // creation does not touch the outer object
+        EXPECT_EQ(outer.refs, 1u);  // creation does not touch the outer object
         ASSERT_EQ(inner->QueryInterface(IID_IUnknown, innerAgain.put_void()), S_OK);
         EXPECT_EQ(innerAgain.get(), inner.get());
         ASSERT_EQ(inner->QueryInterface(*c.dual, dispatch.put_void()), S_OK);
-        EXPECT_EQ(outer.addRefs, 1);
+        EXPECT_EQ(outer.refs, 2u);
         ASSERT_EQ(dispatch->QueryInterface(IID_IUnknown, controlling.put_void()), S_OK);
         EXPECT_EQ(controlling.get(), &outer);
         if (c.events) {
@@ -117,50 +113,32 @@ TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
             ComPtr<IConnectionPoint> cp;
             ASSERT_EQ(inner->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
             ASSERT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, cp.put()), S_OK);
-            int before = outer.addRefs;
+            ULONG before = outer.refs;
             ComPtr<IConnectionPoint> copy = cp;
-            EXPECT_EQ(outer.addRefs, before + 1);
+            EXPECT_EQ(outer.refs, before + 1);
         }
         dispatch = controlling = innerAgain = nullptr;
-        EXPECT_EQ(outer.refs, 1);
+        EXPECT_EQ(outer.refs, 1u);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_FALSE);
         EXPECT_EQ(inner.detach()->Release(), 0u);
         EXPECT_EQ(CamControlDll::Get().CanUnloadNow(), S_OK);
     }
 }
 
-// The registrar scripts and the type library are proven by the registration tests.
-TEST(ModuleTest, ResourcesOfTheModule) {
-    HMODULE dll = CamControlDll::Get().Module();
-    wchar_t name[64] = {};
-    ASSERT_GT(LoadStringW(dll, 100, name, 64), 0);
-    EXPECT_STREQ(name, L"QERNCamControl");
-    for (UINT id : {101u, 103u, 106u}) {  // the toolbox bitmaps
-        HRSRC res = FindResourceW(dll, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_BITMAP));
-        auto* info = res ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(dll, res))) : nullptr;
-        ASSERT_NE(info, nullptr) << id;
-        EXPECT_EQ(std::make_tuple(info->biWidth, info->biHeight, info->biBitCount), std::make_tuple(16L, 16L, WORD(4)))
-            << id;
-    }
+// The version block that installers read (the toolbox bitmaps are in the registration test).
+TEST(ModuleTest, VersionResource) {
     wchar_t path[MAX_PATH];
-    GetModuleFileNameW(dll, path, MAX_PATH);
-    DWORD handle = 0, size = GetFileVersionInfoSizeW(path, &handle);
-    std::vector<BYTE> block(size);
-    ASSERT_TRUE(size && GetFileVersionInfoW(path, 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010005u);
+    GetModuleFileNameW(CamControlDll::Get().Module(), path, MAX_PATH);
+    std::vector<BYTE> block(GetFileVersionInfoSizeW(path, nullptr));
+    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()));
     const std::pair<const wchar_t*, const wchar_t*> entries[] = {
-        {L"FileVersion", L"1, 0, 1, 5"},         {L"ProductVersion", L"1, 0, 1, 5"},
-        {L"InternalName", L"QERNCamControl"},   {L"OriginalFilename", L"QERNCamControl.DLL"},
-        {L"FileDescription", L"QERNCamControl Module"}, {L"ProductName", L"QERNCamControl Module"},
-        {L"OLESelfRegister", L""}};
+        {L"FileVersion", L"1, 0, 1, 5"}, {L"ProductName", L"QERNCamControl Module"}, {L"OLESelfRegister", L""}};
     for (const auto& e : entries) {
         wchar_t* value = nullptr;
+        UINT len = 0;
         std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + e.first;
-        ASSERT_TRUE(VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &len)) << e.first;
-        EXPECT_STREQ(value, e.second) << e.first;
+        EXPECT_TRUE(VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &len) && value &&
+                    std::wstring(value) == e.second)
+            << e.first;
     }
 }
