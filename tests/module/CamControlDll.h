@@ -10,23 +10,21 @@
 class CamControlDll {
 public:
     static CamControlDll& Get();
-
-    HRESULT Register() { return m_register(); }
-    HRESULT Unregister() { return m_unregister(); }
-    HRESULT CanUnloadNow() { return m_canUnload(); }
-    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) { return m_getClassObject(clsid, riid, ppv); }
     // Registers once per process, so the type library serves late binding.
-    void EnsureRegistered();
+    void EnsureRegistered() {
+        static const HRESULT registered = Register();
+        ASSERT_EQ(registered, S_OK);
+    }
     // Creates through the class factory, stand-alone or aggregated.
     HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown* outer = nullptr);
     HMODULE Module() const { return m_module; }
 
+    HRESULT(STDAPICALLTYPE* Register)() = nullptr;
+    HRESULT(STDAPICALLTYPE* Unregister)() = nullptr;
+    HRESULT(STDAPICALLTYPE* CanUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* GetClassObject)(REFCLSID, REFIID, void**) = nullptr;
+
 private:
     CamControlDll();
     HMODULE m_module = nullptr;
-    HRESULT(STDAPICALLTYPE* m_register)() = nullptr;
-    HRESULT(STDAPICALLTYPE* m_unregister)() = nullptr;
-    HRESULT(STDAPICALLTYPE* m_canUnload)() = nullptr;
-    HRESULT(STDAPICALLTYPE* m_getClassObject)(REFCLSID, REFIID, void**) = nullptr;
-    bool m_registered = false;
 };

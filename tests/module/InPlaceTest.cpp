@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "com/BStr.h"
 #include "com/ComPtr.h"
@@ -19,130 +20,32 @@ using qern::test::InPlaceContainer;
 
 namespace {
 
-RECT ChildRect(HWND child) {
+std::vector<LONG> Place(HWND child) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-ComPtr<IOleObject> NewControl(REFCLSID clsid = CLSID_CamImage) {
-    ComPtr<IOleObject> ole;
-    EXPECT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
-    return ole;
-}
-
-void SetControlKey(bool down) {
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 }  // namespace
 
-TEST(InPlace, ActivationCreatesTheChildWindowAndDeactivationRemovesIt) {
+TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationRemovesIt) {
     InPlaceContainer container({10, 20, 320, 240});
-    ComPtr<IOleObject> ole = NewControl();
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
     ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
     ComPtr<IOleInPlaceObject> inplace;
     ASSERT_EQ(ole.query(IID_IOleInPlaceObject, inplace), S_OK);
     HWND hwnd = container.Control();
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(GetParent(hwnd), container.Window());
-    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    const RECT r = ChildRect(hwnd);
-    EXPECT_EQ(r.left, 10);
-    EXPECT_EQ(r.top, 20);
-    EXPECT_EQ(r.right - r.left, 320);
-    EXPECT_EQ(r.bottom - r.top, 240);
+    EXPECT_TRUE(IsWindowVisible(hwnd) && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD));
+    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{10, 20, 320, 240}));
     EXPECT_EQ(container.frame.ActiveObject(), nullptr);
-
     RECT moved = {40, 50, 680, 530};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
-    const RECT m = ChildRect(hwnd);
-    EXPECT_EQ(m.left, 40);
-    EXPECT_EQ(m.right - m.left, 640);
-    EXPECT_EQ(m.bottom - m.top, 480);
+    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{40, 50, 640, 480}));
 
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &container.Site(), 0, container.Window(), &moved), S_OK);
-    EXPECT_NE(container.frame.ActiveObject(), nullptr);
-    qern::test::PumpMessages(50);
-
-    ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
-    EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(container.frame.ActiveObject(), nullptr);
-    EXPECT_EQ(inplace->GetWindow(&hwnd), E_FAIL);
-    container.Shutdown();
-    inplace = nullptr;
-    ole = nullptr;
-    EXPECT_EQ(container.frame.OutstandingReferences(), 0);
-}
-
-// Puts a URL through the control's own interface and reads back what it keeps.
-template <class I>
-std::wstring PutUrl(IOleObject* ole, REFIID iid, const wchar_t* value) {
-    ComPtr<I> control;
-    EXPECT_EQ(ole->QueryInterface(iid, control.put_void()), S_OK);
-    EXPECT_EQ(control->put_URL(BStr(value).get()), S_OK);
-    BStr url;
-    EXPECT_EQ(control->get_URL(url.put()), S_OK);
-    return url.get() ? url.get() : L"";
-}
-
-// A URL without a server takes the page's; the panel keeps only the host of a full one.
-TEST(InPlace, UrlsTakeThePagesServer) {
-    const struct {
-        bool panel;
-        const wchar_t *url, *expected;
-    } cases[] = {
-        {false, L"/video.cgi", L"http://127.0.0.1:8080"},
-        {true, L"/Rdimagectrl.cgi", L"http://127.0.0.1:8080"},
-        {true, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
-    };
-    for (const auto& c : cases) {
-        InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
-        ComPtr<IOleObject> ole = NewControl(c.panel ? CLSID_CImgCtrl : CLSID_CamImage);
-        auto url = [&] {
-            return c.panel ? PutUrl<ICImgCtrl>(ole.get(), IID_ICImgCtrl, c.url)
-                           : PutUrl<ICamImage>(ole.get(), IID_ICamImage, c.url);
-        };
-        // Without a client site there is no page to ask.
-        if (c.url[0] == L'/') {
-            EXPECT_EQ(url(), L"") << c.url;
-        }
-        ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
-        EXPECT_EQ(url(), c.expected) << c.url;
-    }
-}
-
-TEST(InPlace, QuickActivateTakesTheContainersSinks) {
-    InPlaceContainer container;
-    ComPtr<IQuickActivate> quick;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IQuickActivate, quick.put_void()), S_OK);
-    QACONTAINER qa{};
-    qa.cbSize = sizeof(qa);
-    qa.pClientSite = &container.Site();
-    QACONTROL out{};
-    out.cbSize = sizeof(out);
-    ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
-    EXPECT_EQ(out.dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST, static_cast<DWORD>(OLEMISC_SETCLIENTSITEFIRST));
-    EXPECT_EQ(out.dwViewStatus & VIEWSTATUS_OPAQUE, static_cast<DWORD>(VIEWSTATUS_OPAQUE));
-    ComPtr<IOleObject> ole;
-    ASSERT_EQ(quick.query(IID_IOleObject, ole), S_OK);
-    ComPtr<IOleClientSite> site;
-    ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
-    EXPECT_EQ(site.get(), static_cast<IOleClientSite*>(&container.Site()));
-    site = nullptr;
-    ole->SetClientSite(nullptr);
-}
-
-TEST(InPlace, ControlKShowsTheVersionAndKAloneDoesNothing) {
-    InPlaceContainer container;
-    ComPtr<IOleObject> ole = NewControl();
-    ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
-    const HWND hwnd = container.Control();
     ComPtr<ICamImage> cam;
     ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
     BStr version;
@@ -153,16 +56,86 @@ TEST(InPlace, ControlKShowsTheVersionAndKAloneDoesNothing) {
             box = qern::test::FindMessageBox(control ? 4000 : 500);
             if (box.hwnd) box.PressOk();
         });
-        SetControlKey(control);
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
         EXPECT_EQ(SendMessageW(hwnd, WM_KEYDOWN, 'K', 0), 0);  // returns once the box is closed
-        SetControlKey(false);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
         watcher.join();
-        ASSERT_EQ(box.hwnd != nullptr, control);
+        ASSERT_EQ(box.hwnd != nullptr, control);  // K alone does nothing
         if (!control) continue;
         EXPECT_EQ(box.text, std::wstring(version.get()));
         EXPECT_EQ(box.caption, L"");
         // A box owned by a child window is owned by that window's top-level parent.
         EXPECT_TRUE(box.owner == hwnd || box.owner == container.Window());
+    }
+
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &container.Site(), 0, container.Window(), &moved), S_OK);
+    EXPECT_NE(container.frame.ActiveObject(), nullptr);
+    qern::test::PumpMessages(50);
+    ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(container.frame.ActiveObject(), nullptr);
+    EXPECT_EQ(inplace->GetWindow(&hwnd), E_FAIL);
+    container.Shutdown();
+    inplace = nullptr;
+    cam = nullptr;
+    ole = nullptr;
+    EXPECT_EQ(container.frame.OutstandingReferences(), 0);
+}
+
+template <class I>
+std::wstring PutUrl(IOleObject* ole, REFIID iid, const wchar_t* value) {
+    ComPtr<I> control;
+    EXPECT_EQ(ole->QueryInterface(iid, control.put_void()), S_OK);
+    EXPECT_EQ(control->put_URL(BStr(value).get()), S_OK);
+    BStr url;
+    EXPECT_EQ(control->get_URL(url.put()), S_OK);
+    return url.get() ? url.get() : L"";
+}
+
+// A URL without a server takes the page's, once the control has a site (in place or quick
+// activated); the panel keeps only the host of a full one.
+TEST(InPlace, UrlsTakeThePagesServer) {
+    const struct {
+        bool panel, quick;
+        const wchar_t *url, *expected;
+    } cases[] = {
+        {false, false, L"/video.cgi", L"http://127.0.0.1:8080"},
+        {false, true, L"/video.cgi", L"http://127.0.0.1:8080"},
+        {true, false, L"/Rdimagectrl.cgi", L"http://127.0.0.1:8080"},
+        {true, false, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
+    };
+    for (const auto& c : cases) {
+        InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
+        ComPtr<IOleObject> ole;
+        const CLSID& clsid = c.panel ? CLSID_CImgCtrl : CLSID_CamImage;
+        ASSERT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
+        auto url = [&] {
+            return c.panel ? PutUrl<ICImgCtrl>(ole.get(), IID_ICImgCtrl, c.url)
+                           : PutUrl<ICamImage>(ole.get(), IID_ICamImage, c.url);
+        };
+        if (c.url[0] == L'/') {
+            EXPECT_EQ(url(), L"") << c.url;  // no site, no page to ask
+        }
+        if (c.quick) {
+            ComPtr<IQuickActivate> quick;
+            ASSERT_EQ(ole.query(IID_IQuickActivate, quick), S_OK);
+            QACONTAINER qa{};
+            QACONTROL out{};
+            qa.cbSize = sizeof(qa);
+            out.cbSize = sizeof(out);
+            qa.pClientSite = &container.Site();
+            ASSERT_EQ(quick->QuickActivate(&qa, &out), S_OK);
+            EXPECT_EQ(out.dwMiscStatus, 131473u);
+            EXPECT_TRUE(out.dwViewStatus & VIEWSTATUS_OPAQUE);
+        } else {
+            ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
+        }
+        EXPECT_EQ(url(), c.expected) << c.url;
+        if (c.quick) ole->SetClientSite(nullptr);
     }
 }
 
@@ -171,9 +144,8 @@ TEST(InPlace, UnloadingTheModuleUnregistersItsWindowClass) {
     if (GetModuleHandleW(L"QERNCamControl.dll")) GTEST_SKIP() << "the DLL stays loaded by other cases of this run";
     HMODULE dll = LoadLibraryW(L"QERNCamControl.dll");
     ASSERT_NE(dll, nullptr);
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject =
-        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    auto getClassObject = reinterpret_cast<decltype(CamControlDll::GetClassObject)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     ASSERT_NE(getClassObject, nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

@@ -1,5 +1,4 @@
-// Self-registration against a private copy of HKEY_CLASSES_ROOT: exactly the keys of the three
-// registrar scripts, idempotent, and unregistration that leaves the CLSID root and foreign keys alone.
+// Self-registration: exactly the keys of the three registrar scripts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,14 +11,11 @@ namespace {
 
 const wchar_t kLibId[] = L"{40DA1A22-6C0A-410D-B798-4FA43361E25E}";
 
+// Insertable under CLSID\{clsid} and under the version-dependent ProgID.
 struct ClassKeys {
-    const wchar_t* clsid;
-    const wchar_t* name;        // "CamImage Class"
-    const wchar_t* progId;      // version-dependent
-    const wchar_t* indepProgId; // version-independent
+    const wchar_t *clsid, *name, *progId, *indepProgId;
     int bitmap;
-    bool insertable;        // CLSID\{clsid}\Insertable
-    bool progIdInsertable;  // Insertable under the version-dependent ProgID
+    bool insertable, progIdInsertable;
 };
 
 const ClassKeys kClasses[] = {
@@ -30,8 +26,15 @@ const ClassKeys kClasses[] = {
      106, false, false},
 };
 
-// Lines "Key\Sub" for keys and "Key\Sub|name=data" for values ("@" is the default value).
-void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& out) {
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Lines "Key\Sub" for keys and "Key\Sub|name=data" for values ("@" is the default value), sorted; the
+// type library's own keys (TypeLib, Interface) are left out, they are checked on their own.
+std::vector<std::wstring> Dump(HKEY key, const std::wstring& path = L"") {
+    std::vector<std::wstring> out;
     if (!path.empty()) out.push_back(path);
     for (DWORD i = 0;; ++i) {
         wchar_t name[256], data[1024];
@@ -47,15 +50,13 @@ void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& out) {
         DWORD nameLen = 256;
         if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         HKEY sub;
+        if (path.empty() && (!_wcsicmp(name, L"TypeLib") || !_wcsicmp(name, L"Interface"))) continue;
         if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
-        Dump(sub, path.empty() ? name : path + L"\\" + name, out);
+        std::vector<std::wstring> below = Dump(sub, path.empty() ? name : path + L"\\" + name);
+        out.insert(out.end(), below.begin(), below.end());
         RegCloseKey(sub);
     }
-}
-
-std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
-    std::sort(v.begin(), v.end());
-    return v;
+    return Sorted(out);
 }
 
 std::vector<std::wstring> ExpectedKeys(const std::wstring& module) {
@@ -81,106 +82,49 @@ std::vector<std::wstring> ExpectedKeys(const std::wstring& module) {
     return Sorted(e);
 }
 
-// The script keys only: the type library's own keys (TypeLib, Interface) are checked separately.
-std::vector<std::wstring> ScriptKeys(HKEY root) {
-    std::vector<std::wstring> all, kept;
-    Dump(root, L"", all);
-    for (const std::wstring& line : all)
-        if (_wcsnicmp(line.c_str(), L"TypeLib", 7) != 0 && _wcsnicmp(line.c_str(), L"Interface", 9) != 0)
-            kept.push_back(line);
-    return Sorted(kept);
-}
-
-bool CreateKey(HKEY root, const wchar_t* path) {
+bool KeyExists(HKEY root, const std::wstring& path, bool create = false) {
     HKEY k;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) return false;
+    if ((create ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)
+                : RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k)) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(k);
     return true;
 }
-
-bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY k;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-class RegistrationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_name = L"Software\\QernRegistrationTest\\" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_root,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, m_root), ERROR_SUCCESS);
-        wchar_t path[MAX_PATH];
-        GetModuleFileNameW(CamControlDll::Get().Module(), path, MAX_PATH);
-        m_module = path;
-    }
-    void TearDown() override {
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        RegCloseKey(m_root);
-        RegDeleteTreeW(HKEY_CURRENT_USER, m_name.c_str());
-    }
-
-    std::wstring m_name;
-    std::wstring m_module;
-    HKEY m_root = nullptr;
-};
 
 }  // namespace
 
-TEST_F(RegistrationTest, RegistersExactlyTheScriptKeysAndTheTypeLibrary) {
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> got = ScriptKeys(m_root), want = ExpectedKeys(m_module);
-    for (const std::wstring& line : got)
-        EXPECT_TRUE(std::binary_search(want.begin(), want.end(), line)) << "unexpected " << testing::PrintToString(line);
-    for (const std::wstring& line : want)
-        EXPECT_TRUE(std::binary_search(got.begin(), got.end(), line)) << "missing " << testing::PrintToString(line);
-    EXPECT_TRUE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
-    EXPECT_TRUE(KeyExists(m_root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
-}
+// Against a private HKEY_CLASSES_ROOT: exactly the script keys (late binding through them is the
+// JScript client's test); unregistration leaves foreign keys alone and is no error twice.
+TEST(Registration, ExactKeysIdempotentAndUnregistrationLeavesForeignKeys) {
+    const std::wstring name = L"Software\\QernRegistrationTest\\" + std::to_wstring(GetCurrentProcessId());
+    HKEY root = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(CamControlDll::Get().Module(), module, MAX_PATH);
+    const std::wstring foreign = L"CLSID\\{11111111-2222-3333-4444-555555555555}";
 
-TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
+    ASSERT_TRUE(KeyExists(root, foreign + L"\\InprocServer32", true));
+    // Registering again drops a stale key: a class key is written as a whole.
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> first;
-    Dump(m_root, L"", first);
-    // A stale value under a class key is dropped: the class key is rewritten as a whole.
-    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}\\Stale"));
+    ASSERT_TRUE(KeyExists(root, std::wstring(L"CLSID\\") + kClasses[0].clsid + L"\\Stale", true));
     ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    std::vector<std::wstring> second;
-    Dump(m_root, L"", second);
-    EXPECT_EQ(Sorted(first), Sorted(second));
-}
+    std::vector<std::wstring> want = ExpectedKeys(module);
+    want.insert(want.end(), {foreign, foreign + L"\\InprocServer32"});
+    EXPECT_EQ(Dump(root), Sorted(want));
+    EXPECT_TRUE(KeyExists(root, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0"));
+    EXPECT_TRUE(KeyExists(root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
+    for (const ClassKeys& c : kClasses)
+        EXPECT_TRUE(FindResourceW(CamControlDll::Get().Module(), MAKEINTRESOURCEW(c.bitmap),
+                                  reinterpret_cast<LPCWSTR>(RT_BITMAP))) << c.bitmap;
 
-TEST_F(RegistrationTest, UnregisterRemovesOnlyTheClassesOwnKeys) {
-    ASSERT_TRUE(CreateKey(m_root, L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"));
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
     ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
-
-    // Only the CLSID root and the foreign class are left of the script keys.
-    EXPECT_FALSE(KeyExists(m_root, std::wstring(L"TypeLib\\") + kLibId));
-    EXPECT_EQ(ScriptKeys(m_root),
-              Sorted({L"CLSID", L"CLSID\\{11111111-2222-3333-4444-555555555555}",
-                      L"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32"}));
-
-    // Unregistering what is not registered is not an error.
     EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);
-}
+    EXPECT_FALSE(KeyExists(root, std::wstring(L"TypeLib\\") + kLibId));
+    EXPECT_EQ(Dump(root), Sorted({L"CLSID", foreign, foreign + L"\\InprocServer32"}));
 
-TEST_F(RegistrationTest, LateBindingNeedsTheRegisteredLibrary) {
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
-    IDispatch* camera = nullptr;
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
-    LPOLESTR name = const_cast<LPOLESTR>(L"URL");
-    DISPID id = 0;
-    EXPECT_TRUE(FAILED(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id)));
-    camera->Release();
-
-    ASSERT_EQ(CamControlDll::Get().Register(), S_OK);
-    ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IDispatch, reinterpret_cast<void**>(&camera)), S_OK);
-    EXPECT_EQ(camera->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
-    EXPECT_EQ(id, 1);
-    camera->Release();
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
 }

@@ -5,8 +5,6 @@ function show(name, value) { WScript.Echo(name + "=" + value); }
 show("Stretch", cam.Stretch);
 cam.Stretch = 5;
 show("Stretch after 5", cam.Stretch);
-cam.Stretch = 0;
-show("Stretch after 0", cam.Stretch);
 show("UpsideDown", cam.UpsideDown);
 cam.UpsideDown = 7;
 show("UpsideDown after 7", cam.UpsideDown);
@@ -17,8 +15,6 @@ show("Reconnect", cam.Reconnect);
 
 cam.URL = "http://127.0.0.1:8081/video.cgi";
 show("URL", cam.URL);
-cam.URL = "http://127.0.0.1/video.cgi";
-show("URL without port", cam.URL);
 
 cam.User = "admin";
 cam.Password = "secret";
