@@ -102,7 +102,9 @@ TEST(JpegFrameSize, FromTheFrameHeaderWithinBounds) {
         bytes[c.at] = c.value;
         int32_t w = 0, h = 0;
         EXPECT_EQ(JpegFrameSize::Read(bytes.data(), c.size, &w, &h), c.read) << c.at;
-        if (c.read) EXPECT_TRUE(w == 320 && h == 240) << w << "x" << h;
+        if (c.read) {
+            EXPECT_TRUE(w == 320 && h == 240) << w << "x" << h;
+        }
     }
 }
 

@@ -37,7 +37,7 @@ TEST(ParseUrl, Shapes) {
     EXPECT_EQ(u.user, c.user) << c.url;
     EXPECT_EQ(u.password, c.password) << c.url;
     EXPECT_EQ(u.host, c.host) << c.url;
-    if (!c.host.empty()) EXPECT_EQ(u.port, c.port) << c.url;
+    EXPECT_EQ(u.port, c.host.empty() ? u.port : c.port) << c.url;
     EXPECT_EQ(u.path, c.path) << c.url;
   }
   const std::string longHost(5000, 'h');
