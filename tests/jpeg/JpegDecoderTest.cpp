@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -13,17 +11,6 @@
 using namespace jpegtest;
 
 namespace {
-
-// A frame of `width` x `height` whose blocks are all DC 0, no AC: every sample 128.
-Bytes FlatFrame(uint16_t width, uint16_t height, int layout) {
-    SceneOptions o;
-    o.layout = layout;
-    o.width = width;
-    o.height = height;
-    o.density = 1000000;
-    o.maxDc = 0;
-    return MakeScene(o).jpeg;
-}
 
 // Answers every read with `result` and never says it has ended.
 class StubSource : public JpegSource {
@@ -41,7 +28,7 @@ public:
 
 }  // namespace
 
-TEST(JpegDecoder, EveryLayoutDecodesBitExactly) {
+TEST(JpegDecoder, EveryLayoutDecodesBitExactlyInAnyPieces) {
     struct Case {
         int layout, width, height, restart;
     };
@@ -59,13 +46,15 @@ TEST(JpegDecoder, EveryLayoutDecodesBitExactly) {
             o.restartInterval = c.restart;
             o.seed = seed;
             o.wideQuant = seed == 3;
-            // Sparse blocks (DC only, low frequencies only) take the shortened transforms.
-            if (seed == 4) o.density = 150;
+            // Sparse blocks (DC only, low frequencies only) take the shortened transforms; dense large
+            // ones give plenty of stuffed FF bytes to cut across piece edges.
+            o.density = seed == 4 ? 150 : seed == 2 ? 3 : 8;
+            o.maxMagnitude = seed == 2 ? 500 : 60;
             const Scene s = MakeScene(o);
-            const Decoded r = DecodeAll(*d, s.jpeg);
             const std::string what = std::to_string(c.layout) + " " + std::to_string(c.width) + "x" +
-                                     std::to_string(c.height) + " restart " + std::to_string(c.restart) +
-                                     " seed " + std::to_string(seed);
+                                     std::to_string(c.height) + " restart " + std::to_string(c.restart) + " seed " +
+                                     std::to_string(seed);
+            const Decoded r = DecodeAll(*d, s.jpeg, c.width < 600 ? 1 + (seed * 17 + c.width) % 70 : 0);
             ASSERT_EQ(r.header, c.layout == 0 ? 1 : 3) << what;
             ASSERT_EQ(r.start, 0) << what;
             ASSERT_EQ(r.last, 1) << what << " error " << r.error;
@@ -75,23 +64,6 @@ TEST(JpegDecoder, EveryLayoutDecodesBitExactly) {
             ASSERT_EQ(r.length, c.width * s.bytesPerPixel) << what;
             ASSERT_EQ(r.pixels, s.expected) << what;
         }
-    }
-}
-
-TEST(JpegDecoder, AnyChunkingOfTheSourceGivesTheSameRows) {
-    SceneOptions o;
-    o.layout = 2;
-    o.width = 96;
-    o.height = 40;
-    o.density = 3;
-    o.maxMagnitude = 500;  // plenty of FF bytes to unstuff across chunk edges
-    o.restartInterval = 5;
-    const Scene s = MakeScene(o);
-    auto d = std::make_unique<JpegDecoder>();
-    for (size_t chunk = 1; chunk <= 70; ++chunk) {
-        const Decoded r = DecodeAll(*d, s.jpeg, chunk);
-        ASSERT_EQ(r.last, 1) << "chunk " << chunk;
-        ASSERT_EQ(r.pixels, s.expected) << "chunk " << chunk;
     }
 }
 
@@ -121,9 +93,16 @@ TEST(JpegDecoder, CallOrderContract) {
     EXPECT_EQ(d->ReadScanline(&row, &length), -1);  // not started
     d->Release();                                   // harmless before any frame
 
-    const Bytes frame = FlatFrame(16, 16, 1);
+    SceneOptions o;
+    o.width = o.height = 16;
+    const Bytes frame = MakeScene(o).jpeg;
+    MemoryJpegSource first(frame.data(), frame.size());
+    ASSERT_EQ(d->ReadHeader(&first, 1), 3);
+    ASSERT_EQ(d->StartDecompress(), 0);
+    // A new header without Release frees the first frame's blocks (LeakSanitizer) and closes its source once.
     MemoryJpegSource source(frame.data(), frame.size());
     ASSERT_EQ(d->ReadHeader(&source, 1), 3);
+    EXPECT_EQ(first.CloseCount(), 1);
     EXPECT_EQ(d->ReadScanline(&row, &length), -1);  // not started yet
     ASSERT_EQ(d->StartDecompress(), 0);
     EXPECT_EQ(d->StartDecompress(), 0);             // already started: nothing happens
@@ -135,41 +114,5 @@ TEST(JpegDecoder, CallOrderContract) {
     EXPECT_EQ(d->ReadScanline(&row, &length), -1);  // released: its buffers are gone
     d->Release();
     EXPECT_EQ(source.CloseCount(), 1);
-}
-
-TEST(JpegDecoder, ReadHeaderWithoutReleaseDoesNotLeakOrCloseTwice) {
-    auto d = std::make_unique<JpegDecoder>();
-    const Bytes frame = FlatFrame(16, 16, 2);
-    MemoryJpegSource first(frame.data(), frame.size());
-    ASSERT_EQ(d->ReadHeader(&first, 1), 3);
-    ASSERT_EQ(d->StartDecompress(), 0);
-    MemoryJpegSource second(frame.data(), frame.size());
-    ASSERT_EQ(d->ReadHeader(&second, 1), 3);  // the first frame's blocks are freed here (LeakSanitizer)
     EXPECT_EQ(first.CloseCount(), 1);
-    const Decoded r = DecodeAll(*d, frame);
-    EXPECT_EQ(r.last, 1);
-}
-
-TEST(JpegDecoder, AccurateTransformStaysCloseToTheFastOne) {
-    SceneOptions o;
-    o.layout = 4;
-    o.width = 64;
-    o.height = 48;
-    o.density = 6;
-    o.maxMagnitude = 5;  // small enough that the fast path's 16-bit steps never wrap
-    const Scene s = MakeScene(o);
-    const Decoded fast = DecodeAll(s.jpeg, 0, 1);
-    const Decoded plain = DecodeAll(s.jpeg, 0, 0);
-    ASSERT_EQ(plain.last, 1);
-    ASSERT_EQ(plain.pixels.size(), fast.pixels.size());
-    int maxDiff = 0;
-    int differing = 0;
-    for (size_t i = 0; i < fast.pixels.size(); ++i) {
-        const int diff = std::abs(fast.pixels[i] - plain.pixels[i]);
-        maxDiff = std::max(maxDiff, diff);
-        differing += diff != 0;
-    }
-    // Two approximations of one transform: they differ, but only by rounding.
-    EXPECT_GT(differing, 0);
-    EXPECT_LE(maxDiff, 6);
 }
