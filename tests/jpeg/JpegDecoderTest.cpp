@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "JpegTestStream.h"
 #include "jpeg/JpegDecoder.h"
@@ -51,18 +50,17 @@ TEST(JpegDecoder, EveryLayoutDecodesBitExactlyInAnyPieces) {
             o.density = seed == 4 ? 150 : seed == 2 ? 3 : 8;
             o.maxMagnitude = seed == 2 ? 500 : 60;
             const Scene s = MakeScene(o);
-            const std::string what = std::to_string(c.layout) + " " + std::to_string(c.width) + "x" +
-                                     std::to_string(c.height) + " restart " + std::to_string(c.restart) + " seed " +
-                                     std::to_string(seed);
-            const Decoded r = DecodeAll(*d, s.jpeg, c.width < 600 ? 1 + (seed * 17 + c.width) % 70 : 0);
-            ASSERT_EQ(r.header, c.layout == 0 ? 1 : 3) << what;
-            ASSERT_EQ(r.start, 0) << what;
-            ASSERT_EQ(r.last, 1) << what << " error " << r.error;
-            ASSERT_EQ(r.width, static_cast<uint32_t>(c.width)) << what;
-            ASSERT_EQ(r.height, static_cast<uint32_t>(c.height)) << what;
-            ASSERT_EQ(r.rows, c.height) << what;
-            ASSERT_EQ(r.length, c.width * s.bytesPerPixel) << what;
-            ASSERT_EQ(r.pixels, s.expected) << what;
+            SCOPED_TRACE(testing::Message() << c.layout << " " << c.width << "x" << c.height << " restart " << c.restart
+                                            << " seed " << seed);
+            const Decoded r = DecodeAll(s.jpeg, c.width < 600 ? 1 + (seed * 17 + c.width) % 70 : 0, 1, d.get());
+            ASSERT_EQ(r.header, c.layout == 0 ? 1 : 3);
+            ASSERT_EQ(r.start, 0);
+            ASSERT_EQ(r.last, 1) << "error " << r.error;
+            ASSERT_EQ(r.width, static_cast<uint32_t>(c.width));
+            ASSERT_EQ(r.height, static_cast<uint32_t>(c.height));
+            ASSERT_EQ(r.rows, c.height);
+            ASSERT_EQ(r.length, c.width * s.bytesPerPixel);
+            ASSERT_EQ(r.pixels, s.expected);
         }
     }
 }

@@ -11,6 +11,7 @@ using namespace jpegtest;
 namespace {
 
 const std::vector<uint16_t> kOnes(64, 1);
+const Bytes kTwoFlatBlocks = {0x00, 0x00, 0x00, 0x3F};
 
 Bytes DcOnly(int dc) {
     const int zz[64] = {dc};
@@ -38,10 +39,10 @@ Bytes RestartFrame(size_t i, int code) {
     std::vector<int> markers = {0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD0};
     markers[i] = code;
     Stream s;
-    s.GreyHeaders(160, 8).Dri(2).Sos({{1, 0x00}}).Raw({0x00, 0x00, 0x00, 0x3F});  // two flat blocks
+    s.GreyHeaders(160, 8).Dri(2).Sos({{1, 0x00}}).Raw(kTwoFlatBlocks);
     for (int m : markers) {
         if (m >= 0) s.Marker(static_cast<uint8_t>(m));
-        s.Raw({0x00, 0x00, 0x00, 0x3F});
+        s.Raw(kTwoFlatBlocks);
     }
     return s.Eoi().bytes();
 }
@@ -113,7 +114,7 @@ TEST(JpegEntropy, StreamsThatDecode) {
 }
 
 TEST(JpegEntropy, StreamsThatFail) {
-    BitWriter run, dc17, tem;
+    BitWriter run, dc17;
     PutDc(run, 0);
     for (int i = 0; i < 60; ++i) PutAc(run, 0, 1);
     PutAc(run, 5, 1);  // index 61 + 5 > 63
@@ -121,12 +122,6 @@ TEST(JpegEntropy, StreamsThatFail) {
     const uint8_t counts[16] = {0, 0, 0, 0, 18};
     dc17.Put(17, 5);
     dc17.Put(0x1FFFF, 17);
-    // Two MCU rows, then a TEM marker that fails the marker loop at the end of the image: the last row fails.
-    for (int i = 0; i < 2; ++i) {
-        PutDc(tem, 0);
-        PutEob(tem);
-    }
-    // A wrong restart number must fail even though every later one is right.
     const struct {
         const char* what;
         Bytes frame;
@@ -139,13 +134,16 @@ TEST(JpegEntropy, StreamsThatFail) {
          Stream().Soi().Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).Dht(0x00, counts, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
              .FlatAcTable(0).Sos({{1, 0x00}}).Entropy(dc17).Eoi().bytes(),
          kJpegBadEntropyData},
+        // A wrong restart number must fail even though every later one is right.
         {"RST2 for RST1", RestartFrame(1, 0xD2), kJpegBadRestart},
         {"RST1 first", RestartFrame(0, 0xD1), kJpegBadRestart},
         {"RST8 for RST0", RestartFrame(8, 0xD8), kJpegBadRestart},
         {"restart missing", RestartFrame(1, -1), kJpegBadRestart},
         {"EOI for a restart", RestartFrame(0, 0xD9), kJpegBadRestart},
         {"restart after 1600 bytes", RestartAfterGarbage(1600), kJpegBadRestart},
-        {"TEM after the data", Stream().GreyHeaders(8, 16).Sos({{1, 0x00}}).Entropy(tem).Marker(0x01).Eoi().bytes(), kJpegMarkerOutOfPlace, 8},
+        // Two MCU rows, then a TEM marker that fails the marker loop at the end of the image: the last row fails.
+        {"TEM after the data", Stream().GreyHeaders(8, 16).Sos({{1, 0x00}}).Raw(kTwoFlatBlocks).Marker(0x01).Eoi().bytes(),
+         kJpegMarkerOutOfPlace, 8},
     };
     for (const auto& c : cases) {
         const Decoded d = DecodeAll(c.frame);

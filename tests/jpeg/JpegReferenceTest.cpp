@@ -12,6 +12,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "JpegTestStream.h"
@@ -19,6 +23,7 @@
 
 using jpegtest::Bytes;
 using jpegtest::Decoded;
+using jpegtest::DecodeAll;
 
 namespace {
 
@@ -48,9 +53,9 @@ Bytes Ffmpeg(const std::string& pixfmt, int w, int h) {
 // transform against libjpeg-turbo's accurate one.
 void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
     ASSERT_FALSE(jpeg.empty()) << what;
-    EXPECT_EQ(jpegtest::DecodeAll(jpeg, 7).pixels, jpegtest::DecodeAll(jpeg).pixels) << what;  // pieces change nothing
+    EXPECT_EQ(DecodeAll(jpeg, 7).pixels, DecodeAll(jpeg).pixels) << what;  // pieces change nothing
     for (const uint8_t accelerate : {1, 0}) {
-        const Decoded d = jpegtest::DecodeAll(jpeg, 0, accelerate);
+        const Decoded d = DecodeAll(jpeg, 0, accelerate);
         ASSERT_EQ(d.last, 1) << what << ": error " << d.error;
         const bool grey = d.header == 1;
         Bytes ref(static_cast<size_t>(d.width) * d.height * (grey ? 1 : 4));
@@ -77,7 +82,7 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
 }
 
 int RefusalCode(const Bytes& jpeg) {
-    const Decoded d = jpegtest::DecodeAll(jpeg);
+    const Decoded d = DecodeAll(jpeg);
     return d.header < 0 ? d.header : d.error;
 }
 
@@ -116,4 +121,27 @@ TEST(JpegReference, UnsupportedFilesAreRefusedWithTheirCode) {
     EXPECT_EQ(RefusalCode(Ffmpeg("yuvj422p", 64, 48)), kJpegBadSampling);
     EXPECT_EQ(RefusalCode(Ffmpeg("yuvj444p", 64, 48)), kJpegBadSampling);
     EXPECT_EQ(RefusalCode(Ffmpeg("gray", 64, 48)), kJpegBadSampling);
+}
+
+// Files that crashed or hung other decoders: each must end with rows or a failure code, the same whether
+// the source hands it over in one piece or in small pieces.
+TEST(JpegCrashers, EveryFileDecodesOrIsRefused) {
+    const std::filesystem::path root = std::filesystem::path(QERN_CORPORA) / "jpeg-crashers";
+    const auto d = std::make_unique<JpegDecoder>();
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
+        std::ifstream f(entry.path(), std::ios::binary);
+        const Bytes data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        ++files;
+        const Decoded whole = DecodeAll(data, 0, 1, d.get()), pieces = DecodeAll(data, 61, 1, d.get());
+        const int code = whole.header < 0 ? whole.header : whole.error;
+        EXPECT_TRUE(whole.last == 1 ? whole.rows == static_cast<int>(whole.height) : code <= -200 && code >= -233)
+            << entry.path() << " ended with " << whole.last << " / " << code;
+        EXPECT_EQ(pieces.last, whole.last) << entry.path();
+        EXPECT_EQ(pieces.error, whole.error) << entry.path();
+        EXPECT_EQ(pieces.pixels, whole.pixels) << entry.path();
+        EXPECT_EQ(DecodeAll(data, 0, 0, d.get()).last, whole.last) << entry.path();
+    }
+    EXPECT_GT(files, 200);
 }

@@ -120,11 +120,13 @@ Stream& Stream::Sos(const std::vector<ScanComponent>& c, uint8_t ss, uint8_t se,
     return Segment(0xDA, p);
 }
 
-Stream& Stream::GreyHeaders(uint16_t width, uint16_t height, uint8_t q) {
-    return Soi().Dqt(0, q).Sof(0xC0, width, height, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
+Stream& Stream::GreyHeaders(uint16_t width, uint16_t height) {
+    return Soi().Dqt(0, 1).Sof(0xC0, width, height, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
 }
 
-Decoded DecodeAll(JpegDecoder& d, const Bytes& data, size_t chunk, uint8_t accelerate) {
+Decoded DecodeAll(const Bytes& data, size_t chunk, uint8_t accelerate, JpegDecoder* decoder) {
+    const auto own = decoder == nullptr ? std::make_unique<JpegDecoder>() : nullptr;
+    JpegDecoder& d = decoder == nullptr ? *own : *decoder;
     Decoded r;
     MemoryJpegSource source(data.data(), data.size(), chunk);
     r.header = d.ReadHeader(&source, accelerate);
@@ -141,11 +143,6 @@ Decoded DecodeAll(JpegDecoder& d, const Bytes& data, size_t chunk, uint8_t accel
     r.error = d.Error();
     d.Release();
     return r;
-}
-
-Decoded DecodeAll(const Bytes& data, size_t chunk, uint8_t accelerate) {
-    auto d = std::make_unique<JpegDecoder>();
-    return DecodeAll(*d, data, chunk, accelerate);
 }
 
 Bytes ExpectedBlock(const int zigzag[64], const std::vector<uint16_t>& quant) {

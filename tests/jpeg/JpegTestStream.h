@@ -65,8 +65,8 @@ public:
     Stream& Sos(const std::vector<ScanComponent>& c, uint8_t ss = 0, uint8_t se = 63, uint8_t a = 0);
     Stream& Dri(uint16_t interval) { return Segment(0xDD, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)}); }
     Stream& Entropy(BitWriter& w) { return Raw(w.Finish()); }
-    // Baseline headers of a grey frame with flat tables, quant table 0 all `q`.
-    Stream& GreyHeaders(uint16_t width, uint16_t height, uint8_t q = 1);
+    // Baseline headers of a grey frame with flat tables, quant table 0 all ones.
+    Stream& GreyHeaders(uint16_t width, uint16_t height);
 
     const Bytes& bytes() const { return bytes_; }
 
@@ -83,9 +83,9 @@ struct Decoded {
     Bytes pixels;
 };
 
-// Decodes the stream through a memory source (in pieces of `chunk` bytes when non-zero).
-Decoded DecodeAll(JpegDecoder& d, const Bytes& data, size_t chunk = 0, uint8_t accelerate = 1);
-Decoded DecodeAll(const Bytes& data, size_t chunk = 0, uint8_t accelerate = 1);
+// Decodes the stream through a memory source (in pieces of `chunk` bytes when non-zero), with `d` or a
+// decoder of its own.
+Decoded DecodeAll(const Bytes& data, size_t chunk = 0, uint8_t accelerate = 1, JpegDecoder* d = nullptr);
 
 // Samples of one block decoded on the fast path from zigzag coefficients and DQT values (zigzag).
 Bytes ExpectedBlock(const int zigzag[64], const std::vector<uint16_t>& quant);
