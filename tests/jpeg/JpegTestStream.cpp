@@ -11,6 +11,8 @@
 
 namespace jpegtest {
 
+const Bytes kFlatBlock = {0x00, 0x07};
+
 const Bytes& FlatAcSymbols() {
     static const Bytes symbols = [] {
         Bytes s{0x00, 0xF0};

@@ -20,7 +20,7 @@ struct ScanComponent {
 };
 
 const Bytes& FlatAcSymbols();  // EOB, the 160 run/size pairs, ZRL, ascending
-inline const Bytes kFlatBlock = {0x00, 0x07};  // one block with DC difference 0 and no AC, padded
+extern const Bytes kFlatBlock;  // one block with DC difference 0 and no AC, padded
 
 class BitWriter {
 public:
