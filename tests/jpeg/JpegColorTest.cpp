@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <vector>
 
 #include "JpegTestStream.h"
@@ -44,8 +44,8 @@ int64_t CheckBatch(int layout, Converter convert, uint32_t first, int mcus) {
         for (int k = 0; k < vs; ++k) {
             const uint8_t* row = k == 0 ? a.data() : b.data();
             const uint8_t* want = expected.data() + static_cast<size_t>(r + k) * rowBytes;
-            if (std::memcmp(row, want, rowBytes) == 0) continue;
             const size_t i = static_cast<size_t>(std::mismatch(row, row + rowBytes, want).first - row);
+            if (i == rowBytes) continue;
             ADD_FAILURE() << "layout " << layout << " row " << r + k << " pixel " << i / 4 << " byte " << i % 4
                           << " got " << int(row[i]) << " want " << int(want[i]);
             return -1;
@@ -54,28 +54,22 @@ int64_t CheckBatch(int layout, Converter convert, uint32_t first, int mcus) {
     return static_cast<int64_t>(rowPixels) * info.mcuHeight;
 }
 
-void ScalarConvert(int layout, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b) {
-    static const Tables tables = [] {
-        Tables t;
-        BuildTables(t);
-        return t;
-    }();
-    ConvertRowsScalar(layout, tables, samples, mcus, r, a, b);
-}
+const Tables kTables = [] {
+    Tables t;
+    BuildTables(t);
+    return t;
+}();
+
+void ScalarConvert(int layout, const uint8_t* s, int mcus, int r, uint8_t* a, uint8_t* b) { ConvertRowsScalar(layout, kTables, s, mcus, r, a, b); }
 
 }  // namespace
 
 TEST(JpegColor, KnownPixels) {
-    Tables t;
-    BuildTables(t);
-    struct Case {
-        int y, cb, cr, b, g, r;
-    };
-    for (const Case& c : {Case{128, 128, 128, 128, 128, 128}, Case{100, 128, 200, 100, 49, 201},
-                          Case{50, 200, 60, 178, 74, 0}, Case{235, 16, 240, 37, 194, 255}}) {
+    for (const auto& [y, cb, cr, b, g, r] : std::vector<std::array<int, 6>>{
+             {128, 128, 128, 128, 128, 128}, {100, 128, 200, 100, 49, 201}, {50, 200, 60, 178, 74, 0}, {235, 16, 240, 37, 194, 255}}) {
         uint8_t p[4];
-        ConvertPixel(t, c.y, c.cb, c.cr, p);
-        EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{c.b, c.g, c.r, 0xFF})) << c.y << "," << c.cb << "," << c.cr;
+        ConvertPixel(kTables, y, cb, cr, p);
+        EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{b, g, r, 0xFF})) << y << "," << cb << "," << cr;
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "jpeg/JpegBitReader.h"
@@ -11,15 +12,13 @@ TEST(JpegHuffmanTable, LookupsAgreeWithTheTreeOnEveryPattern) {
     std::mt19937 rng(99);
     for (int iter = 0; iter < 300; ++iter) {
         uint8_t counts[17] = {};
-        uint32_t space = 1;
-        int total = 0;
+        uint32_t space = 1, total = 0;
         for (int len = 1; len <= 16; ++len) {
             space <<= 1;
-            const uint32_t room = space > 255u - total ? 255u - total : space;
-            const uint32_t n = room == 0 ? 0 : rng() % (room + 1) / (1 + rng() % 4);
-            counts[len] = static_cast<uint8_t>(n);
-            total += static_cast<int>(n);
-            space -= n;
+            const uint32_t room = std::min(space, 255u - total);
+            counts[len] = static_cast<uint8_t>(room == 0 ? 0 : rng() % (room + 1) / (1 + rng() % 4));
+            total += counts[len];
+            space -= counts[len];
         }
         uint8_t symbols[256];
         for (auto& s : symbols) s = static_cast<uint8_t>(rng() % (iter % 2 ? 256 : 40));

@@ -15,11 +15,10 @@ const Bytes kFlatBlock = {0x00, 0x07};
 
 const Bytes& FlatAcSymbols() {
     static const Bytes symbols = [] {
-        Bytes s{0x00, 0xF0};
+        Bytes s{0x00};
         for (int run = 0; run < 16; ++run) {
-            for (int size = 1; size <= 10; ++size) s.push_back(static_cast<uint8_t>(run << 4 | size));
+            for (int size = run == 15 ? 0 : 1; size <= 10; ++size) s.push_back(static_cast<uint8_t>(run << 4 | size));
         }
-        std::sort(s.begin(), s.end());
         return s;
     }();
     return symbols;
@@ -40,11 +39,7 @@ Bytes BitWriter::Finish() {
 
 namespace {
 
-int SizeOf(int value) {
-    int s = 0;
-    for (int v = std::abs(value); v != 0; v >>= 1) ++s;
-    return s;
-}
+int SizeOf(int value) { return value == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(std::abs(value))); }
 
 void PutAmplitude(BitWriter& w, int value, int size) {
     if (size != 0) w.Put(static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1), size);
@@ -63,9 +58,6 @@ void PutAc(BitWriter& w, int run, int value) {
     PutAmplitude(w, value, SizeOf(value));
 }
 
-void PutEob(BitWriter& w) { PutAc(w, 0, 0); }
-void PutZrl(BitWriter& w) { PutAc(w, 15, 0); }
-
 void PutBlock(BitWriter& w, const int zigzag[64], int& predictor) {
     PutDc(w, zigzag[0] - predictor);
     predictor = zigzag[0];
@@ -75,11 +67,11 @@ void PutBlock(BitWriter& w, const int zigzag[64], int& predictor) {
             ++run;
             continue;
         }
-        for (; run > 15; run -= 16) PutZrl(w);
+        for (; run > 15; run -= 16) PutAc(w, 15, 0);
         PutAc(w, run, zigzag[k]);
         run = 0;
     }
-    if (run != 0) PutEob(w);
+    if (run != 0) PutAc(w, 0, 0);
 }
 
 Stream& Stream::Dqt(uint8_t id, const std::vector<uint16_t>& zigzag, bool wide) {
@@ -98,21 +90,11 @@ Stream& Stream::Sof(uint8_t marker, uint16_t width, uint16_t height, const std::
     return Segment(marker, p);
 }
 
-Stream& Stream::Dht(uint8_t classId, const uint8_t counts[16], const Bytes& symbols) {
-    Bytes p{classId};
-    p.insert(p.end(), counts, counts + 16);
-    p.insert(p.end(), symbols.begin(), symbols.end());
-    return Segment(0xC4, p);
-}
-
-Stream& Stream::FlatDcTable(uint8_t id) {
-    const uint8_t counts[16] = {0, 0, 0, 0, 17};
-    return Dht(id, counts, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
-}
-
-Stream& Stream::FlatAcTable(uint8_t id) {
-    const uint8_t counts[16] = {0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(FlatAcSymbols().size())};
-    return Dht(static_cast<uint8_t>(0x10 | id), counts, FlatAcSymbols());
+Stream& Stream::Dht(uint8_t classId, Bytes counts, const Bytes& symbols) {
+    counts.resize(16);
+    counts.insert(counts.begin(), classId);
+    counts.insert(counts.end(), symbols.begin(), symbols.end());
+    return Segment(0xC4, counts);
 }
 
 Stream& Stream::Sos(const std::vector<ScanComponent>& c, uint8_t ss, uint8_t se, uint8_t a) {
@@ -120,10 +102,6 @@ Stream& Stream::Sos(const std::vector<ScanComponent>& c, uint8_t ss, uint8_t se,
     for (const auto& k : c) p.insert(p.end(), {k.id, k.tables});
     p.insert(p.end(), {ss, se, a});
     return Segment(0xDA, p);
-}
-
-Stream& Stream::GreyHeaders(uint16_t width, uint16_t height) {
-    return Soi().Dqt(0, 1).Sof(0xC0, width, height, {{1, 0x11, 0}}).FlatDcTable(0).FlatAcTable(0);
 }
 
 Decoded DecodeAll(const Bytes& data, size_t chunk, uint8_t accelerate, JpegDecoder* decoder) {
@@ -143,6 +121,7 @@ Decoded DecodeAll(const Bytes& data, size_t chunk, uint8_t accelerate, JpegDecod
         r.pixels.insert(r.pixels.end(), row, row + length);
     }
     r.error = d.Error();
+    r.code = r.header < 0 ? r.header : r.last == 1 ? 0 : r.error;
     d.Release();
     return r;
 }
@@ -162,7 +141,6 @@ Bytes ExpectedBlock(const int zigzag[64], const std::vector<uint16_t>& quant) {
 Scene MakeScene(const SceneOptions& o) {
     std::mt19937 rng(o.seed);
     const bool grey = o.layout == 0;
-    // Luma blocks per MCU across and down for layouts 0..4.
     const int lumaH = o.layout == 2 || o.layout == 4 ? 2 : 1;
     const int lumaV = o.layout >= 3 ? 2 : 1;
     const int mcusX = (o.width + 8 * lumaH - 1) / (8 * lumaH);
@@ -170,22 +148,15 @@ Scene MakeScene(const SceneOptions& o) {
     const int comps = grey ? 1 : 3;
 
     std::vector<uint16_t> quant[2];
-    for (auto& table : quant) {
-        for (int i = 0; i < 64; ++i) table.push_back(static_cast<uint16_t>(o.wideQuant ? 1 + rng() % 2000 : 1 + rng() % 40));
-    }
+    for (int i = 0; i < 128; ++i) quant[i / 64].push_back(static_cast<uint16_t>(1 + rng() % (o.wideQuant ? 2000 : 40)));
     Stream s;
     s.Soi().Dqt(0, quant[0], o.wideQuant).Dqt(1, quant[1], o.wideQuant);
     const auto w = static_cast<uint16_t>(o.width), h = static_cast<uint16_t>(o.height);
-    if (grey) {
-        s.Sof(0xC0, w, h, {{1, 0x11, 0}});
-    } else {
-        s.Sof(0xC0, w, h, {{1, static_cast<uint8_t>(lumaH << 4 | lumaV), 0}, {2, 0x11, 1}, {3, 0x11, 1}});
-    }
-    s.FlatDcTable(0).FlatAcTable(0);
+    const std::vector<FrameComponent> all = {{1, static_cast<uint8_t>(lumaH << 4 | lumaV), 0}, {2, 0x11, 1}, {3, 0x11, 1}};
+    s.Sof(0xC0, w, h, {all.begin(), all.begin() + comps}).FlatDcTable().FlatAcTable();
     if (o.restartInterval != 0) s.Dri(static_cast<uint16_t>(o.restartInterval));
     s.Sos(grey ? std::vector<ScanComponent>{{1, 0x00}} : std::vector<ScanComponent>{{1, 0x00}, {2, 0x00}, {3, 0x00}});
 
-    // Samples of every component plane, whole blocks.
     const int planeW[3] = {mcusX * lumaH * 8, mcusX * 8, mcusX * 8};
     std::vector<uint8_t> plane[3];
     for (int c = 0; c < comps; ++c) plane[c].resize(static_cast<size_t>(planeW[c]) * mcusY * (c == 0 ? lumaV : 1) * 8);
