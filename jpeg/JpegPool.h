@@ -19,5 +19,5 @@ public:
     int Used() const;
 
 private:
-    void* raw_[kSlots] = {};
+    void* m_raw[kSlots] = {};
 };

@@ -499,41 +499,41 @@ void CCamImage::FireViewChange() {
 // --- The video worker's and the watchdog's view of the control
 
 bool CCamImage::WorkerLink::PrepareSession() {
-    ScopedLock lock(cam.m_textLock);
+    ScopedLock lock(m_cam.m_textLock);
     bool ok = true;
     // A property that was never set is not copied.
-    if (cam.m_URL.get()) ok = cam.m_session->SetUrl(cam.m_URL.toAnsi().c_str()) && ok;
-    if (cam.m_user.get()) ok = cam.m_session->SetUser(cam.m_user.toAnsi().c_str()) && ok;
-    if (cam.m_pswd.get()) ok = cam.m_session->SetPassword(cam.m_pswd.toAnsi().c_str()) && ok;
-    if (cam.m_videoPath.get()) ok = cam.m_session->SetPath(cam.m_videoPath.toAnsi().c_str()) && ok;
+    if (m_cam.m_URL.get()) ok = m_cam.m_session->SetUrl(m_cam.m_URL.toAnsi().c_str()) && ok;
+    if (m_cam.m_user.get()) ok = m_cam.m_session->SetUser(m_cam.m_user.toAnsi().c_str()) && ok;
+    if (m_cam.m_pswd.get()) ok = m_cam.m_session->SetPassword(m_cam.m_pswd.toAnsi().c_str()) && ok;
+    if (m_cam.m_videoPath.get()) ok = m_cam.m_session->SetPath(m_cam.m_videoPath.toAnsi().c_str()) && ok;
     return ok;
 }
 
 // The session now holds the camera's address and credentials: the sound may follow the picture.
 bool CCamImage::WorkerLink::OpenVideo() {
-    if (!cam.m_session->OpenVideo()) return false;
-    cam.m_audio->CameraReady();
+    if (!m_cam.m_session->OpenVideo()) return false;
+    m_cam.m_audio->CameraReady();
     return true;
 }
 
-void CCamImage::WorkerLink::CloseVideo() { cam.m_session->CloseVideo(); }
+void CCamImage::WorkerLink::CloseVideo() { m_cam.m_session->CloseVideo(); }
 
 uint8_t* CCamImage::WorkerLink::FrameBits(int32_t mode, int32_t index) {
     if (!liveview::IsKnownMode(mode) || index < 0 || index > 2) return nullptr;
-    return cam.m_dibs[mode][index].GetBits();
+    return m_cam.m_dibs[mode][index].GetBits();
 }
 
 void CCamImage::WorkerLink::EraseView() {
-    if (HWND window = cam.m_paintWindow) InvalidateRect(window, nullptr, TRUE);
+    if (HWND window = m_cam.m_paintWindow) InvalidateRect(window, nullptr, TRUE);
 }
 
 void CCamImage::WorkerLink::ShowFrame() {
-    cam.FireViewChange();
-    liveview::WaitForPaint(cam.m_hPaintOK.Get());
+    m_cam.FireViewChange();
+    liveview::WaitForPaint(m_cam.m_hPaintOK.Get());
 }
 
 // A frame of another size ends a recording of the old size; the recorder may start a new one.
-void CCamImage::WorkerLink::OnFrameSizeChanged() { cam.OnRecordingSizeChanged(); }
+void CCamImage::WorkerLink::OnFrameSizeChanged() { m_cam.OnRecordingSizeChanged(); }
 
 void CCamImage::WorkerLink::ProcessImage(uint8_t* pixels, size_t bytes) {
     LiveViewShared& shared = SharedLiveView();
@@ -543,17 +543,17 @@ void CCamImage::WorkerLink::ProcessImage(uint8_t* pixels, size_t bytes) {
 bool CCamImage::WatchdogLink::AdoptPageAddress() {
     BStr pageUrl;
     UrlParts page;
-    if (!cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
+    if (!m_cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
     BStr base = BStr::fromAnsi(FormatBaseUrl(page).c_str());
     BStr path = BStr::fromAnsi(liveview::Watchdog::kDefaultVideoPath);
-    ScopedLock lock(cam.m_textLock);
-    cam.m_URL = std::move(base);
-    cam.m_videoPath = std::move(path);
+    ScopedLock lock(m_cam.m_textLock);
+    m_cam.m_URL = std::move(base);
+    m_cam.m_videoPath = std::move(path);
     return true;
 }
 
 void CCamImage::WatchdogLink::KillWatchdogTimer() {
-    HWND window = cam.m_hWnd;
-    KillTimer(IsWindow(window) ? window : nullptr, cam.m_watchdogTimerId);
-    cam.m_watchdogTimerId = 0;  // put URL arms it again
+    HWND window = m_cam.m_hWnd;
+    KillTimer(IsWindow(window) ? window : nullptr, m_cam.m_watchdogTimerId);
+    m_cam.m_watchdogTimerId = 0;  // put URL arms it again
 }

@@ -145,14 +145,14 @@ private:
     // What the video worker and the watchdog tick ask of the live view.
     class WorkerLink : public liveview::VideoWorkerHost {
     public:
-        explicit WorkerLink(CCamImage& c) : cam(c) {}
-        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        explicit WorkerLink(CCamImage& c) : m_cam(c) {}
+        bool HasCameraAddress() override { return m_cam.HasCameraAddress(); }
         bool PrepareSession() override;
         bool OpenVideo() override;
         void CloseVideo() override;
         // The sound started, or the reader gave up on it: no reason to hold the picture back.
-        bool AudioStarted() override { return !cam.m_audio || cam.m_audio->Settled(); }
-        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.Get(), ms); }
+        bool AudioStarted() override { return !m_cam.m_audio || m_cam.m_audio->Settled(); }
+        void Pause(uint32_t ms) override { WaitForSingleObject(m_cam.m_stopVideo.Get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
         void ShowFrame() override;
@@ -160,19 +160,19 @@ private:
         void ProcessImage(uint8_t* pixels, size_t bytes) override;
 
     private:
-        CCamImage& cam;
+        CCamImage& m_cam;
     };
     class WatchdogLink : public liveview::WatchdogHost {
     public:
-        explicit WatchdogLink(CCamImage& c) : cam(c) {}
-        void FireViewChange() override { cam.FireViewChange(); }
-        void StartVideoStream() override { cam.StartVideoStream(); }
-        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        explicit WatchdogLink(CCamImage& c) : m_cam(c) {}
+        void FireViewChange() override { m_cam.FireViewChange(); }
+        void StartVideoStream() override { m_cam.StartVideoStream(); }
+        bool HasCameraAddress() override { return m_cam.HasCameraAddress(); }
         bool AdoptPageAddress() override;
         void KillWatchdogTimer() override;
 
     private:
-        CCamImage& cam;
+        CCamImage& m_cam;
     };
 
     HWND OwnerWindow() override { return m_paintWindow; }

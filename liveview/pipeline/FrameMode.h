@@ -44,7 +44,7 @@ public:
     int32_t AddShortfall(int32_t mode, int32_t missing);
 
 private:
-    int32_t limits_[kModeCount] = {kCap640, kCap320, kCap176};
+    int32_t m_limits[kModeCount] = {kCap640, kCap320, kCap176};
 };
 
 }  // namespace liveview

@@ -52,18 +52,18 @@ std::vector<unsigned char> Encode(int w, int h, int frame) {
 
 class MemoryStream : public ByteStream {
 public:
-    explicit MemoryStream(const std::string& data) : data_(data) {}
+    explicit MemoryStream(const std::string& data) : m_data(data) {}
     int32_t Read(uint8_t* buffer, int32_t size) override {
-        if (pos_ >= data_.size()) return 0;
-        const size_t n = std::min(size_t(size), data_.size() - pos_);
-        std::memcpy(buffer, data_.data() + pos_, n);
-        pos_ += n;
+        if (m_pos >= m_data.size()) return 0;
+        const size_t n = std::min(size_t(size), m_data.size() - m_pos);
+        std::memcpy(buffer, m_data.data() + m_pos, n);
+        m_pos += n;
         return int32_t(n);
     }
 
 private:
-    const std::string& data_;
-    size_t pos_ = 0;
+    const std::string& m_data;
+    size_t m_pos = 0;
 };
 
 class NullHost : public liveview::VideoWorkerHost {
