@@ -4,6 +4,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 const uint8_t kMagic[4] = {0x1A, 0x2B, 0x3C, 0x4D};
 }
@@ -91,3 +93,5 @@ void AudioFrameParser::Reset() {
     m_carry = 0;
     m_state = State::Searching;
 }
+
+}  // namespace qern

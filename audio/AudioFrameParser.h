@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class AudioFrameParser {
 public:
     static constexpr size_t kHeaderBytes = 8;
@@ -49,3 +51,5 @@ private:
     uint32_t m_framesLost = 0;
     uint32_t m_framesTooLong = 0;
 };
+
+}  // namespace qern

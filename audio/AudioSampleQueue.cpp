@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace qern {
+
 // A second is asked for up to 0.5 s before it plays, so its newest sample must have come
 // 1.5 s before its turn; 0.25 s more absorbs a camera or a reader that is late.
 AudioSampleQueue::AudioSampleQueue(uint32_t perSecond)
@@ -127,3 +129,5 @@ AudioSampleQueue::Counters AudioSampleQueue::Snapshot() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_counters;
 }
+
+}  // namespace qern

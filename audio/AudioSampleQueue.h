@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace qern {
+
 class AudioSampleQueue {
 public:
     struct Counters {
@@ -63,3 +65,5 @@ private:
     bool m_newStream = false;    // an older connection's samples are still queued
     Counters m_counters;
 };
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 const char kSetFormatFailed[] = "MyDirectSound SetFormat Failed!";
 // How long Stop waits for a refill that is running when the timer is killed.
@@ -186,3 +188,5 @@ void MyDirectSound::Stop() {
     for (KernelHandle& e : m_notifyEvents) ResetEvent(e.Get());
     m_halfAFills = m_halfBFills = 0;
 }
+
+}  // namespace qern

@@ -14,6 +14,8 @@
 #include "com/ComPtr.h"
 #include "common/WinHandle.h"
 
+namespace qern {
+
 // Fills staging with up to wanted samples, stores how many in *delivered, may block.
 typedef DWORD (*AudioFillCallback)(uint8_t* staging, DWORD wanted, DWORD* delivered, void* userData);
 
@@ -62,10 +64,10 @@ private:
     // This player's own: a name would make every player in the session share them. Made first,
     // so they are closed only after the interfaces that signal them are released.
     KernelHandle m_notifyEvents[2];
-    qern::ComPtr<IDirectSound> m_device;
-    qern::ComPtr<IDirectSoundBuffer> m_primary;
-    qern::ComPtr<IDirectSoundBuffer> m_buffer;
-    qern::ComPtr<IDirectSoundNotify> m_notify;
+    ComPtr<IDirectSound> m_device;
+    ComPtr<IDirectSoundBuffer> m_primary;
+    ComPtr<IDirectSoundBuffer> m_buffer;
+    ComPtr<IDirectSoundNotify> m_notify;
     DWORD m_notifyOffsets[2] = {0, 0};
     std::vector<uint8_t> m_staging;
     AudioFillCallback m_callback = nullptr;
@@ -79,3 +81,5 @@ private:
     // Set while a tick refills; a tick that finds it set does nothing.
     std::atomic<LONG> m_busy{0};
 };
+
+}  // namespace qern

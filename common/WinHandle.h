@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace qern {
+
 template <typename Traits>
 class UniqueHandle {
  public:
@@ -86,3 +88,5 @@ class ScopedLock {
  private:
   CriticalSection& m_section;
 };
+
+}  // namespace qern

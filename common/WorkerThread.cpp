@@ -4,6 +4,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 std::atomic<long> g_terminations{0};
@@ -67,3 +69,5 @@ bool WorkerThread::Stop(DWORD ms, DWORD stepMs, const std::function<void()>& nud
 }
 
 long WorkerThread::Terminations() { return g_terminations.load(); }
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 // Waits for an object while serving messages other threads send to this one, so a worker that
 // talks to the caller's windows (a message box owned by them, say) cannot deadlock the wait.
 // True when the object was signalled within ms.
@@ -38,3 +40,5 @@ class WorkerThread {
   KernelHandle m_handle;
   DWORD m_id = 0;
 };
+
+}  // namespace qern

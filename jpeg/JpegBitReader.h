@@ -6,6 +6,8 @@
 #include "jpeg/JpegHuffmanTable.h"
 #include "jpeg/JpegInput.h"
 
+namespace qern {
+
 // The bit window is as wide as a register: 64 bits on 64-bit targets, 32 bits on 32-bit ones (where a
 // 64-bit shift costs several instructions). Both deliver the same bits.
 #if UINTPTR_MAX > 0xFFFFFFFFu
@@ -124,3 +126,5 @@ inline int DecodeSymbol(JpegBitReader& r, const JpegHuffmanTable& t) {
 }
 
 }  // namespace jpegbits
+
+}  // namespace qern

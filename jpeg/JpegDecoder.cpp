@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegIdct.h"
 
+namespace qern {
+
 namespace {
 
 constexpr int kSof0 = 0xC0;
@@ -264,3 +266,5 @@ void JpegDecoder::Release() {
     ForgetPoolBlocks();
     m_released = true;
 }
+
+}  // namespace qern

@@ -11,6 +11,8 @@
 #include "jpeg/JpegPool.h"
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 // Decoder for baseline, extended sequential and progressive Huffman JPEG frames, 8-bit, greyscale or
 // YCbCr, to rows of 32-bit blue-green-red pixels (or 8-bit grey). One object decodes one frame after the
 // other: ReadHeader, StartDecompress, ReadScanline until it returns non-zero, Release.
@@ -171,3 +173,5 @@ inline size_t JpegDecoder::ProgressiveBlock(int c, int bx, int by) {
     if (bx < 0 || by < 0 || bx >= k.coefWidth || by >= k.coefHeight) Fail(kJpegBadGeometry);
     return static_cast<size_t>(by) * static_cast<size_t>(k.coefWidth) + static_cast<size_t>(bx);
 }
+
+}  // namespace qern

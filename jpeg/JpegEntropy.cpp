@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegZigzag.h"
 
+namespace qern {
+
 using namespace jpegbits;
 
 namespace {
@@ -210,3 +212,5 @@ void JpegDecoder::FinishSequentialImage() {
     m_bits = JpegBitReader{};
     ProcessMarkers();
 }
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 namespace {
 
 void FillEoi(uint8_t* p, size_t n) {
@@ -65,3 +67,5 @@ void JpegInput::Skip(size_t n) {
         n -= step;
     }
 }
+
+}  // namespace qern

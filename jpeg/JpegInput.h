@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class JpegSource;
 
 // Input buffering of JpegDecoder. The source is read in chunks of up to 4096 bytes; once it is exhausted
@@ -49,3 +51,5 @@ private:
     bool m_sourceEnd = false;
     alignas(16) uint8_t m_store[kPushBack + kBufferSize + kPad] = {};
 };
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include "jpeg/JpegIdct.h"
 #include "jpeg/JpegZigzag.h"
 
+namespace qern {
+
 namespace {
 
 constexpr int kSoi = 0xD8;
@@ -185,3 +187,5 @@ void JpegDecoder::ParseSos() {
         m_spectralEnd = 63;
     }
 }
+
+}  // namespace qern

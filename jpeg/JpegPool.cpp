@@ -6,6 +6,8 @@
 
 #include "jpeg/JpegFailure.h"
 
+namespace qern {
+
 void* JpegPool::Take(size_t size) {
     int slot = 0;
     while (slot < kSlots && m_raw[slot] != nullptr) ++slot;
@@ -32,3 +34,5 @@ int JpegPool::Used() const {
     for (void* p : m_raw) n += p != nullptr;
     return n;
 }
+
+}  // namespace qern

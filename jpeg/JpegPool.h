@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace qern {
+
 // The per-frame memory of JpegDecoder: at most 100 zero-filled blocks, never freed one by one.
 class JpegPool {
 public:
@@ -21,3 +23,5 @@ public:
 private:
     void* m_raw[kSlots] = {};
 };
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegZigzag.h"
 
+namespace qern {
+
 using namespace jpegbits;
 
 namespace {
@@ -206,3 +208,5 @@ void JpegDecoder::DecodeAcRefine(JpegBitReader& r, int16_t* block, uint8_t& last
         --m_eobRun;
     }
 }
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace qern {
+
 MemoryJpegSource::MemoryJpegSource(const uint8_t* data, size_t size, size_t chunk)
     : m_data(data), m_size(size), m_chunk(chunk) {}
 
@@ -14,3 +16,5 @@ int32_t MemoryJpegSource::Read(uint8_t* dst, int32_t max, bool* end) {
     *end = m_pos >= m_size;
     return static_cast<int32_t>(n);
 }
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 // Yields the bytes of a frame held in memory, optionally in pieces of at most `chunk` bytes per Read,
 // so that tests can exercise the decoder's refills at every offset.
 class MemoryJpegSource : public JpegSource {
@@ -24,3 +26,5 @@ private:
     size_t m_pos = 0;
     int m_closeCount = 0;
 };
+
+}  // namespace qern

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+namespace qern {
+
 namespace {
 const int32_t kHeaderBytes = sizeof(BITMAPINFOHEADER);  // 40
 const LONG kPelsPerMeter = 3780;                          // 96 dots per inch
@@ -66,3 +68,5 @@ HBITMAP DibBuffer::GetBitmap(HDC hdc) {
                             DIB_RGB_COLORS);
     return m_bitmap;
 }
+
+}  // namespace qern

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class DibBuffer {
 public:
     DibBuffer() = default;
@@ -28,3 +30,5 @@ private:
     uint8_t* m_block = nullptr;
     int32_t m_size = 0;
 };
+
+}  // namespace qern

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace qern {
+
 LiveViewSlot::Hold& LiveViewSlot::Hold::operator=(Hold&& other) noexcept {
     if (this != &other) {
         reset();
@@ -73,3 +75,5 @@ CCamImage* LiveViewSlot::Peek() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_current;
 }
+
+}  // namespace qern

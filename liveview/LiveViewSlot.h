@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace qern {
+
 class CCamImage;
 
 class LiveViewSlot {
@@ -56,3 +58,5 @@ private:
     uint32_t m_serial = 0;
     std::vector<std::pair<CCamImage*, int>> m_holds;  // view, holds of it
 };
+
+}  // namespace qern

@@ -7,6 +7,8 @@
 #include "recording/JpegFrameSize.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 bool AviWriter::Create(const char* path, uint32_t rate, int32_t width, int32_t height, bool withClock) {
     QernTrace("AviWriter::Create()..%s\n", path ? path : "");
     if (!path || rate == 0) return false;
@@ -115,3 +117,5 @@ bool AviWriter::RollOver() {
     FrameClock::Reset();
     return true;
 }
+
+}  // namespace qern

@@ -15,6 +15,8 @@
 #include "recording/RolloverPolicy.h"
 #include "transport/RecordSink.h"
 
+namespace qern {
+
 class AviWriter : public RecordSink {
 public:
     static constexpr DWORD kOpenWriteCreate = 0x1001;  // OF_WRITE | OF_CREATE
@@ -52,8 +54,8 @@ private:
     void ReleaseFile();
     bool RollOver();
 
-    qern::ComPtr<IAVIFile> m_file;
-    qern::ComPtr<IAVIStream> m_stream;
+    ComPtr<IAVIFile> m_file;
+    ComPtr<IAVIStream> m_stream;
     AVISTREAMINFOA m_info{};
     BITMAPINFOHEADER m_format{};
     FrameClock::Timer m_clock;
@@ -65,3 +67,5 @@ private:
     std::function<std::string()> m_nextPath;
     WriteTimes m_times;
 };
+
+}  // namespace qern

@@ -1,5 +1,7 @@
 #include "recording/FrameClock.h"
 
+namespace qern {
+
 std::atomic<int32_t> FrameClock::m_counter{0};
 
 void CALLBACK FrameClock::Tick(void*, BOOLEAN) { ++m_counter; }
@@ -20,3 +22,5 @@ void FrameClock::Timer::Stop() {
     DeleteTimerQueueTimer(nullptr, m_handle, INVALID_HANDLE_VALUE);
     m_handle = nullptr;
 }
+
+}  // namespace qern

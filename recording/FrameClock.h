@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace qern {
+
 class FrameClock {
 public:
     static int32_t Now() { return m_counter.load(); }
@@ -33,3 +35,5 @@ private:
     static void CALLBACK Tick(void*, BOOLEAN);
     static std::atomic<int32_t> m_counter;
 };
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 
 #include "recording/ModuleInstance.h"
 
+namespace qern {
+
 int RecSettingDialog::Show(HWND owner, char* folder, int32_t& period, bool& enable) {
     if (!folder) return -1;
     RecSettingDialog dialog(folder, period, enable);
@@ -84,3 +86,5 @@ void RecSettingDialog::OnStart(HWND dialog) {
     m_period = static_cast<int32_t>(std::strtol(text, nullptr, 10));  // 0 when empty or not a number
     EndDialog(dialog, 0);
 }
+
+}  // namespace qern

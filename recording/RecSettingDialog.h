@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class RecSettingDialog {
 public:
     static constexpr int kTemplate = 204;
@@ -30,3 +32,5 @@ private:
     int32_t& m_period;
     bool& m_enable;
 };
+
+}  // namespace qern

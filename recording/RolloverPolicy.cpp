@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace qern {
+
 uint64_t RolloverPolicy::LimitFromText(const char* text) {
     if (!text || !*text) return kDefaultLimit;
     char* end = nullptr;
@@ -33,3 +35,5 @@ void RolloverPolicy::Add(int32_t position, size_t size) {
     m_bytes += Cost(position, size);
     m_last = m_last >= 0 && position <= m_last ? m_last + 1 : position;
 }
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class RolloverPolicy {
 public:
     static constexpr uint64_t kDefaultLimit = 2000000000ULL;  // 147 MB short of 2 GiB
@@ -36,3 +38,5 @@ private:
     uint64_t m_bytes = kHeaderBytes;
     int64_t m_last = -1;
 };
+
+}  // namespace qern

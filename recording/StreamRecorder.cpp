@@ -4,6 +4,8 @@
 #include "transport/StreamSession.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -82,3 +84,5 @@ std::string StreamRecorder::FilePath() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_writer.Path();
 }
+
+}  // namespace qern

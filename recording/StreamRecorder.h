@@ -11,6 +11,8 @@
 #include "recording/AviWriter.h"
 #include "transport/StreamSessionCore.h"
 
+namespace qern {
+
 class StreamSession;
 
 class StreamRecorder {
@@ -51,3 +53,5 @@ private:
     AviWriter m_writer;
     bool m_active = false;
 };
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 #include "common/Url.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 const char kBoundary[] = "--MULTI-PARTS-FORM-DATA-BOUNDARY";
@@ -379,3 +381,5 @@ std::string HttpClient::CookieUrl(const std::string& requestPath) const {
   }
   return url + requestPath;
 }
+
+}  // namespace qern

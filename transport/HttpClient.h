@@ -13,6 +13,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 struct HttpFormField {
   std::string name;
   std::string value;  // for a file field: the path of the file to upload
@@ -115,3 +117,5 @@ class HttpClient {
 struct HttpError {
   const char* text;
 };
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 const char kTypeLineEnd[] = "/jpeg\r\n";
@@ -206,3 +208,5 @@ int32_t PartParser::Read(uint8_t* dst, int32_t max, bool* end) {
   if (end) *end = finished;
   return n;
 }
+
+}  // namespace qern

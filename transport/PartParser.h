@@ -8,6 +8,8 @@
 
 #include "transport/RingBuffer.h"
 
+namespace qern {
+
 // Local broken-down time of the camera's last stamp (the fields of struct tm).
 struct CameraTime {
   int32_t seconds = 0;
@@ -76,3 +78,5 @@ class PartParser {
   int32_t m_remaining = 0;      // budget bytes not yet handed out
   int32_t m_dataRemaining = -1; // Content-Length bytes still to hand out, -1 without a length
 };
+
+}  // namespace qern

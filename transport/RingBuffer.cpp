@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace qern {
+
 RingBuffer::RingBuffer(int32_t m_capacity)
     : m_storage(static_cast<size_t>(std::max<int32_t>(m_capacity, 1)), 0),
       m_capacity(std::max<int32_t>(m_capacity, 1)) {
@@ -83,3 +85,5 @@ const uint8_t* RingBuffer::Contiguous(int32_t offset, int32_t n, std::vector<uin
 void RingBuffer::SetThreshold(int32_t n) {
   m_threshold = std::clamp(n, 0, m_capacity);
 }
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace qern {
+
 class RingBuffer {
  public:
   explicit RingBuffer(int32_t capacity);
@@ -57,3 +59,5 @@ class RingBuffer {
   int32_t m_filled = 0;
   int32_t m_threshold = 1000;
 };
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include "transport/Base64.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 SocketClient::~SocketClient() { Close(); }
 
 bool SocketClient::Connect(const char* address, int32_t port) {
@@ -87,3 +89,5 @@ int32_t SocketClient::Receive(char* buffer, int32_t size) {
   const int n = recv(m_socket.Get(), buffer, size, 0);
   return n == SOCKET_ERROR ? 0 : n;
 }
+
+}  // namespace qern

@@ -7,6 +7,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 class SocketClient {
  public:
   // A camera that does not take the connection, or takes it and stays silent, counts as down
@@ -45,3 +47,5 @@ class SocketClient {
   uint32_t m_connectTimeoutMs = kConnectTimeoutMs;
   uint32_t m_receiveTimeoutMs = kReceiveTimeoutMs;
 };
+
+}  // namespace qern

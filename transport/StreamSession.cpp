@@ -4,6 +4,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&m_videoStream); }
 
 StreamSession::~StreamSession() {
@@ -69,3 +71,5 @@ bool StreamSession::CreateRecFinishEvent() {
 void StreamSession::OnFrameRecorded() {
   if (m_recFinish) SetEvent(m_recFinish.Get());
 }
+
+}  // namespace qern

@@ -9,6 +9,8 @@
 #include "transport/StreamSessionCore.h"
 #include "common/WinHandle.h"
 
+namespace qern {
+
 class StreamSession : public StreamSessionCore {
  public:
   static constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; )";
@@ -73,3 +75,5 @@ class StreamSession : public StreamSessionCore {
   std::string m_user;
   std::string m_password;
 };
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace qern {
+
 StreamSessionCore::StreamSessionCore(int32_t capacity) : ring(capacity) {}
 
 void StreamSessionCore::ResetStream() {
@@ -126,3 +128,5 @@ void StreamSessionCore::DetachRecordSink() {
 }
 
 int32_t StreamSessionCore::Read(uint8_t* dst, int32_t max, bool* end) { return m_parser.Read(dst, max, end); }
+
+}  // namespace qern

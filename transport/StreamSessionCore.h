@@ -15,6 +15,8 @@
 #include "transport/RecordSink.h"
 #include "transport/RingBuffer.h"
 
+namespace qern {
+
 class StreamSessionCore : public JpegSource {
  public:
   static constexpr int32_t kRingCapacity = 131072;
@@ -96,3 +98,5 @@ class StreamSessionCore : public JpegSource {
   RecordSink* m_recordSink = nullptr;
   std::vector<uint8_t> m_recordScratch;
 };
+
+}  // namespace qern

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace liveview {
+namespace qern {
 
 DibRowWriter::DibRowWriter(uint8_t* pixels, int32_t width, int32_t height, bool upsideDown, bool mirror)
     : m_pixels(pixels),
@@ -48,4 +48,4 @@ bool DibRowWriter::PutRow(const uint8_t* row, int32_t length, int bytesPerPixel)
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

@@ -4,7 +4,7 @@
 // width and height, so no input reaches outside the pixels.
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 class DibRowWriter {
 public:
@@ -30,4 +30,4 @@ private:
     int32_t m_rows = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace liveview {
+namespace qern {
 
 namespace {
 constexpr FrameSize kSizes[kModeCount] = {{640, 480}, {320, 240}, {176, 144}};
@@ -46,4 +46,4 @@ int32_t FillLimits::AddShortfall(int32_t mode, int32_t missing) {
     return m_limits[mode];
 }
 
-}  // namespace liveview
+}  // namespace qern

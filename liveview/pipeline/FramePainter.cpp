@@ -6,7 +6,7 @@
 #include "liveview/pipeline/OverlayText.h"
 #include "liveview/pipeline/PaintGeometry.h"
 
-namespace liveview {
+namespace qern {
 
 namespace {
 
@@ -135,4 +135,4 @@ bool WaitForPaint(HANDLE paintOK, DWORD ms) {
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

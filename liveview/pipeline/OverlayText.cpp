@@ -7,7 +7,7 @@
 
 #include "transport/StreamSessionCore.h"
 
-namespace liveview {
+namespace qern {
 
 namespace {
 // x + k without overflow, held to the range of int.
@@ -87,4 +87,4 @@ bool FrameRateCounter::CountOnClock(Clock::time_point now, int32_t& fps) {
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

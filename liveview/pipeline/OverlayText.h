@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-struct CameraTime;
+namespace qern {
 
-namespace liveview {
+struct CameraTime;
 
 constexpr size_t kOverlayTextSize = 64;
 
@@ -53,4 +53,4 @@ private:
     int32_t m_windowFrames = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

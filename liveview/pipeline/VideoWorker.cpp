@@ -8,7 +8,7 @@
 #include "transport/StreamSessionCore.h"
 #include "common/Trace.h"
 
-namespace liveview {
+namespace qern {
 
 VideoWorker::VideoWorker(LiveViewState& state, StreamSessionCore& session, VideoWorkerHost& host)
     : m_state(state), m_session(session), m_host(host) {}
@@ -182,4 +182,4 @@ void VideoWorker::ShowFrame(int32_t mode, JpegDecoder& decoder, bool whole) {
     }
 }
 
-}  // namespace liveview
+}  // namespace qern

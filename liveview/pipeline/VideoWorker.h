@@ -9,10 +9,10 @@
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/OverlayText.h"
 
+namespace qern {
+
 class JpegDecoder;
 class StreamSessionCore;
-
-namespace liveview {
 
 // What the worker needs from its live view.
 class VideoWorkerHost {
@@ -95,4 +95,4 @@ private:
     int32_t m_missing = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

@@ -6,7 +6,7 @@
 
 #include "liveview/pipeline/ImageProcessHook.h"
 
-namespace liveview::bench {
+namespace qern::bench {
 
 CameraViewHost::CameraViewHost(int windowWidth, int windowHeight, int port)
     : window(windowWidth, windowHeight), m_port(port) {
@@ -118,4 +118,4 @@ bool CameraViewHost::WaitPainted(uint32_t count, DWORD timeoutMs) {
     return true;
 }
 
-}  // namespace liveview::bench
+}  // namespace qern::bench

@@ -15,7 +15,7 @@
 #include "tests/support/Screen.h"
 #include "transport/StreamSession.h"
 
-namespace liveview::bench {
+namespace qern::bench {
 
 class CameraViewHost : public VideoWorkerHost, public WatchdogHost {
 public:
@@ -72,4 +72,4 @@ private:
     VideoWorker::RunEnd m_lastEnd = VideoWorker::RunEnd::Stopped;
 };
 
-}  // namespace liveview::bench
+}  // namespace qern::bench
