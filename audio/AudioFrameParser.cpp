@@ -4,36 +4,38 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 const uint8_t kMagic[4] = {0x1A, 0x2B, 0x3C, 0x4D};
 }
 
 bool AudioFrameParser::IsMagic(size_t pos, size_t total) const {
-    return total - pos >= 4 && std::memcmp(raw_ + pos, kMagic, 4) == 0;
+    return total - pos >= 4 && std::memcmp(m_raw + pos, kMagic, 4) == 0;
 }
 
 // A tail shorter than the magic that may be its beginning.
 bool AudioFrameParser::StartsLikeMagic(size_t pos, size_t total) const {
-    return total - pos < 4 && std::memcmp(raw_ + pos, kMagic, total - pos) == 0;
+    return total - pos < 4 && std::memcmp(m_raw + pos, kMagic, total - pos) == 0;
 }
 
 size_t AudioFrameParser::Take(size_t pos, size_t payload, uint8_t* out, size_t& written) {
     const size_t whole = payload & ~size_t(1);
-    std::memcpy(out + written, raw_ + pos + kHeaderBytes, whole);
+    std::memcpy(out + written, m_raw + pos + kHeaderBytes, whole);
     written += whole;
-    ++framesTaken_;
+    ++m_framesTaken;
     return pos + kHeaderBytes + payload;
 }
 
 size_t AudioFrameParser::Commit(size_t n, uint8_t* out) {
     if (n > Room()) n = Room();
-    const size_t total = carry_ + n;
+    const size_t total = m_carry + n;
     size_t pos = 0;
     size_t written = 0;
     size_t carryFrom = total;  // nothing carried unless a frame is cut off
     while (pos < total) {
         const size_t left = total - pos;
-        if (state_ == State::Searching) {
+        if (m_state == State::Searching) {
             if (!IsMagic(pos, total)) {
                 if (StartsLikeMagic(pos, total)) {
                     carryFrom = pos;
@@ -46,9 +48,9 @@ size_t AudioFrameParser::Commit(size_t n, uint8_t* out) {
                 carryFrom = pos;
                 break;
             }
-            const size_t payload = size_t(raw_[pos + 6]) << 8 | raw_[pos + 7];
+            const size_t payload = size_t(m_raw[pos + 6]) << 8 | m_raw[pos + 7];
             if (payload > kMaxPayload) {
-                ++framesTooLong_;
+                ++m_framesTooLong;
                 ++pos;
                 continue;
             }
@@ -56,8 +58,8 @@ size_t AudioFrameParser::Commit(size_t n, uint8_t* out) {
                 carryFrom = pos;
                 break;
             }
-            expected_ = uint8_t(raw_[pos + 5] + 1);
-            state_ = State::Following;
+            m_expected = uint8_t(m_raw[pos + 5] + 1);
+            m_state = State::Following;
             pos = Take(pos, payload, out, written);
             continue;
         }
@@ -66,28 +68,30 @@ size_t AudioFrameParser::Commit(size_t n, uint8_t* out) {
             carryFrom = pos;
             break;
         }
-        const size_t payload = size_t(raw_[pos + 6]) << 8 | raw_[pos + 7];
+        const size_t payload = size_t(m_raw[pos + 6]) << 8 | m_raw[pos + 7];
         if (payload > kMaxPayload) {
-            ++framesTooLong_;
-            state_ = State::Searching;
+            ++m_framesTooLong;
+            m_state = State::Searching;
             ++pos;
             continue;
         }
-        const uint8_t sequence = raw_[pos + 5];
-        if (sequence != expected_) {
-            QernTrace("aud lost !![sid1=%d][predictId=%d][pdata=%d]\n", raw_[pos + 4], expected_, sequence);
-            ++framesLost_;
+        const uint8_t sequence = m_raw[pos + 5];
+        if (sequence != m_expected) {
+            QernTrace("aud lost !![sid1=%d][predictId=%d][pdata=%d]\n", m_raw[pos + 4], m_expected, sequence);
+            ++m_framesLost;
         }
         // Counting on from the frame received reports each gap once.
-        expected_ = uint8_t(sequence + 1);
+        m_expected = uint8_t(sequence + 1);
         pos = Take(pos, payload, out, written);
     }
-    carry_ = total - carryFrom;
-    if (carry_) std::memmove(raw_, raw_ + carryFrom, carry_);
+    m_carry = total - carryFrom;
+    if (m_carry) std::memmove(m_raw, m_raw + carryFrom, m_carry);
     return written;
 }
 
 void AudioFrameParser::Reset() {
-    carry_ = 0;
-    state_ = State::Searching;
+    m_carry = 0;
+    m_state = State::Searching;
 }
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class AudioFrameParser {
 public:
     static constexpr size_t kHeaderBytes = 8;
@@ -19,8 +21,8 @@ public:
     AudioFrameParser& operator=(const AudioFrameParser&) = delete;
 
     // Where the next bytes from the connection go (right after the carried ones), and how many fit.
-    uint8_t* Space() { return raw_ + carry_; }
-    size_t Room() const { return kBlockBytes - carry_; }
+    uint8_t* Space() { return m_raw + m_carry; }
+    size_t Room() const { return kBlockBytes - m_carry; }
     // Parses the carried bytes and the n new ones written at Space(). Copies the payloads, one
     // after the other, to out (room for kBlockBytes) and returns how many bytes it copied (always
     // even: an odd payload loses its last byte so that later samples stay whole).
@@ -28,12 +30,12 @@ public:
     // A new stream: forgets the carry and starts searching again.
     void Reset();
 
-    size_t Carried() const { return carry_; }
-    uint32_t FramesTaken() const { return framesTaken_; }
+    size_t Carried() const { return m_carry; }
+    uint32_t FramesTaken() const { return m_framesTaken; }
     // Frames whose sequence number was not the one expected ("aud lost" in the trace).
-    uint32_t FramesLost() const { return framesLost_; }
+    uint32_t FramesLost() const { return m_framesLost; }
     // Headers with a payload longer than kMaxPayload: skipped, the parser looks for the next magic.
-    uint32_t FramesTooLong() const { return framesTooLong_; }
+    uint32_t FramesTooLong() const { return m_framesTooLong; }
 
 private:
     enum class State { Searching, Following };
@@ -41,11 +43,13 @@ private:
     bool StartsLikeMagic(size_t pos, size_t total) const;
     size_t Take(size_t pos, size_t payload, uint8_t* out, size_t& written);
 
-    uint8_t raw_[kBlockBytes] = {};
-    size_t carry_ = 0;
-    State state_ = State::Searching;
-    uint8_t expected_ = 0;
-    uint32_t framesTaken_ = 0;
-    uint32_t framesLost_ = 0;
-    uint32_t framesTooLong_ = 0;
+    uint8_t m_raw[kBlockBytes] = {};
+    size_t m_carry = 0;
+    State m_state = State::Searching;
+    uint8_t m_expected = 0;
+    uint32_t m_framesTaken = 0;
+    uint32_t m_framesLost = 0;
+    uint32_t m_framesTooLong = 0;
 };
+
+}  // namespace qern

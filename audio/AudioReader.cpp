@@ -9,6 +9,8 @@
 #include "transport/StreamSession.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 std::atomic<LONG> g_runningReaders{0};
@@ -221,3 +223,5 @@ void AudioReader::WriteStats() const {
     DWORD written = 0;
     WriteFile(file.Get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
 }
+
+}  // namespace qern

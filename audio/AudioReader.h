@@ -14,6 +14,8 @@
 #include "common/WinHandle.h"
 #include "common/WorkerThread.h"
 
+namespace qern {
+
 class MyDirectSound;
 class StreamSession;
 
@@ -109,3 +111,5 @@ private:
     uint32_t m_delayCount = 0;
     double m_delaySum = 0, m_delaySquares = 0, m_delayMin = 0, m_delayMax = 0;
 };
+
+}  // namespace qern

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace qern {
+
 class AudioSampleQueue {
 public:
     struct Counters {
@@ -38,9 +40,9 @@ public:
     Counters Snapshot() const;
 
     // From a sample's arrival to its playing, in samples (at perSecond a second).
-    uint32_t Delay() const { return delay_; }
-    uint32_t MaxBacklog() const { return maxBacklog_; }
-    uint32_t Capacity() const { return capacity_; }
+    uint32_t Delay() const { return m_delay; }
+    uint32_t MaxBacklog() const { return m_maxBacklog; }
+    uint32_t Capacity() const { return m_capacity; }
 
 private:
     void Drop(uint32_t count);
@@ -48,18 +50,20 @@ private:
     // Starts the queued samples at the fixed delay, from offset `from` of the second on.
     uint32_t Resume(uint8_t* out, uint32_t from, uint32_t wanted, int32_t lead);
 
-    const uint32_t perSecond_;
-    const uint32_t delay_;
-    const uint32_t maxBacklog_;  // left after a second is taken, at most
-    const uint32_t capacity_;
-    mutable std::mutex lock_;
-    std::vector<uint8_t> ring_;
-    uint32_t head_ = 0;  // oldest sample
-    uint32_t count_ = 0;
-    bool dry_ = true;    // nothing played yet, or the last second ran out
-    uint64_t pushed_ = 0;    // samples ever added
-    uint64_t consumed_ = 0;  // samples ever played or dropped
-    uint64_t streamStart_ = 0;  // pushed_ when the newest connection began
-    bool newStream_ = false;    // an older connection's samples are still queued
-    Counters counters_;
+    const uint32_t m_perSecond;
+    const uint32_t m_delay;
+    const uint32_t m_maxBacklog;  // left after a second is taken, at most
+    const uint32_t m_capacity;
+    mutable std::mutex m_lock;
+    std::vector<uint8_t> m_ring;
+    uint32_t m_head = 0;  // oldest sample
+    uint32_t m_count = 0;
+    bool m_dry = true;    // nothing played yet, or the last second ran out
+    uint64_t m_pushed = 0;    // samples ever added
+    uint64_t m_consumed = 0;  // samples ever played or dropped
+    uint64_t m_streamStart = 0;  // m_pushed when the newest connection began
+    bool m_newStream = false;    // an older connection's samples are still queued
+    Counters m_counters;
 };
+
+}  // namespace qern

@@ -14,6 +14,8 @@
 #include "com/ComPtr.h"
 #include "common/WinHandle.h"
 
+namespace qern {
+
 // Fills staging with up to wanted samples, stores how many in *delivered, may block.
 typedef DWORD (*AudioFillCallback)(uint8_t* staging, DWORD wanted, DWORD* delivered, void* userData);
 
@@ -35,19 +37,19 @@ public:
     // Stops playback and the timer, silences the buffer and rewinds it.
     void Stop();
 
-    const std::string& LastError() const { return lastError; }
-    bool Playing() const { return timerId != 0; }
+    const std::string& LastError() const { return m_lastError; }
+    bool Playing() const { return m_timerId != 0; }
     // Geometry as DirectSound reports it (0 when there is no buffer).
     DWORD BufferBytes() const;
-    DWORD NotifyOffset(int half) const { return notifyOffsets[half & 1]; }
-    size_t StagingBytes() const { return staging.size(); }
-    uint32_t HalfAFills() const { return halfAFills; }
-    uint32_t HalfBFills() const { return halfBFills; }
+    DWORD NotifyOffset(int half) const { return m_notifyOffsets[half & 1]; }
+    size_t StagingBytes() const { return m_staging.size(); }
+    uint32_t HalfAFills() const { return m_halfAFills; }
+    uint32_t HalfBFills() const { return m_halfBFills; }
     // Timer ticks so far (each poll, busy or not).
-    uint32_t Ticks() const { return ticks; }
+    uint32_t Ticks() const { return m_ticks; }
     // Time until the half being refilled starts to play (until DirectSound's write cursor gets
     // there), measured at the current refill; negative when the refill comes late.
-    LONG RefillLeadMs() const { return refillLeadMs; }
+    LONG RefillLeadMs() const { return m_refillLeadMs; }
 
 private:
     static void CALLBACK TimerRoutine(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
@@ -58,24 +60,26 @@ private:
     DWORD Fill();
     void CopyStaging(void* first, DWORD firstBytes, void* second, DWORD secondBytes);
 
-    WAVEFORMATEX format{};
+    WAVEFORMATEX m_format{};
     // This player's own: a name would make every player in the session share them. Made first,
     // so they are closed only after the interfaces that signal them are released.
-    KernelHandle notifyEvents[2];
-    qern::ComPtr<IDirectSound> device;
-    qern::ComPtr<IDirectSoundBuffer> primary;
-    qern::ComPtr<IDirectSoundBuffer> buffer;
-    qern::ComPtr<IDirectSoundNotify> notify;
-    DWORD notifyOffsets[2] = {0, 0};
-    std::vector<uint8_t> staging;
-    AudioFillCallback callback = nullptr;
-    void* userData = nullptr;
-    UINT timerId = 0;
-    uint32_t halfAFills = 0;
-    uint32_t halfBFills = 0;
-    std::atomic<LONG> refillLeadMs{0};
-    std::atomic<uint32_t> ticks{0};
-    std::string lastError;
+    KernelHandle m_notifyEvents[2];
+    ComPtr<IDirectSound> m_device;
+    ComPtr<IDirectSoundBuffer> m_primary;
+    ComPtr<IDirectSoundBuffer> m_buffer;
+    ComPtr<IDirectSoundNotify> m_notify;
+    DWORD m_notifyOffsets[2] = {0, 0};
+    std::vector<uint8_t> m_staging;
+    AudioFillCallback m_callback = nullptr;
+    void* m_userData = nullptr;
+    UINT m_timerId = 0;
+    uint32_t m_halfAFills = 0;
+    uint32_t m_halfBFills = 0;
+    std::atomic<LONG> m_refillLeadMs{0};
+    std::atomic<uint32_t> m_ticks{0};
+    std::string m_lastError;
     // Set while a tick refills; a tick that finds it set does nothing.
-    std::atomic<LONG> busy{0};
+    std::atomic<LONG> m_busy{0};
 };
+
+}  // namespace qern

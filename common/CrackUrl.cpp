@@ -7,6 +7,8 @@
 
 #include "common/Url.h"
 
+namespace qern {
+
 bool UrlParts::CrackUrl(const char* text) {
     if (!text) return false;
     size_t length = std::strlen(text);
@@ -41,3 +43,5 @@ bool UrlParts::CrackUrl(const char* text) {
     port = uc.nPort;
     return true;
 }
+
+}  // namespace qern

@@ -6,7 +6,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+#endif
 
+namespace qern {
+
+#ifdef QERN_TRACE
 void QernTrace(const char* fmt, ...) {
   char line[1024];
   va_list args;
@@ -22,3 +26,5 @@ void QernTrace(const char* fmt, ...) {
 #else
 void QernTrace(const char*, ...) {}
 #endif
+
+}  // namespace qern

@@ -9,4 +9,8 @@
 #define QERN_PRINTF_LIKE(f, a)
 #endif
 
+namespace qern {
+
 void QernTrace(const char* fmt, ...) QERN_PRINTF_LIKE(1, 2);
+
+}  // namespace qern

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdio>
 
+namespace qern {
+
 namespace {
 
 bool IsBlank(char c) {
@@ -75,3 +77,5 @@ std::string FormatBaseUrl(const UrlParts& parts) {
   out.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return out;
 }
+
+}  // namespace qern

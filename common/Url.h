@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace qern {
+
 // A URL of the form [scheme://][user:password@]host[:port][/path], split.
 struct ParsedUrl {
   std::string scheme;  // "http" when the URL has none
@@ -41,3 +43,5 @@ struct UrlParts {
 
 // "%s://%s:%d" of scheme, host and port.
 std::string FormatBaseUrl(const UrlParts& parts);
+
+}  // namespace qern

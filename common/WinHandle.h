@@ -10,31 +10,33 @@
 #include <atomic>
 #include <cstdint>
 
+namespace qern {
+
 template <typename Traits>
 class UniqueHandle {
  public:
   using Value = typename Traits::Value;
   UniqueHandle() = default;
-  explicit UniqueHandle(Value v) : value(Traits::Valid(v) ? v : Traits::None()) {}
+  explicit UniqueHandle(Value v) : m_value(Traits::Valid(v) ? v : Traits::None()) {}
   ~UniqueHandle() { Close(); }
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-  Value Get() const { return value.load(); }
-  explicit operator bool() const { return Traits::Valid(value.load()); }
+  Value Get() const { return m_value.load(); }
+  explicit operator bool() const { return Traits::Valid(m_value.load()); }
   // Takes ownership of v (an invalid value is stored as none); closes the old one.
   void Reset(Value v) {
-    const Value old = value.exchange(Traits::Valid(v) ? v : Traits::None());
+    const Value old = m_value.exchange(Traits::Valid(v) ? v : Traits::None());
     if (Traits::Valid(old)) Traits::Close(old);
   }
   // Closes the handle, if any; returns whether the close succeeded (true when none).
   bool Close() {
-    const Value old = value.exchange(Traits::None());
+    const Value old = m_value.exchange(Traits::None());
     return Traits::Valid(old) ? Traits::Close(old) : true;
   }
 
  private:
-  std::atomic<Value> value{Traits::None()};
+  std::atomic<Value> m_value{Traits::None()};
 };
 
 struct InternetHandleTraits {
@@ -65,24 +67,26 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 
 class CriticalSection {
  public:
-  CriticalSection() { InitializeCriticalSection(&section); }
-  ~CriticalSection() { DeleteCriticalSection(&section); }
+  CriticalSection() { InitializeCriticalSection(&m_section); }
+  ~CriticalSection() { DeleteCriticalSection(&m_section); }
   CriticalSection(const CriticalSection&) = delete;
   CriticalSection& operator=(const CriticalSection&) = delete;
-  void Lock() { EnterCriticalSection(&section); }
-  void Unlock() { LeaveCriticalSection(&section); }
+  void Lock() { EnterCriticalSection(&m_section); }
+  void Unlock() { LeaveCriticalSection(&m_section); }
 
  private:
-  CRITICAL_SECTION section;
+  CRITICAL_SECTION m_section;
 };
 
 class ScopedLock {
  public:
-  explicit ScopedLock(CriticalSection& cs) : section(cs) { section.Lock(); }
-  ~ScopedLock() { section.Unlock(); }
+  explicit ScopedLock(CriticalSection& cs) : m_section(cs) { m_section.Lock(); }
+  ~ScopedLock() { m_section.Unlock(); }
   ScopedLock(const ScopedLock&) = delete;
   ScopedLock& operator=(const ScopedLock&) = delete;
 
  private:
-  CriticalSection& section;
+  CriticalSection& m_section;
 };
+
+}  // namespace qern

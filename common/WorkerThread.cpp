@@ -4,6 +4,8 @@
 
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 std::atomic<long> g_terminations{0};
@@ -29,41 +31,43 @@ bool WorkerThread::Start(LPTHREAD_START_ROUTINE routine, void* arg, int priority
   const HANDLE h = CreateThread(nullptr, 0, routine, arg, 0, &newId);
   if (!h) return false;
   SetThreadPriority(h, priority);
-  handle.Reset(h);
-  id = newId;
+  m_handle.Reset(h);
+  m_id = newId;
   return true;
 }
 
-bool WorkerThread::Running() const { return handle && WaitForSingleObject(handle.Get(), 0) == WAIT_TIMEOUT; }
+bool WorkerThread::Running() const { return m_handle && WaitForSingleObject(m_handle.Get(), 0) == WAIT_TIMEOUT; }
 
 bool WorkerThread::Join(DWORD ms) {
-  if (!handle) return true;
-  if (!WaitServingSentMessages(handle.Get(), ms)) return false;
-  handle.Close();
-  id = 0;
+  if (!m_handle) return true;
+  if (!WaitServingSentMessages(m_handle.Get(), ms)) return false;
+  m_handle.Close();
+  m_id = 0;
   return true;
 }
 
 void WorkerThread::Terminate() {
-  if (!handle) return;
-  TerminateThread(handle.Get(), 0);
-  WaitForSingleObject(handle.Get(), INFINITE);  // termination is asynchronous
-  handle.Close();
-  id = 0;
+  if (!m_handle) return;
+  TerminateThread(m_handle.Get(), 0);
+  WaitForSingleObject(m_handle.Get(), INFINITE);  // termination is asynchronous
+  m_handle.Close();
+  m_id = 0;
 }
 
 bool WorkerThread::Stop(DWORD ms, DWORD stepMs, const std::function<void()>& nudge) {
-  if (!handle) return true;
+  if (!m_handle) return true;
   const DWORD start = GetTickCount();
   do {
     if (nudge) nudge();
     if (Join(stepMs)) return true;
   } while (GetTickCount() - start < ms);
   ++g_terminations;
-  QernTrace("WorkerThread::Stop..thread %lu terminated (%ld so far)\n", static_cast<unsigned long>(id),
+  QernTrace("WorkerThread::Stop..thread %lu terminated (%ld so far)\n", static_cast<unsigned long>(m_id),
             g_terminations.load());
   Terminate();
   return false;
 }
 
 long WorkerThread::Terminations() { return g_terminations.load(); }
+
+}  // namespace qern

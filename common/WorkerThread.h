@@ -8,6 +8,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 // Waits for an object while serving messages other threads send to this one, so a worker that
 // talks to the caller's windows (a message box owned by them, say) cannot deadlock the wait.
 // True when the object was signalled within ms.
@@ -20,9 +22,9 @@ class WorkerThread {
   WorkerThread& operator=(const WorkerThread&) = delete;
 
   bool Start(LPTHREAD_START_ROUTINE routine, void* arg, int priority);
-  bool Started() const { return static_cast<bool>(handle); }
+  bool Started() const { return static_cast<bool>(m_handle); }
   bool Running() const;
-  DWORD Id() const { return id; }
+  DWORD Id() const { return m_id; }
   // Waits up to ms for the thread to end; closes the handle when it did.
   bool Join(DWORD ms);
   // Ends a thread that did not stop by itself; it may leave what it held behind.
@@ -35,6 +37,8 @@ class WorkerThread {
   static long Terminations();
 
  private:
-  KernelHandle handle;
-  DWORD id = 0;
+  KernelHandle m_handle;
+  DWORD m_id = 0;
 };
+
+}  // namespace qern

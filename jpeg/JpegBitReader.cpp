@@ -1,5 +1,7 @@
 #include "jpeg/JpegBitReader.h"
 
+namespace qern {
+
 namespace jpegbits {
 
 JpegBitReader FillSlow(JpegInput& in, JpegBitReader r) {
@@ -12,3 +14,5 @@ JpegBitReader FillSlow(JpegInput& in, JpegBitReader r) {
 }
 
 }  // namespace jpegbits
+
+}  // namespace qern

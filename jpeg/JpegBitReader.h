@@ -6,6 +6,8 @@
 #include "jpeg/JpegHuffmanTable.h"
 #include "jpeg/JpegInput.h"
 
+namespace qern {
+
 // The bit window is as wide as a register: 64 bits on 64-bit targets, 32 bits on 32-bit ones (where a
 // 64-bit shift costs several instructions). Both deliver the same bits.
 #if UINTPTR_MAX > 0xFFFFFFFFu
@@ -62,16 +64,16 @@ inline JpegBitWindow LoadBigEndian(const uint8_t* p) {
 // Tops the window up to at least kWindowBits - 7 bits; called when it holds fewer than kSymbolBits.
 inline void Fill(JpegInput& in, JpegBitReader& r) {
     constexpr size_t kBytes = sizeof(JpegBitWindow);
-    if (in.avail_ >= kBytes && !r.atMarker) {
-        const JpegBitWindow w = LoadBigEndian(in.ptr_);
+    if (in.m_avail >= kBytes && !r.atMarker) {
+        const JpegBitWindow w = LoadBigEndian(in.m_ptr);
         const JpegBitWindow x = ~w;  // a zero byte in x is an FF in the stream
         constexpr JpegBitWindow kOnes = static_cast<JpegBitWindow>(0x0101010101010101ull);
         constexpr JpegBitWindow kHighs = static_cast<JpegBitWindow>(0x8080808080808080ull);
         if (((x - kOnes) & ~x & kHighs) == 0) {
             const int k = (kWindowBits - r.nbits) >> 3;
             r.bits |= w >> r.nbits;
-            in.ptr_ += k;
-            in.avail_ -= static_cast<size_t>(k);
+            in.m_ptr += k;
+            in.m_avail -= static_cast<size_t>(k);
             r.nbits += k * 8;
             return;
         }
@@ -124,3 +126,5 @@ inline int DecodeSymbol(JpegBitReader& r, const JpegHuffmanTable& t) {
 }
 
 }  // namespace jpegbits
+
+}  // namespace qern

@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace qern {
+
 namespace jpegcolor {
 
 namespace {
@@ -197,3 +199,5 @@ void ConvertRows(int layout, const Tables& t, const uint8_t* samples, int mcus, 
 }
 
 }  // namespace jpegcolor
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 // Output layouts, chroma upsampling by repetition and YCbCr to blue-green-red conversion.
 //
 // Layouts (blocks of an MCU in the sample buffer, 64 bytes each with a stride of 8):
@@ -48,3 +50,5 @@ void ConvertRowsSse2(int layout, const uint8_t* samples, int mcus, int r, uint8_
 void ConvertRows(int layout, const Tables& t, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b);
 
 }  // namespace jpegcolor
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegIdct.h"
 
+namespace qern {
+
 namespace {
 
 constexpr int kSof0 = 0xC0;
@@ -17,75 +19,75 @@ inline int CeilDiv(int a, int b) { return (a + b - 1) / b; }
 
 }  // namespace
 
-JpegDecoder::JpegDecoder() { jpegcolor::BuildTables(colorTables_); }
+JpegDecoder::JpegDecoder() { jpegcolor::BuildTables(m_colorTables); }
 
 JpegDecoder::~JpegDecoder() = default;
 
 void JpegDecoder::Fail(int code) { JpegFail(code); }
 
 void JpegDecoder::ForgetPoolBlocks() {
-    pool_.FreeAll();
-    for (int i = 0; i < 8; ++i) huffCounts_[i] = huffSymbols_[i] = nullptr;
-    for (QuantTable*& q : quant_) q = nullptr;
-    for (Component& c : comp_) {
+    m_pool.FreeAll();
+    for (int i = 0; i < 8; ++i) m_huffCounts[i] = m_huffSymbols[i] = nullptr;
+    for (QuantTable*& q : m_quant) q = nullptr;
+    for (Component& c : m_comp) {
         c.coef = nullptr;
         c.coefLast = nullptr;
     }
-    coefBuffer_ = nullptr;
-    blockLast_ = nullptr;
-    sampleBuffer_ = nullptr;
-    rowA_ = rowB_ = nullptr;
+    m_coefBuffer = nullptr;
+    m_blockLast = nullptr;
+    m_sampleBuffer = nullptr;
+    m_rowA = m_rowB = nullptr;
 }
 
 void JpegDecoder::HandleFailure(int code) {
-    error_ = code;
-    input_.CloseSource();
+    m_error = code;
+    m_input.CloseSource();
     ForgetPoolBlocks();
 }
 
 void JpegDecoder::ResetFrame() {
     // Blocks of a frame that was never released are freed here rather than leaked.
-    input_.CloseSource();
+    m_input.CloseSource();
     ForgetPoolBlocks();
-    width_ = height_ = 0;
-    progressive_ = 0;
-    layout_ = 0;
-    componentCount_ = 0;
-    std::memset(comp_, 0, sizeof comp_);
-    scanCount_ = 0;
-    spectralStart_ = approxHigh_ = approxLow_ = 0;
-    spectralEnd_ = 63;
-    mcusPerRow_ = mcuRows_ = blocksPerMcu_ = 0;
-    outMcusPerRow_ = outBlocksPerMcu_ = outMcuRows_ = blocksPerRow_ = 0;
-    rowsLeft_ = 0;
-    rowsLeftInMcuRow_ = 0;
-    mcuRowIndex_ = 0;
-    rowLength_ = paddedRowLength_ = 0;
-    bytesPerPixel_ = 0;
-    std::memset(lastDc_, 0, sizeof lastDc_);
-    eobRun_ = 0;
-    restartInterval_ = restartsToGo_ = 0;
-    nextRestart_ = 0;
-    bits_ = JpegBitReader{};
-    error_ = 0;
-    started_ = false;
-    headerRead_ = false;
-    released_ = false;
+    m_width = m_height = 0;
+    m_progressive = 0;
+    m_layout = 0;
+    m_componentCount = 0;
+    std::memset(m_comp, 0, sizeof m_comp);
+    m_scanCount = 0;
+    m_spectralStart = m_approxHigh = m_approxLow = 0;
+    m_spectralEnd = 63;
+    m_mcusPerRow = m_mcuRows = m_blocksPerMcu = 0;
+    m_outMcusPerRow = m_outBlocksPerMcu = m_outMcuRows = m_blocksPerRow = 0;
+    m_rowsLeft = 0;
+    m_rowsLeftInMcuRow = 0;
+    m_mcuRowIndex = 0;
+    m_rowLength = m_paddedRowLength = 0;
+    m_bytesPerPixel = 0;
+    std::memset(m_lastDc, 0, sizeof m_lastDc);
+    m_eobRun = 0;
+    m_restartInterval = m_restartsToGo = 0;
+    m_nextRestart = 0;
+    m_bits = JpegBitReader{};
+    m_error = 0;
+    m_started = false;
+    m_headerRead = false;
+    m_released = false;
 }
 
 int JpegDecoder::ReadHeader(JpegSource* source, uint8_t accelerate) {
     ResetFrame();
-    input_.Reset(source);
-    accelerate_ = accelerate;
+    m_input.Reset(source);
+    m_accelerate = accelerate;
     try {
         FindSoi();
         const int m = ProcessMarkers();
-        if (m == kSof2) progressive_ = 1;
+        if (m == kSof2) m_progressive = 1;
         if (m == kSof9) Fail(kJpegArithmetic);
         if (m != kSof0 && m != kSof1 && m != kSof2) Fail(kJpegUnsupportedFrame);
         ParseFrameHeader();
-        headerRead_ = true;
-        return componentCount_;
+        m_headerRead = true;
+        return m_componentCount;
     } catch (const JpegFailure& f) {
         HandleFailure(f.code);
         return f.code;
@@ -96,76 +98,76 @@ int JpegDecoder::ReadHeader(JpegSource* source, uint8_t accelerate) {
 }
 
 void JpegDecoder::ChooseLayout() {
-    if (componentCount_ == 1) {
-        layout_ = 0;
-        comp_[0].h = comp_[0].v = 1;  // a single component is never subsampled
-    } else if (componentCount_ == 3) {
-        if (comp_[1].h != 1 || comp_[1].v != 1 || comp_[2].h != 1 || comp_[2].v != 1) Fail(kJpegBadSampling);
-        const int h = comp_[0].h;
-        const int v = comp_[0].v;
+    if (m_componentCount == 1) {
+        m_layout = 0;
+        m_comp[0].h = m_comp[0].v = 1;  // a single component is never subsampled
+    } else if (m_componentCount == 3) {
+        if (m_comp[1].h != 1 || m_comp[1].v != 1 || m_comp[2].h != 1 || m_comp[2].v != 1) Fail(kJpegBadSampling);
+        const int h = m_comp[0].h;
+        const int v = m_comp[0].v;
         if (h < 1 || h > 2 || v < 1 || v > 2) Fail(kJpegBadSampling);
-        layout_ = h == 1 ? (v == 1 ? 1 : 3) : (v == 1 ? 2 : 4);
+        m_layout = h == 1 ? (v == 1 ? 1 : 3) : (v == 1 ? 2 : 4);
     } else {
         Fail(kJpegBadComponentCount);
     }
-    const jpegcolor::Layout& info = jpegcolor::LayoutInfo(layout_);
-    mcuWidth_ = info.mcuWidth;
-    mcuHeight_ = info.mcuHeight;
-    bytesPerPixel_ = info.bytesPerPixel;
-    rowLength_ = static_cast<int32_t>(width_) * bytesPerPixel_;
-    paddedRowLength_ = static_cast<int32_t>((width_ + 15) & ~15u) * bytesPerPixel_;
-    outMcusPerRow_ = CeilDiv(static_cast<int>(width_), mcuWidth_);
-    outMcuRows_ = CeilDiv(static_cast<int>(height_), mcuHeight_);
-    outBlocksPerMcu_ = info.blocksPerMcu;
-    blocksPerRow_ = outBlocksPerMcu_ * outMcusPerRow_;
-    if (blocksPerRow_ > kMaxBlocksPerRow) Fail(kJpegBadGeometry);
+    const jpegcolor::Layout& info = jpegcolor::LayoutInfo(m_layout);
+    m_mcuWidth = info.mcuWidth;
+    m_mcuHeight = info.mcuHeight;
+    m_bytesPerPixel = info.bytesPerPixel;
+    m_rowLength = static_cast<int32_t>(m_width) * m_bytesPerPixel;
+    m_paddedRowLength = static_cast<int32_t>((m_width + 15) & ~15u) * m_bytesPerPixel;
+    m_outMcusPerRow = CeilDiv(static_cast<int>(m_width), m_mcuWidth);
+    m_outMcuRows = CeilDiv(static_cast<int>(m_height), m_mcuHeight);
+    m_outBlocksPerMcu = info.blocksPerMcu;
+    m_blocksPerRow = m_outBlocksPerMcu * m_outMcusPerRow;
+    if (m_blocksPerRow > kMaxBlocksPerRow) Fail(kJpegBadGeometry);
     int k = 0;
-    for (int c = 0; c < componentCount_; ++c) {
-        for (int by = 0; by < comp_[c].v; ++by) {
-            for (int bx = 0; bx < comp_[c].h; ++bx) {
-                outBlockComp_[k] = c;
-                outBlockX_[k] = bx;
-                outBlockY_[k] = by;
+    for (int c = 0; c < m_componentCount; ++c) {
+        for (int by = 0; by < m_comp[c].v; ++by) {
+            for (int bx = 0; bx < m_comp[c].h; ++bx) {
+                m_outBlockComp[k] = c;
+                m_outBlockX[k] = bx;
+                m_outBlockY[k] = by;
                 ++k;
             }
         }
     }
-    rowA_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(paddedRowLength_)));
-    rowB_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(paddedRowLength_)));
+    m_rowA = static_cast<uint8_t*>(m_pool.Take(static_cast<size_t>(m_paddedRowLength)));
+    m_rowB = static_cast<uint8_t*>(m_pool.Take(static_cast<size_t>(m_paddedRowLength)));
     // One spare block: a broken last block may write one coefficient past its end before it fails.
-    coefBuffer_ = static_cast<int16_t*>(pool_.Take((static_cast<size_t>(blocksPerRow_) + 1) * 64 * sizeof(int16_t)));
-    sampleBuffer_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_) * 64));
-    blockLast_ = static_cast<uint8_t*>(pool_.Take(static_cast<size_t>(blocksPerRow_)));
-    rowsLeft_ = height_;
-    rowsLeftInMcuRow_ = 0;
-    mcuRowIndex_ = 0;
+    m_coefBuffer = static_cast<int16_t*>(m_pool.Take((static_cast<size_t>(m_blocksPerRow) + 1) * 64 * sizeof(int16_t)));
+    m_sampleBuffer = static_cast<uint8_t*>(m_pool.Take(static_cast<size_t>(m_blocksPerRow) * 64));
+    m_blockLast = static_cast<uint8_t*>(m_pool.Take(static_cast<size_t>(m_blocksPerRow)));
+    m_rowsLeft = m_height;
+    m_rowsLeftInMcuRow = 0;
+    m_mcuRowIndex = 0;
 }
 
 int JpegDecoder::StartDecompress() {
-    if (started_) return 0;
-    if (error_ != 0 || !headerRead_ || released_) return -1;
+    if (m_started) return 0;
+    if (m_error != 0 || !m_headerRead || m_released) return -1;
     try {
         ChooseLayout();
-        if (progressive_) {
+        if (m_progressive) {
             DecodeProgressiveImage();
-            started_ = true;
+            m_started = true;
             return 0;
         }
         const int m = ProcessMarkers();
         if (m != kSos) Fail(kJpegMarkerOutOfPlace);
         ParseSos();
         // Only the first scan is decoded, so it must hold every component.
-        if (scanCount_ != componentCount_) Fail(kJpegBadScanComponents);
+        if (m_scanCount != m_componentCount) Fail(kJpegBadScanComponents);
         SetupScan();
-        for (int i = 0; i < scanCount_; ++i) {
-            const int q = comp_[scanComp_[i]].quant;
-            if (q > 3 || quant_[q] == nullptr) Fail(kJpegMissingQuantTable);
+        for (int i = 0; i < m_scanCount; ++i) {
+            const int q = m_comp[m_scanComp[i]].quant;
+            if (q > 3 || m_quant[q] == nullptr) Fail(kJpegMissingQuantTable);
         }
-        std::memset(lastDc_, 0, sizeof lastDc_);
-        restartsToGo_ = restartInterval_;
-        nextRestart_ = 0;
+        std::memset(m_lastDc, 0, sizeof m_lastDc);
+        m_restartsToGo = m_restartInterval;
+        m_nextRestart = 0;
         StartEntropy();
-        started_ = true;
+        m_started = true;
         return 0;
     } catch (const JpegFailure& f) {
         HandleFailure(f.code);
@@ -178,31 +180,31 @@ int JpegDecoder::StartDecompress() {
 
 
 void JpegDecoder::TransformMcuRow() {
-    if (!progressive_ && accelerate_) {
+    if (!m_progressive && m_accelerate) {
         const int16_t* tables[kMaxBlocksPerMcu];
-        for (int k = 0; k < outBlocksPerMcu_; ++k) tables[k] = quant_[comp_[outBlockComp_[k]].quant]->fast;
-        jpegidct::TransformRow(coefBuffer_, blockLast_, sampleBuffer_, blocksPerRow_, tables, outBlocksPerMcu_);
+        for (int k = 0; k < m_outBlocksPerMcu; ++k) tables[k] = m_quant[m_comp[m_outBlockComp[k]].quant]->fast;
+        jpegidct::TransformRow(m_coefBuffer, m_blockLast, m_sampleBuffer, m_blocksPerRow, tables, m_outBlocksPerMcu);
         return;
     }
     int slot = 0;
-    for (int m = 0; m < outMcusPerRow_; ++m) {
-        for (int k = 0; k < outBlocksPerMcu_; ++k, ++slot) {
-            const int c = outBlockComp_[k];
+    for (int m = 0; m < m_outMcusPerRow; ++m) {
+        for (int k = 0; k < m_outBlocksPerMcu; ++k, ++slot) {
+            const int c = m_outBlockComp[k];
             int16_t* coef;
             int last;
-            if (progressive_) {
-                const size_t index = ProgressiveBlock(c, m * comp_[c].h + outBlockX_[k], mcuRowIndex_ * comp_[c].v + outBlockY_[k]);
-                coef = comp_[c].coef + index * 64;
-                last = comp_[c].coefLast[index];
+            if (m_progressive) {
+                const size_t index = ProgressiveBlock(c, m * m_comp[c].h + m_outBlockX[k], m_mcuRowIndex * m_comp[c].v + m_outBlockY[k]);
+                coef = m_comp[c].coef + index * 64;
+                last = m_comp[c].coefLast[index];
             } else {
-                coef = coefBuffer_ + static_cast<size_t>(slot) * 64;
-                last = blockLast_[slot];
+                coef = m_coefBuffer + static_cast<size_t>(slot) * 64;
+                last = m_blockLast[slot];
             }
-            uint8_t* out = sampleBuffer_ + static_cast<size_t>(slot) * 64;
-            const QuantTable& q = *quant_[comp_[c].quant];
-            if (!accelerate_) {
-                for (int n = 0; n < 64; ++n) scratch_[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
-                jpegidct::PlainIdct(scratch_, scratch_, out, 8);
+            uint8_t* out = m_sampleBuffer + static_cast<size_t>(slot) * 64;
+            const QuantTable& q = *m_quant[m_comp[c].quant];
+            if (!m_accelerate) {
+                for (int n = 0; n < 64; ++n) m_scratch[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
+                jpegidct::PlainIdct(m_scratch, m_scratch, out, 8);
             } else if (last == 0) {
                 // DC only: every step of the transform passes the one value through unchanged.
                 jpegidct::FastIdctDcOnly(coef[0], q.fast[0], out, 8);
@@ -222,33 +224,33 @@ void JpegDecoder::TransformMcuRow() {
 }
 
 int JpegDecoder::ReadScanline(const uint8_t** row, int32_t* length) {
-    if (error_ != 0 || !started_ || released_) return -1;
-    if (rowsLeft_ == 0) return 1;
+    if (m_error != 0 || !m_started || m_released) return -1;
+    if (m_rowsLeft == 0) return 1;
     try {
-        if (rowsLeftInMcuRow_ == 0) {
-            if (!progressive_) {
+        if (m_rowsLeftInMcuRow == 0) {
+            if (!m_progressive) {
                 DecodeMcuRow();
-                if (rowsLeft_ <= static_cast<uint32_t>(mcuHeight_)) FinishSequentialImage();
+                if (m_rowsLeft <= static_cast<uint32_t>(m_mcuHeight)) FinishSequentialImage();
             }
             TransformMcuRow();
-            ++mcuRowIndex_;
-            rowsLeftInMcuRow_ = mcuHeight_;
+            ++m_mcuRowIndex;
+            m_rowsLeftInMcuRow = m_mcuHeight;
         }
-        const int r = mcuHeight_ - rowsLeftInMcuRow_;
-        const uint8_t* out = rowA_;
-        if (mcuHeight_ == 16 && layout_ != 0) {
+        const int r = m_mcuHeight - m_rowsLeftInMcuRow;
+        const uint8_t* out = m_rowA;
+        if (m_mcuHeight == 16 && m_layout != 0) {
             if ((r & 1) == 0) {
-                jpegcolor::ConvertRows(layout_, colorTables_, sampleBuffer_, outMcusPerRow_, r, rowA_, rowB_);
+                jpegcolor::ConvertRows(m_layout, m_colorTables, m_sampleBuffer, m_outMcusPerRow, r, m_rowA, m_rowB);
             } else {
-                out = rowB_;
+                out = m_rowB;
             }
         } else {
-            jpegcolor::ConvertRows(layout_, colorTables_, sampleBuffer_, outMcusPerRow_, r, rowA_, nullptr);
+            jpegcolor::ConvertRows(m_layout, m_colorTables, m_sampleBuffer, m_outMcusPerRow, r, m_rowA, nullptr);
         }
         if (row != nullptr) *row = out;
-        if (length != nullptr) *length = rowLength_;
-        --rowsLeft_;
-        --rowsLeftInMcuRow_;
+        if (length != nullptr) *length = m_rowLength;
+        --m_rowsLeft;
+        --m_rowsLeftInMcuRow;
         return 0;
     } catch (const JpegFailure& f) {
         HandleFailure(f.code);
@@ -260,7 +262,9 @@ int JpegDecoder::ReadScanline(const uint8_t** row, int32_t* length) {
 }
 
 void JpegDecoder::Release() {
-    input_.CloseSource();
+    m_input.CloseSource();
     ForgetPoolBlocks();
-    released_ = true;
+    m_released = true;
 }
+
+}  // namespace qern

@@ -11,6 +11,8 @@
 #include "jpeg/JpegPool.h"
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 // Decoder for baseline, extended sequential and progressive Huffman JPEG frames, 8-bit, greyscale or
 // YCbCr, to rows of 32-bit blue-green-red pixels (or 8-bit grey). One object decodes one frame after the
 // other: ReadHeader, StartDecompress, ReadScanline until it returns non-zero, Release.
@@ -34,13 +36,13 @@ public:
     // Frees the frame's memory and closes the source. Safe at any time, also repeatedly.
     void Release();
 
-    uint32_t ImageWidth() const { return width_; }
-    uint32_t ImageHeight() const { return height_; }
-    int Error() const { return error_; }
-    int ComponentCount() const { return componentCount_; }
-    bool Progressive() const { return progressive_ != 0; }
-    int OutputLayout() const { return layout_; }
-    int BytesPerPixel() const { return bytesPerPixel_; }
+    uint32_t ImageWidth() const { return m_width; }
+    uint32_t ImageHeight() const { return m_height; }
+    int Error() const { return m_error; }
+    int ComponentCount() const { return m_componentCount; }
+    bool Progressive() const { return m_progressive != 0; }
+    int OutputLayout() const { return m_layout; }
+    int BytesPerPixel() const { return m_bytesPerPixel; }
 
     static constexpr uint32_t kMaxDimension = 8192;
     static constexpr int kMaxBlocksPerMcu = 10;
@@ -100,74 +102,76 @@ private:
     size_t ProgressiveBlock(int c, int bx, int by);  // index of the block in the component's arrays
 
     // Frame header and tables
-    uint32_t width_ = 0;
-    uint32_t height_ = 0;
-    int progressive_ = 0;
-    uint8_t* huffCounts_[8] = {};
-    uint8_t* huffSymbols_[8] = {};
-    QuantTable* quant_[4] = {};
-    int layout_ = 0;
-    int componentCount_ = 0;
-    Component comp_[4] = {};
+    uint32_t m_width = 0;
+    uint32_t m_height = 0;
+    int m_progressive = 0;
+    uint8_t* m_huffCounts[8] = {};
+    uint8_t* m_huffSymbols[8] = {};
+    QuantTable* m_quant[4] = {};
+    int m_layout = 0;
+    int m_componentCount = 0;
+    Component m_comp[4] = {};
 
     // Scan header
-    int scanCount_ = 0;
-    int scanComp_[4] = {};
-    int spectralStart_ = 0, spectralEnd_ = 63, approxHigh_ = 0, approxLow_ = 0;
+    int m_scanCount = 0;
+    int m_scanComp[4] = {};
+    int m_spectralStart = 0, m_spectralEnd = 63, m_approxHigh = 0, m_approxLow = 0;
 
     // Scan geometry
-    int mcusPerRow_ = 0, mcuRows_ = 0, blocksPerMcu_ = 0;
-    int mcuMembership_[kMaxBlocksPerMcu] = {};  // component of each block in decoding order
-    int mcuSlot_[kMaxBlocksPerMcu] = {};        // position of that block inside the output MCU
-    int mcuBlockX_[kMaxBlocksPerMcu] = {};      // block offset inside the MCU, per component
-    int mcuBlockY_[kMaxBlocksPerMcu] = {};
+    int m_mcusPerRow = 0, m_mcuRows = 0, m_blocksPerMcu = 0;
+    int m_mcuMembership[kMaxBlocksPerMcu] = {};  // component of each block in decoding order
+    int m_mcuSlot[kMaxBlocksPerMcu] = {};        // position of that block inside the output MCU
+    int m_mcuBlockX[kMaxBlocksPerMcu] = {};      // block offset inside the MCU, per component
+    int m_mcuBlockY[kMaxBlocksPerMcu] = {};
 
     // Output geometry
-    int mcuWidth_ = 8, mcuHeight_ = 8;
-    int outMcusPerRow_ = 0, outBlocksPerMcu_ = 0, outMcuRows_ = 0, blocksPerRow_ = 0;
-    int outBlockComp_[kMaxBlocksPerMcu] = {};   // component of each block of an output MCU
-    int outBlockX_[kMaxBlocksPerMcu] = {}, outBlockY_[kMaxBlocksPerMcu] = {};
-    uint32_t rowsLeft_ = 0;
-    int rowsLeftInMcuRow_ = 0;
-    int mcuRowIndex_ = 0;
-    int32_t rowLength_ = 0;
-    int32_t paddedRowLength_ = 0;
-    int bytesPerPixel_ = 0;
+    int m_mcuWidth = 8, m_mcuHeight = 8;
+    int m_outMcusPerRow = 0, m_outBlocksPerMcu = 0, m_outMcuRows = 0, m_blocksPerRow = 0;
+    int m_outBlockComp[kMaxBlocksPerMcu] = {};   // component of each block of an output MCU
+    int m_outBlockX[kMaxBlocksPerMcu] = {}, m_outBlockY[kMaxBlocksPerMcu] = {};
+    uint32_t m_rowsLeft = 0;
+    int m_rowsLeftInMcuRow = 0;
+    int m_mcuRowIndex = 0;
+    int32_t m_rowLength = 0;
+    int32_t m_paddedRowLength = 0;
+    int m_bytesPerPixel = 0;
 
-    JpegPool pool_;
+    JpegPool m_pool;
 
     // Entropy state
-    JpegHuffmanTable huff_[8];
-    uint8_t huffBuiltFrom_[8][17 + 256] = {};  // definition each derived table was built from
-    bool huffBuilt_[8] = {};
-    uint32_t lastDc_[4] = {};
-    uint32_t eobRun_ = 0;
-    uint32_t restartInterval_ = 0;
-    uint32_t restartsToGo_ = 0;
-    int nextRestart_ = 0;
-    int16_t* coefBuffer_ = nullptr;   // 64 per block of an MCU row
-    uint8_t* blockLast_ = nullptr;    // per block of an MCU row: last non-zero AC index, 0 = DC only
-    uint8_t* sampleBuffer_ = nullptr;  // 64 per block of an MCU row
-    JpegBitReader bits_;
+    JpegHuffmanTable m_huff[8];
+    uint8_t m_huffBuiltFrom[8][17 + 256] = {};  // definition each derived table was built from
+    bool m_huffBuilt[8] = {};
+    uint32_t m_lastDc[4] = {};
+    uint32_t m_eobRun = 0;
+    uint32_t m_restartInterval = 0;
+    uint32_t m_restartsToGo = 0;
+    int m_nextRestart = 0;
+    int16_t* m_coefBuffer = nullptr;   // 64 per block of an MCU row
+    uint8_t* m_blockLast = nullptr;    // per block of an MCU row: last non-zero AC index, 0 = DC only
+    uint8_t* m_sampleBuffer = nullptr;  // 64 per block of an MCU row
+    JpegBitReader m_bits;
 
-    JpegInput input_;
+    JpegInput m_input;
 
     // Colour and output buffers
-    jpegcolor::Tables colorTables_;
-    uint8_t* rowA_ = nullptr;
-    uint8_t* rowB_ = nullptr;
-    alignas(16) int16_t scratch_[64] = {};
+    jpegcolor::Tables m_colorTables;
+    uint8_t* m_rowA = nullptr;
+    uint8_t* m_rowB = nullptr;
+    alignas(16) int16_t m_scratch[64] = {};
 
     // Control
-    uint8_t accelerate_ = 1;
-    int error_ = 0;
-    bool started_ = false;
-    bool headerRead_ = false;
-    bool released_ = false;
+    uint8_t m_accelerate = 1;
+    int m_error = 0;
+    bool m_started = false;
+    bool m_headerRead = false;
+    bool m_released = false;
 };
 
 inline size_t JpegDecoder::ProgressiveBlock(int c, int bx, int by) {
-    const Component& k = comp_[c];
+    const Component& k = m_comp[c];
     if (bx < 0 || by < 0 || bx >= k.coefWidth || by >= k.coefHeight) Fail(kJpegBadGeometry);
     return static_cast<size_t>(by) * static_cast<size_t>(k.coefWidth) + static_cast<size_t>(bx);
 }
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegZigzag.h"
 
+namespace qern {
+
 using namespace jpegbits;
 
 namespace {
@@ -18,91 +20,91 @@ constexpr int kRestartSearchLimit = 1535;
 void JpegDecoder::SetupScan() {
     int hmax = 1;
     int vmax = 1;
-    for (int c = 0; c < componentCount_; ++c) {
-        if (comp_[c].h > hmax) hmax = comp_[c].h;
-        if (comp_[c].v > vmax) vmax = comp_[c].v;
+    for (int c = 0; c < m_componentCount; ++c) {
+        if (m_comp[c].h > hmax) hmax = m_comp[c].h;
+        if (m_comp[c].v > vmax) vmax = m_comp[c].v;
     }
-    const int w = static_cast<int>(width_);
-    const int h = static_cast<int>(height_);
-    for (int c = 0; c < componentCount_; ++c) {
-        comp_[c].widthBlocks = CeilDiv(CeilDiv(w * comp_[c].h, hmax), 8);
-        comp_[c].heightBlocks = CeilDiv(CeilDiv(h * comp_[c].v, vmax), 8);
+    const int w = static_cast<int>(m_width);
+    const int h = static_cast<int>(m_height);
+    for (int c = 0; c < m_componentCount; ++c) {
+        m_comp[c].widthBlocks = CeilDiv(CeilDiv(w * m_comp[c].h, hmax), 8);
+        m_comp[c].heightBlocks = CeilDiv(CeilDiv(h * m_comp[c].v, vmax), 8);
     }
-    if (scanCount_ > 1) {
-        mcusPerRow_ = CeilDiv(CeilDiv(w, 8), hmax);
-        mcuRows_ = CeilDiv(CeilDiv(h, 8), vmax);
+    if (m_scanCount > 1) {
+        m_mcusPerRow = CeilDiv(CeilDiv(w, 8), hmax);
+        m_mcuRows = CeilDiv(CeilDiv(h, 8), vmax);
         int n = 0;
-        for (int i = 0; i < scanCount_; ++i) {
-            const Component& k = comp_[scanComp_[i]];
+        for (int i = 0; i < m_scanCount; ++i) {
+            const Component& k = m_comp[m_scanComp[i]];
             for (int by = 0; by < k.v; ++by) {
                 for (int bx = 0; bx < k.h; ++bx) {
                     if (n == kMaxBlocksPerMcu) Fail(kJpegBadSampling);
-                    mcuMembership_[n] = scanComp_[i];
-                    mcuBlockX_[n] = bx;
-                    mcuBlockY_[n] = by;
+                    m_mcuMembership[n] = m_scanComp[i];
+                    m_mcuBlockX[n] = bx;
+                    m_mcuBlockY[n] = by;
                     ++n;
                 }
             }
         }
-        blocksPerMcu_ = n;
+        m_blocksPerMcu = n;
     } else {
-        const Component& k = comp_[scanComp_[0]];
-        mcusPerRow_ = k.widthBlocks;
-        mcuRows_ = k.heightBlocks;
-        blocksPerMcu_ = 1;
-        mcuMembership_[0] = scanComp_[0];
-        mcuBlockX_[0] = mcuBlockY_[0] = 0;
+        const Component& k = m_comp[m_scanComp[0]];
+        m_mcusPerRow = k.widthBlocks;
+        m_mcuRows = k.heightBlocks;
+        m_blocksPerMcu = 1;
+        m_mcuMembership[0] = m_scanComp[0];
+        m_mcuBlockX[0] = m_mcuBlockY[0] = 0;
     }
     // Where each decoded block goes inside an output MCU (frame order, whatever the SOS order).
-    for (int b = 0; b < blocksPerMcu_; ++b) {
-        mcuSlot_[b] = 0;
-        for (int k = 0; k < outBlocksPerMcu_; ++k) {
-            if (outBlockComp_[k] == mcuMembership_[b] && outBlockX_[k] == mcuBlockX_[b] &&
-                outBlockY_[k] == mcuBlockY_[b]) {
-                mcuSlot_[b] = k;
+    for (int b = 0; b < m_blocksPerMcu; ++b) {
+        m_mcuSlot[b] = 0;
+        for (int k = 0; k < m_outBlocksPerMcu; ++k) {
+            if (m_outBlockComp[k] == m_mcuMembership[b] && m_outBlockX[k] == m_mcuBlockX[b] &&
+                m_outBlockY[k] == m_mcuBlockY[b]) {
+                m_mcuSlot[b] = k;
             }
         }
     }
 
-    for (int i = 0; i < scanCount_; ++i) {
-        const Component& k = comp_[scanComp_[i]];
-        if (spectralStart_ == 0 && huffCounts_[k.dcSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
-        if (spectralEnd_ >= 1 && huffCounts_[k.acSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
+    for (int i = 0; i < m_scanCount; ++i) {
+        const Component& k = m_comp[m_scanComp[i]];
+        if (m_spectralStart == 0 && m_huffCounts[k.dcSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
+        if (m_spectralEnd >= 1 && m_huffCounts[k.acSlot] == nullptr) Fail(kJpegMissingHuffmanTable);
     }
     for (int slot = 0; slot < 8; ++slot) {
-        if (huffCounts_[slot] == nullptr) continue;
+        if (m_huffCounts[slot] == nullptr) continue;
         // Camera frames repeat the same tables: rebuild only what changed since the last build.
         uint8_t def[17 + 256];
-        std::memcpy(def, huffCounts_[slot], 17);
-        std::memcpy(def + 17, huffSymbols_[slot], 256);
-        if (huffBuilt_[slot] && std::memcmp(def, huffBuiltFrom_[slot], sizeof def) == 0) continue;
-        huffBuilt_[slot] = false;
-        if (!huff_[slot].Build(huffCounts_[slot], huffSymbols_[slot])) Fail(kJpegBadHuffmanCounts);
-        std::memcpy(huffBuiltFrom_[slot], def, sizeof def);
-        huffBuilt_[slot] = true;
+        std::memcpy(def, m_huffCounts[slot], 17);
+        std::memcpy(def + 17, m_huffSymbols[slot], 256);
+        if (m_huffBuilt[slot] && std::memcmp(def, m_huffBuiltFrom[slot], sizeof def) == 0) continue;
+        m_huffBuilt[slot] = false;
+        if (!m_huff[slot].Build(m_huffCounts[slot], m_huffSymbols[slot])) Fail(kJpegBadHuffmanCounts);
+        std::memcpy(m_huffBuiltFrom[slot], def, sizeof def);
+        m_huffBuilt[slot] = true;
     }
 }
 
-void JpegDecoder::StartEntropy() { bits_ = JpegBitReader{}; }
+void JpegDecoder::StartEntropy() { m_bits = JpegBitReader{}; }
 
 void JpegDecoder::ProcessRestart() {
-    bits_ = JpegBitReader{};  // bits left in the reader are dropped
+    m_bits = JpegBitReader{};  // bits left in the reader are dropped
     int count = 0;
-    uint8_t b = input_.ReadByte();
+    uint8_t b = m_input.ReadByte();
     while (b != 0xFF) {
         if (++count > kRestartSearchLimit) Fail(kJpegBadRestart);
-        b = input_.ReadByte();
+        b = m_input.ReadByte();
     }
-    b = input_.ReadByte();
+    b = m_input.ReadByte();
     while (b == 0xFF) {
         if (++count > kRestartSearchLimit) Fail(kJpegBadRestart);
-        b = input_.ReadByte();
+        b = m_input.ReadByte();
     }
-    if (b != 0xD0 + nextRestart_) Fail(kJpegBadRestart);
-    std::memset(lastDc_, 0, sizeof lastDc_);
-    eobRun_ = 0;
-    restartsToGo_ = restartInterval_;
-    nextRestart_ = (nextRestart_ + 1) & 7;
+    if (b != 0xD0 + m_nextRestart) Fail(kJpegBadRestart);
+    std::memset(m_lastDc, 0, sizeof m_lastDc);
+    m_eobRun = 0;
+    m_restartsToGo = m_restartInterval;
+    m_nextRestart = (m_nextRestart + 1) & 7;
 }
 
 namespace {
@@ -173,40 +175,42 @@ namespace {
 }  // namespace
 
 void JpegDecoder::DecodeMcuRow() {
-    if (mcusPerRow_ != outMcusPerRow_ || blocksPerMcu_ != outBlocksPerMcu_) Fail(kJpegBadGeometry);
+    if (m_mcusPerRow != m_outMcusPerRow || m_blocksPerMcu != m_outBlocksPerMcu) Fail(kJpegBadGeometry);
     // Per block of the MCU: its tables, its predictor and its place in the output MCU.
     const JpegHuffmanTable* dc[kMaxBlocksPerMcu];
     const JpegHuffmanTable* ac[kMaxBlocksPerMcu];
     uint32_t* predictor[kMaxBlocksPerMcu];
     int offset[kMaxBlocksPerMcu];
-    for (int b = 0; b < blocksPerMcu_; ++b) {
-        const Component& k = comp_[mcuMembership_[b]];
-        dc[b] = &huff_[k.dcSlot];
-        ac[b] = &huff_[k.acSlot];
-        predictor[b] = &lastDc_[mcuMembership_[b]];
-        offset[b] = mcuSlot_[b];
+    for (int b = 0; b < m_blocksPerMcu; ++b) {
+        const Component& k = m_comp[m_mcuMembership[b]];
+        dc[b] = &m_huff[k.dcSlot];
+        ac[b] = &m_huff[k.acSlot];
+        predictor[b] = &m_lastDc[m_mcuMembership[b]];
+        offset[b] = m_mcuSlot[b];
     }
-    JpegBitReader r = bits_;
-    int16_t* coef = coefBuffer_;
-    uint8_t* last = blockLast_;
-    for (int mx = 0; mx < mcusPerRow_; ++mx) {
-        if (restartInterval_ != 0 && restartsToGo_ == 0) {
+    JpegBitReader r = m_bits;
+    int16_t* coef = m_coefBuffer;
+    uint8_t* last = m_blockLast;
+    for (int mx = 0; mx < m_mcusPerRow; ++mx) {
+        if (m_restartInterval != 0 && m_restartsToGo == 0) {
             ProcessRestart();
-            r = bits_;
+            r = m_bits;
         }
-        for (int b = 0; b < blocksPerMcu_; ++b) {
+        for (int b = 0; b < m_blocksPerMcu; ++b) {
             last[offset[b]] =
-                static_cast<uint8_t>(DecodeBlock(input_, r, *dc[b], *ac[b], *predictor[b], coef + offset[b] * 64));
+                static_cast<uint8_t>(DecodeBlock(m_input, r, *dc[b], *ac[b], *predictor[b], coef + offset[b] * 64));
         }
-        coef += outBlocksPerMcu_ * 64;
-        last += outBlocksPerMcu_;
-        --restartsToGo_;
+        coef += m_outBlocksPerMcu * 64;
+        last += m_outBlocksPerMcu;
+        --m_restartsToGo;
     }
-    bits_ = r;
+    m_bits = r;
 }
 
 void JpegDecoder::FinishSequentialImage() {
     // The reader's bits are dropped; the marker loop runs once from the current input position.
-    bits_ = JpegBitReader{};
+    m_bits = JpegBitReader{};
     ProcessMarkers();
 }
+
+}  // namespace qern

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace qern {
+
 // Failure codes of JpegDecoder. A frame's failure leaves one of these in the decoder's error field.
 enum JpegFailureCode : int {
     kJpegBadHuffmanCounts = -200,     // DHT: more than 255 symbols, or counts that over-fill the code space
@@ -41,3 +43,5 @@ struct JpegFailure {
 };
 
 [[noreturn]] inline void JpegFail(int code) { throw JpegFailure{code}; }
+
+}  // namespace qern

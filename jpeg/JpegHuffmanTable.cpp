@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace qern {
+
 bool JpegHuffmanTable::Build(const uint8_t counts[17], const uint8_t symbols[256]) {
     std::memset(firstLevel, 0, sizeof firstLevel);
     std::memset(lengths, 0, sizeof lengths);
@@ -104,3 +106,5 @@ void JpegHuffmanTable::BuildLookups() {
         }
     }
 }
+
+}  // namespace qern

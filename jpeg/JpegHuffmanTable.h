@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 // A derived Huffman table: the canonical code tree of one DHT slot plus lookup tables for fast decoding.
 //
 // Decoding is defined on the next 16 bits of the stream: the entry of their top 8 bits is either a symbol
@@ -39,3 +41,5 @@ public:
 private:
     void BuildLookups();
 };
+
+}  // namespace qern

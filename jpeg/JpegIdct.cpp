@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace qern {
+
 namespace jpegidct {
 
 const int16_t kAanScale[64] = {
@@ -370,3 +372,5 @@ void PlainIdct(const int16_t* coef, int16_t* scratch, uint8_t* out, int stride) 
 }
 
 }  // namespace jpegidct
+
+}  // namespace qern

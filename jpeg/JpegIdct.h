@@ -9,6 +9,8 @@
 // natural order, pre-multiplied by the AAN scale factors. Its output is defined bit for bit by the scalar
 // version; the SSE2 version produces the same bytes.
 
+namespace qern {
+
 // Plain path: accurate integer transform (13-bit constants, 32-bit arithmetic) of dequantised coefficients.
 namespace jpegidct {
 
@@ -53,3 +55,5 @@ void TransformRow(int16_t* coef, const uint8_t* last, uint8_t* out, int blocks, 
 void PlainIdct(const int16_t* coef, int16_t* scratch, uint8_t* out, int stride);
 
 }  // namespace jpegidct
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 namespace {
 
 void FillEoi(uint8_t* p, size_t n) {
@@ -17,34 +19,34 @@ void FillEoi(uint8_t* p, size_t n) {
 }  // namespace
 
 void JpegInput::Reset(JpegSource* source) {
-    source_ = source;
-    sourceEnd_ = false;
-    std::memset(store_, 0, sizeof store_);
-    ptr_ = store_ + kPushBack;
-    avail_ = 0;
+    m_source = source;
+    m_sourceEnd = false;
+    std::memset(m_store, 0, sizeof m_store);
+    m_ptr = m_store + kPushBack;
+    m_avail = 0;
 }
 
 void JpegInput::CloseSource() {
-    JpegSource* s = source_;
-    source_ = nullptr;
+    JpegSource* s = m_source;
+    m_source = nullptr;
     if (s != nullptr) s->Close();
 }
 
 void JpegInput::Refill() {
-    uint8_t* const buf = store_ + kPushBack;
+    uint8_t* const buf = m_store + kPushBack;
     // Keep the last bytes read in front of the buffer so that Unget can step back over a refill.
-    std::memmove(buf - kKeep, ptr_ - kKeep, kKeep);
+    std::memmove(buf - kKeep, m_ptr - kKeep, kKeep);
     size_t filled = 0;
-    if (source_ == nullptr) sourceEnd_ = true;
-    while (!sourceEnd_ && filled < kBufferSize) {
+    if (m_source == nullptr) m_sourceEnd = true;
+    while (!m_sourceEnd && filled < kBufferSize) {
         bool end = false;
-        int32_t n = source_->Read(buf + filled, static_cast<int32_t>(kBufferSize - filled), &end);
+        int32_t n = m_source->Read(buf + filled, static_cast<int32_t>(kBufferSize - filled), &end);
         if (n < 0) JpegFail(kJpegSourceFailed);
         // A source that delivers nothing without saying so is treated as ended: no endless polling.
         if (n == 0) end = true;
         size_t got = static_cast<size_t>(n);
         filled += got < kBufferSize - filled ? got : kBufferSize - filled;
-        sourceEnd_ = end;
+        m_sourceEnd = end;
     }
     if (filled == 0) {
         // Exhausted: an even-length run of FF D9 keeps the pairs aligned across refills.
@@ -52,16 +54,18 @@ void JpegInput::Refill() {
         filled = 128;
     }
     FillEoi(buf + filled, 128);
-    ptr_ = buf;
-    avail_ = filled;
+    m_ptr = buf;
+    m_avail = filled;
 }
 
 void JpegInput::Skip(size_t n) {
     while (n > 0) {
-        if (avail_ == 0) Refill();
-        size_t step = n < avail_ ? n : avail_;
-        ptr_ += step;
-        avail_ -= step;
+        if (m_avail == 0) Refill();
+        size_t step = n < m_avail ? n : m_avail;
+        m_ptr += step;
+        m_avail -= step;
         n -= step;
     }
 }
+
+}  // namespace qern

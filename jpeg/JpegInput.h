@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class JpegSource;
 
 // Input buffering of JpegDecoder. The source is read in chunks of up to 4096 bytes; once it is exhausted
@@ -17,12 +19,12 @@ public:
 
     // Calls the source's Close once and forgets the source.
     void CloseSource();
-    JpegSource* Source() const { return source_; }
+    JpegSource* Source() const { return m_source; }
 
     uint8_t ReadByte() {
-        if (avail_ == 0) Refill();
-        --avail_;
-        return *ptr_++;
+        if (m_avail == 0) Refill();
+        --m_avail;
+        return *m_ptr++;
     }
     uint16_t Read16() {
         uint16_t hi = ReadByte();
@@ -30,8 +32,8 @@ public:
     }
     // Steps back over the last n bytes read (n <= kKeep); bytes kept across a refill stay reachable.
     void Unget(size_t n) {
-        ptr_ -= n;
-        avail_ += n;
+        m_ptr -= n;
+        m_avail += n;
     }
     void Skip(size_t n);
 
@@ -39,13 +41,15 @@ public:
     void Refill();
 
     // Direct access for the entropy decoder's bulk refill.
-    const uint8_t* ptr_ = nullptr;
-    size_t avail_ = 0;
+    const uint8_t* m_ptr = nullptr;
+    size_t m_avail = 0;
 
     static constexpr size_t kKeep = 16;  // bytes carried in front of the buffer over a refill
 
 private:
-    JpegSource* source_ = nullptr;
-    bool sourceEnd_ = false;
-    alignas(16) uint8_t store_[kPushBack + kBufferSize + kPad] = {};
+    JpegSource* m_source = nullptr;
+    bool m_sourceEnd = false;
+    alignas(16) uint8_t m_store[kPushBack + kBufferSize + kPad] = {};
 };
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 #include "jpeg/JpegIdct.h"
 #include "jpeg/JpegZigzag.h"
 
+namespace qern {
+
 namespace {
 
 constexpr int kSoi = 0xD8;
@@ -24,27 +26,27 @@ bool IsFrameMarker(int m) { return m >= 0xC0 && m <= 0xCF && m != kDht && m != k
 }  // namespace
 
 void JpegDecoder::FindSoi() {
-    int prev = input_.ReadByte();
-    int cur = input_.ReadByte();
+    int prev = m_input.ReadByte();
+    int cur = m_input.ReadByte();
     int offset = 0;
     while (!(prev == 0xFF && cur == kSoi)) {
         if (++offset >= kSofLimit) Fail(kJpegNoImage);
         prev = cur;
-        cur = input_.ReadByte();
+        cur = m_input.ReadByte();
     }
     if (offset != 0) {
         // Found by sliding: only trust it when a marker follows at once. The byte stays unread.
-        const uint8_t next = input_.ReadByte();
-        input_.Unget(1);
+        const uint8_t next = m_input.ReadByte();
+        m_input.Unget(1);
         if (next != 0xFF) Fail(kJpegNoImage);
     }
 }
 
 int JpegDecoder::NextMarker() {
     for (;;) {
-        if (input_.ReadByte() != 0xFF) continue;
+        if (m_input.ReadByte() != 0xFF) continue;
         uint8_t b;
-        do b = input_.ReadByte();
+        do b = m_input.ReadByte();
         while (b == 0xFF);
         if (b != 0x00) return b;
     }
@@ -63,9 +65,9 @@ int JpegDecoder::ProcessMarkers() {
             case kJpg: Fail(kJpegMarkerOutOfPlace);
             default: {
                 if (m >= 0xD0 && m <= 0xD7) Fail(kJpegMarkerOutOfPlace);
-                const uint16_t length = input_.Read16();
+                const uint16_t length = m_input.Read16();
                 if (length < 2) Fail(kJpegBadSegmentLength);
-                input_.Skip(length - 2u);
+                m_input.Skip(length - 2u);
                 break;
             }
         }
@@ -73,47 +75,47 @@ int JpegDecoder::ProcessMarkers() {
 }
 
 void JpegDecoder::ParseFrameHeader() {
-    const int length = input_.Read16();
-    if (input_.ReadByte() != 8) Fail(kJpegBadPrecision);
-    height_ = input_.Read16();
-    if (height_ == 0 || height_ > kMaxDimension) Fail(kJpegBadHeight);
-    width_ = input_.Read16();
-    if (width_ == 0 || width_ > kMaxDimension) Fail(kJpegBadWidth);
-    componentCount_ = input_.ReadByte();
-    if (componentCount_ > 4) Fail(kJpegTooManyComponents);
-    if (length != 8 + 3 * componentCount_) Fail(kJpegBadFrameLength);
-    for (int i = 0; i < componentCount_; ++i) {
-        Component& c = comp_[i];
-        c.id = input_.ReadByte();
-        const uint8_t hv = input_.ReadByte();
+    const int length = m_input.Read16();
+    if (m_input.ReadByte() != 8) Fail(kJpegBadPrecision);
+    m_height = m_input.Read16();
+    if (m_height == 0 || m_height > kMaxDimension) Fail(kJpegBadHeight);
+    m_width = m_input.Read16();
+    if (m_width == 0 || m_width > kMaxDimension) Fail(kJpegBadWidth);
+    m_componentCount = m_input.ReadByte();
+    if (m_componentCount > 4) Fail(kJpegTooManyComponents);
+    if (length != 8 + 3 * m_componentCount) Fail(kJpegBadFrameLength);
+    for (int i = 0; i < m_componentCount; ++i) {
+        Component& c = m_comp[i];
+        c.id = m_input.ReadByte();
+        const uint8_t hv = m_input.ReadByte();
         c.h = hv >> 4;
         c.v = hv & 15;
-        c.quant = input_.ReadByte();
+        c.quant = m_input.ReadByte();
     }
 }
 
 void JpegDecoder::ParseDht() {
-    int remaining = input_.Read16();
+    int remaining = m_input.Read16();
     if (remaining < 2) Fail(kJpegBadHuffmanLength);
     remaining -= 2;
     while (remaining > 0) {
-        const uint8_t classId = input_.ReadByte();
+        const uint8_t classId = m_input.ReadByte();
         uint8_t counts[17] = {};
         int total = 0;
         for (int len = 1; len <= 16; ++len) {
-            counts[len] = input_.ReadByte();
+            counts[len] = m_input.ReadByte();
             total += counts[len];
         }
         if (total > 255) Fail(kJpegBadHuffmanCounts);
         const int slot = (classId & 0x0F) + 4 * ((classId >> 4) & 1);
         if (slot >= 8) Fail(kJpegBadHuffmanSlot);
-        if (huffCounts_[slot] == nullptr) {
-            huffCounts_[slot] = static_cast<uint8_t*>(pool_.Take(17));
-            huffSymbols_[slot] = static_cast<uint8_t*>(pool_.Take(256));
+        if (m_huffCounts[slot] == nullptr) {
+            m_huffCounts[slot] = static_cast<uint8_t*>(m_pool.Take(17));
+            m_huffSymbols[slot] = static_cast<uint8_t*>(m_pool.Take(256));
         }
-        std::memcpy(huffCounts_[slot], counts, 17);
-        std::memset(huffSymbols_[slot], 0, 256);
-        for (int i = 0; i < total; ++i) huffSymbols_[slot][i] = input_.ReadByte();
+        std::memcpy(m_huffCounts[slot], counts, 17);
+        std::memset(m_huffSymbols[slot], 0, 256);
+        for (int i = 0; i < total; ++i) m_huffSymbols[slot][i] = m_input.ReadByte();
         remaining -= 17 + total;
         if (remaining < 0) Fail(kJpegBadHuffmanLength);
         // Counts that over-fill the code space would give codes longer than their length allows.
@@ -127,18 +129,18 @@ void JpegDecoder::ParseDht() {
 }
 
 void JpegDecoder::ParseDqt() {
-    int remaining = input_.Read16();
+    int remaining = m_input.Read16();
     if (remaining < 2) Fail(kJpegBadQuantLength);
     remaining -= 2;
     while (remaining > 0) {
-        const uint8_t pq = input_.ReadByte();
+        const uint8_t pq = m_input.ReadByte();
         const int id = pq & 0x0F;
         if (id > 3) Fail(kJpegBadQuantId);
         const bool wide = (pq >> 4) != 0;
-        if (quant_[id] == nullptr) quant_[id] = static_cast<QuantTable*>(pool_.Take(sizeof(QuantTable)));
-        QuantTable& t = *quant_[id];
+        if (m_quant[id] == nullptr) m_quant[id] = static_cast<QuantTable*>(m_pool.Take(sizeof(QuantTable)));
+        QuantTable& t = *m_quant[id];
         for (int i = 0; i < 64; ++i) {
-            const uint16_t q = wide ? input_.Read16() : input_.ReadByte();
+            const uint16_t q = wide ? m_input.Read16() : m_input.ReadByte();
             const int n = kJpegZigzagToNatural[i];
             t.zigzag[i] = q;
             t.fast[n] = jpegidct::FastQuant(n, q);
@@ -150,38 +152,40 @@ void JpegDecoder::ParseDqt() {
 }
 
 void JpegDecoder::ParseDri() {
-    if (input_.Read16() != 4) Fail(kJpegBadRestartLength);
-    restartInterval_ = input_.Read16();
+    if (m_input.Read16() != 4) Fail(kJpegBadRestartLength);
+    m_restartInterval = m_input.Read16();
 }
 
 void JpegDecoder::ParseSos() {
-    const int length = input_.Read16();
-    const int count = input_.ReadByte();
+    const int length = m_input.Read16();
+    const int count = m_input.ReadByte();
     if (count < 1 || count > 4 || length != 6 + 2 * count) Fail(kJpegBadScanComponents);
-    scanCount_ = count;
+    m_scanCount = count;
     for (int i = 0; i < count; ++i) {
-        const int id = input_.ReadByte();
-        const uint8_t tables = input_.ReadByte();
+        const int id = m_input.ReadByte();
+        const uint8_t tables = m_input.ReadByte();
         int c = 0;
-        while (c < componentCount_ && comp_[c].id != id) ++c;
-        if (c == componentCount_) Fail(kJpegUnknownComponent);
+        while (c < m_componentCount && m_comp[c].id != id) ++c;
+        if (c == m_componentCount) Fail(kJpegUnknownComponent);
         for (int j = 0; j < i; ++j) {
-            if (scanComp_[j] == c) Fail(kJpegBadScanComponents);  // the same component twice
+            if (m_scanComp[j] == c) Fail(kJpegBadScanComponents);  // the same component twice
         }
         const int dc = tables >> 4;
         const int ac = tables & 15;
         if (dc > 3 || ac > 3) Fail(kJpegMissingHuffmanTable);
-        scanComp_[i] = c;
-        comp_[c].dcSlot = dc;
-        comp_[c].acSlot = 4 + ac;
+        m_scanComp[i] = c;
+        m_comp[c].dcSlot = dc;
+        m_comp[c].acSlot = 4 + ac;
     }
-    spectralStart_ = input_.ReadByte();
-    spectralEnd_ = input_.ReadByte();
-    const uint8_t a = input_.ReadByte();
-    approxHigh_ = a >> 4;
-    approxLow_ = a & 15;
-    if (!progressive_) {
-        spectralStart_ = 0;
-        spectralEnd_ = 63;
+    m_spectralStart = m_input.ReadByte();
+    m_spectralEnd = m_input.ReadByte();
+    const uint8_t a = m_input.ReadByte();
+    m_approxHigh = a >> 4;
+    m_approxLow = a & 15;
+    if (!m_progressive) {
+        m_spectralStart = 0;
+        m_spectralEnd = 63;
     }
 }
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace qern {
+
 // The per-frame memory of JpegDecoder: at most 100 zero-filled blocks, never freed one by one.
 class JpegPool {
 public:
@@ -19,5 +21,7 @@ public:
     int Used() const;
 
 private:
-    void* raw_[kSlots] = {};
+    void* m_raw[kSlots] = {};
 };
+
+}  // namespace qern

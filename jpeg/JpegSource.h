@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 // Byte source through which JpegDecoder reads exactly one frame. The decoder neither owns nor frees it.
 class JpegSource {
 public:
@@ -17,3 +19,5 @@ public:
     // Called once when the decoder has failed on or released the source; the decoder forgets it afterwards.
     virtual void Close() {}
 };
+
+}  // namespace qern

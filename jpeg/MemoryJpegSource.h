@@ -5,6 +5,8 @@
 
 #include "jpeg/JpegSource.h"
 
+namespace qern {
+
 // Yields the bytes of a frame held in memory, optionally in pieces of at most `chunk` bytes per Read,
 // so that tests can exercise the decoder's refills at every offset.
 class MemoryJpegSource : public JpegSource {
@@ -12,15 +14,17 @@ public:
     MemoryJpegSource(const uint8_t* data, size_t size, size_t chunk = 0);
 
     int32_t Read(uint8_t* dst, int32_t max, bool* end) override;
-    void Close() override { ++closeCount_; }
+    void Close() override { ++m_closeCount; }
 
-    int CloseCount() const { return closeCount_; }
-    size_t Position() const { return pos_; }
+    int CloseCount() const { return m_closeCount; }
+    size_t Position() const { return m_pos; }
 
 private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t chunk_;
-    size_t pos_ = 0;
-    int closeCount_ = 0;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_chunk;
+    size_t m_pos = 0;
+    int m_closeCount = 0;
 };
+
+}  // namespace qern

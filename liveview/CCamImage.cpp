@@ -14,7 +14,8 @@
 #include "transport/StreamSession.h"
 #include "common/Trace.h"
 
-using qern::BStr;
+namespace qern {
+
 
 const char CCamImage::kVersionText[] = "ver070912 qern-1.0.1.5";
 
@@ -22,14 +23,14 @@ namespace {
 
 std::atomic<LONG> g_terminatedWorkers{0};
 
-void FillPixels(DibBuffer& dib, liveview::FrameSize size) {
+void FillPixels(DibBuffer& dib, FrameSize size) {
     if (uint8_t* bits = dib.GetBits()) std::memset(bits, 0xCC, size_t(size.width) * size.height * 4);
 }
 
 }  // namespace
 
-const qern::InterfaceEntry* CCamImage::InterfaceMap() {
-    static const qern::ControlInterfaceMap<CCamImage, ICamImage> map(IID_ICamImage, true);
+const InterfaceEntry* CCamImage::InterfaceMap() {
+    static const ControlInterfaceMap<CCamImage, ICamImage> map(IID_ICamImage, true);
     return map.get();
 }
 
@@ -37,9 +38,9 @@ const CLSID& CCamImage::ClassId() const { return CLSID_CamImage; }
 
 const IID* CCamImage::DefaultSourceIid() const { return &DIID__ICamImageEvents; }
 
-qern::PropertyMap CCamImage::Properties() const {
-    using P = qern::PropertyMapBuilder<CCamImage, ICamImage>;
-    static const qern::PropertyEntry entries[] = {
+PropertyMap CCamImage::Properties() const {
+    using P = PropertyMapBuilder<CCamImage, ICamImage>;
+    static const PropertyEntry entries[] = {
         P::Bool<&ICamImage::get_AutoSize, &ICamImage::put_AutoSize>(L"AutoSize", DISPID_AUTOSIZE),
         P::Text<&ICamImage::get_Caption, &ICamImage::put_Caption>(L"Caption", DISPID_CAPTION),
         P::Bool<&ICamImage::get_Enabled, &ICamImage::put_Enabled>(L"Enabled", DISPID_ENABLED),
@@ -70,8 +71,8 @@ HRESULT CCamImage::FinalConstruct() {
     m_audio.reset(new (std::nothrow) AudioReader(*this, *m_session));
     if (!m_audio) return E_OUTOFMEMORY;
 
-    for (int mode = 0; mode < liveview::kModeCount; ++mode) {
-        liveview::FrameSize size = liveview::ModeSize(mode);
+    for (int mode = 0; mode < kModeCount; ++mode) {
+        FrameSize size = ModeSize(mode);
         for (DibBuffer& dib : m_dibs[mode]) {
             // A buffer that cannot be allocated stays invalid; painting and decoding skip it.
             if (dib.Create(size.width, size.height, 32)) FillPixels(dib, size);
@@ -118,7 +119,7 @@ void CCamImage::WriteStats() {
     char path[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableA("QERN_LIVEVIEW_STATS", path, sizeof path);
     if (n == 0 || n >= sizeof path) return;
-    const liveview::LiveViewStats& st = m_state.stats;
+    const LiveViewStats& st = m_state.stats;
     char line[400];
     const int len = std::snprintf(
         line, sizeof line,
@@ -178,7 +179,7 @@ DWORD WINAPI CCamImage::ThreadFunc(void* control) {
 }
 
 void CCamImage::ProceedingVideoStream() {
-    liveview::VideoWorker worker(m_state, *m_session, m_workerLink);
+    VideoWorker worker(m_state, *m_session, m_workerLink);
     worker.ProceedingVideoStream();
 }
 
@@ -192,7 +193,7 @@ std::string CCamImage::VideoPath() {
     return m_videoPath.toAnsi();
 }
 
-bool CCamImage::GetPageUrl(BStr& url) { return ::GetPageUrl(m_clientSite.get(), url); }
+bool CCamImage::GetPageUrl(BStr& url) { return qern::GetPageUrl(m_clientSite.get(), url); }
 
 CameraEndpoint CCamImage::SettingsEndpoint() {
     CameraEndpoint camera;
@@ -226,7 +227,7 @@ STDMETHODIMP CCamImage::put_URL(BSTR value) {
         m_videoPath.reset();
         return S_OK;
     }
-    std::string text = qern::WideToAnsi(value, static_cast<int>(SysStringLen(value)));
+    std::string text = WideToAnsi(value, static_cast<int>(SysStringLen(value)));
     UrlParts parts;
     bool cracked = parts.CrackUrl(text.c_str());
     UrlParts page;
@@ -445,8 +446,8 @@ bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void CCamImage::OnWindowCreated() {
     m_paintWindow = m_hWnd;
     char period[32] = {};
-    const DWORD n = GetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, period, sizeof period);
-    m_watchdogPeriodMs = liveview::Watchdog::PeriodMs(n > 0 && n < sizeof period ? period : nullptr);
+    const DWORD n = GetEnvironmentVariableA(Watchdog::kPeriodVariable, period, sizeof period);
+    m_watchdogPeriodMs = Watchdog::PeriodMs(n > 0 && n < sizeof period ? period : nullptr);
     ArmWatchdog();
 }
 
@@ -461,12 +462,12 @@ void CCamImage::OnWindowDestroying() {
     m_paintWindow = nullptr;
 }
 
-liveview::WatchdogOutcome CCamImage::OnTimer() {
-    return liveview::Watchdog::OnTimer(m_state, m_Reconnect, m_watchdogLink);
+WatchdogOutcome CCamImage::OnTimer() {
+    return Watchdog::OnTimer(m_state, m_Reconnect, m_watchdogLink);
 }
 
 std::string CCamImage::OverlayText() const {
-    char text[liveview::kOverlayTextSize];
+    char text[kOverlayTextSize];
     m_state.m_overlayText.Get(text);
     return text;
 }
@@ -480,80 +481,82 @@ void CCamImage::FireViewChange() {
         if (GetCurrentThreadId() == m_hostThread) ControlBase::FireViewChange();
         return;
     }
-    liveview::PaintSource source;
+    PaintSource source;
     source.mode = m_state.m_mode;
-    if (liveview::IsKnownMode(source.mode)) {
+    if (IsKnownMode(source.mode)) {
         const DibBuffer& shown = m_dibs[source.mode][m_state.Shown(source.mode) % 3];
         source.header = shown.IsValid() ? shown.Header() : nullptr;
         source.bits = shown.GetBits();
     }
     source.stretch = m_state.m_bStretch;
     source.zoom = m_state.m_zoom;
-    char text[liveview::kOverlayTextSize];
+    char text[kOverlayTextSize];
     m_state.m_overlayText.Get(text);
     source.overlayText = text;
     source.recording = SharedLiveView().recordingActive.load() == 1;
-    liveview::PaintFrame(window, source, m_hPaintOK.Get());
+    PaintFrame(window, source, m_hPaintOK.Get());
 }
 
 // --- The video worker's and the watchdog's view of the control
 
 bool CCamImage::WorkerLink::PrepareSession() {
-    ScopedLock lock(cam.m_textLock);
+    ScopedLock lock(m_cam.m_textLock);
     bool ok = true;
     // A property that was never set is not copied.
-    if (cam.m_URL.get()) ok = cam.m_session->SetUrl(cam.m_URL.toAnsi().c_str()) && ok;
-    if (cam.m_user.get()) ok = cam.m_session->SetUser(cam.m_user.toAnsi().c_str()) && ok;
-    if (cam.m_pswd.get()) ok = cam.m_session->SetPassword(cam.m_pswd.toAnsi().c_str()) && ok;
-    if (cam.m_videoPath.get()) ok = cam.m_session->SetPath(cam.m_videoPath.toAnsi().c_str()) && ok;
+    if (m_cam.m_URL.get()) ok = m_cam.m_session->SetUrl(m_cam.m_URL.toAnsi().c_str()) && ok;
+    if (m_cam.m_user.get()) ok = m_cam.m_session->SetUser(m_cam.m_user.toAnsi().c_str()) && ok;
+    if (m_cam.m_pswd.get()) ok = m_cam.m_session->SetPassword(m_cam.m_pswd.toAnsi().c_str()) && ok;
+    if (m_cam.m_videoPath.get()) ok = m_cam.m_session->SetPath(m_cam.m_videoPath.toAnsi().c_str()) && ok;
     return ok;
 }
 
 // The session now holds the camera's address and credentials: the sound may follow the picture.
 bool CCamImage::WorkerLink::OpenVideo() {
-    if (!cam.m_session->OpenVideo()) return false;
-    cam.m_audio->CameraReady();
+    if (!m_cam.m_session->OpenVideo()) return false;
+    m_cam.m_audio->CameraReady();
     return true;
 }
 
-void CCamImage::WorkerLink::CloseVideo() { cam.m_session->CloseVideo(); }
+void CCamImage::WorkerLink::CloseVideo() { m_cam.m_session->CloseVideo(); }
 
 uint8_t* CCamImage::WorkerLink::FrameBits(int32_t mode, int32_t index) {
-    if (!liveview::IsKnownMode(mode) || index < 0 || index > 2) return nullptr;
-    return cam.m_dibs[mode][index].GetBits();
+    if (!IsKnownMode(mode) || index < 0 || index > 2) return nullptr;
+    return m_cam.m_dibs[mode][index].GetBits();
 }
 
 void CCamImage::WorkerLink::EraseView() {
-    if (HWND window = cam.m_paintWindow) InvalidateRect(window, nullptr, TRUE);
+    if (HWND window = m_cam.m_paintWindow) InvalidateRect(window, nullptr, TRUE);
 }
 
 void CCamImage::WorkerLink::ShowFrame() {
-    cam.FireViewChange();
-    liveview::WaitForPaint(cam.m_hPaintOK.Get());
+    m_cam.FireViewChange();
+    WaitForPaint(m_cam.m_hPaintOK.Get());
 }
 
 // A frame of another size ends a recording of the old size; the recorder may start a new one.
-void CCamImage::WorkerLink::OnFrameSizeChanged() { cam.OnRecordingSizeChanged(); }
+void CCamImage::WorkerLink::OnFrameSizeChanged() { m_cam.OnRecordingSizeChanged(); }
 
 void CCamImage::WorkerLink::ProcessImage(uint8_t* pixels, size_t bytes) {
     LiveViewShared& shared = SharedLiveView();
-    liveview::RunImageProcessHook(shared.imageProcessCallback, shared.imageProcessBuffer, pixels, bytes);
+    RunImageProcessHook(shared.imageProcessCallback, shared.imageProcessBuffer, pixels, bytes);
 }
 
 bool CCamImage::WatchdogLink::AdoptPageAddress() {
     BStr pageUrl;
     UrlParts page;
-    if (!cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
+    if (!m_cam.GetPageUrl(pageUrl) || pageUrl.empty() || !page.CrackUrl(pageUrl.toAnsi().c_str())) return false;
     BStr base = BStr::fromAnsi(FormatBaseUrl(page).c_str());
-    BStr path = BStr::fromAnsi(liveview::Watchdog::kDefaultVideoPath);
-    ScopedLock lock(cam.m_textLock);
-    cam.m_URL = std::move(base);
-    cam.m_videoPath = std::move(path);
+    BStr path = BStr::fromAnsi(Watchdog::kDefaultVideoPath);
+    ScopedLock lock(m_cam.m_textLock);
+    m_cam.m_URL = std::move(base);
+    m_cam.m_videoPath = std::move(path);
     return true;
 }
 
 void CCamImage::WatchdogLink::KillWatchdogTimer() {
-    HWND window = cam.m_hWnd;
-    KillTimer(IsWindow(window) ? window : nullptr, cam.m_watchdogTimerId);
-    cam.m_watchdogTimerId = 0;  // put URL arms it again
+    HWND window = m_cam.m_hWnd;
+    KillTimer(IsWindow(window) ? window : nullptr, m_cam.m_watchdogTimerId);
+    m_cam.m_watchdogTimerId = 0;  // put URL arms it again
 }
+
+}  // namespace qern

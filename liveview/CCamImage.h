@@ -17,12 +17,14 @@
 #include "liveview/pipeline/Watchdog.h"
 #include "module/QERNCamControl_h.h"
 
+namespace qern {
+
 class StreamSession;
 struct CameraEndpoint;
 class StreamRecorder;
 
-class CCamImage : public qern::StockPropertyImpl<CCamImage, ICamImage, &IID_ICamImage>,
-                  public qern::ControlBase,
+class CCamImage : public StockPropertyImpl<CCamImage, ICamImage, &IID_ICamImage>,
+                  public ControlBase,
                   private AudioCameraLink {
 public:
     static const char kVersionText[];
@@ -39,7 +41,7 @@ public:
     // opening the stream may have made new handles after the first close.
     static const DWORD kCloseRetryMs = 20;
 
-    static const qern::InterfaceEntry* InterfaceMap();
+    static const InterfaceEntry* InterfaceMap();
     HRESULT FinalConstruct();
     void FinalRelease();
 
@@ -76,7 +78,7 @@ public:
     // Stops the video worker: closes its stream underneath any blocked read, then waits for it.
     bool StopVideoStream();
     // The hosting page's address through the client site.
-    bool GetPageUrl(qern::BStr& url);
+    bool GetPageUrl(BStr& url);
     // The camera of this view for the settings channel's batches: host and port of the URL,
     // the credentials, and this view's window for the notifications.
     CameraEndpoint SettingsEndpoint();
@@ -92,9 +94,9 @@ public:
     void SetZoom(int32_t zoom) { m_state.m_zoom = zoom; }
     const DibBuffer& Buffer(int32_t mode, int i) const { return m_dibs[mode][i]; }
     std::string OverlayText() const;
-    const liveview::LiveViewStats& Stats() const { return m_state.stats; }
+    const LiveViewStats& Stats() const { return m_state.stats; }
     // One watchdog tick, as WM_TIMER delivers it.
-    liveview::WatchdogOutcome OnTimer();
+    WatchdogOutcome OnTimer();
     // The tick's period in milliseconds, and whether the tick is armed.
     UINT WatchdogPeriod() const { return m_watchdogPeriodMs; }
     bool WatchdogArmed() const { return m_watchdogTimerId != 0; }
@@ -133,7 +135,7 @@ protected:
     ~CCamImage() override;
 
     const CLSID& ClassId() const override;
-    qern::PropertyMap Properties() const override;
+    PropertyMap Properties() const override;
     const IID* DefaultSourceIid() const override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnWindowCreated() override;
@@ -143,16 +145,16 @@ protected:
 
 private:
     // What the video worker and the watchdog tick ask of the live view.
-    class WorkerLink : public liveview::VideoWorkerHost {
+    class WorkerLink : public VideoWorkerHost {
     public:
-        explicit WorkerLink(CCamImage& c) : cam(c) {}
-        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        explicit WorkerLink(CCamImage& c) : m_cam(c) {}
+        bool HasCameraAddress() override { return m_cam.HasCameraAddress(); }
         bool PrepareSession() override;
         bool OpenVideo() override;
         void CloseVideo() override;
         // The sound started, or the reader gave up on it: no reason to hold the picture back.
-        bool AudioStarted() override { return !cam.m_audio || cam.m_audio->Settled(); }
-        void Pause(uint32_t ms) override { WaitForSingleObject(cam.m_stopVideo.Get(), ms); }
+        bool AudioStarted() override { return !m_cam.m_audio || m_cam.m_audio->Settled(); }
+        void Pause(uint32_t ms) override { WaitForSingleObject(m_cam.m_stopVideo.Get(), ms); }
         uint8_t* FrameBits(int32_t mode, int32_t index) override;
         void EraseView() override;
         void ShowFrame() override;
@@ -160,19 +162,19 @@ private:
         void ProcessImage(uint8_t* pixels, size_t bytes) override;
 
     private:
-        CCamImage& cam;
+        CCamImage& m_cam;
     };
-    class WatchdogLink : public liveview::WatchdogHost {
+    class WatchdogLink : public WatchdogHost {
     public:
-        explicit WatchdogLink(CCamImage& c) : cam(c) {}
-        void FireViewChange() override { cam.FireViewChange(); }
-        void StartVideoStream() override { cam.StartVideoStream(); }
-        bool HasCameraAddress() override { return cam.HasCameraAddress(); }
+        explicit WatchdogLink(CCamImage& c) : m_cam(c) {}
+        void FireViewChange() override { m_cam.FireViewChange(); }
+        void StartVideoStream() override { m_cam.StartVideoStream(); }
+        bool HasCameraAddress() override { return m_cam.HasCameraAddress(); }
         bool AdoptPageAddress() override;
         void KillWatchdogTimer() override;
 
     private:
-        CCamImage& cam;
+        CCamImage& m_cam;
     };
 
     HWND OwnerWindow() override { return m_paintWindow; }
@@ -180,7 +182,7 @@ private:
     void ProceedingVideoStream();
     // Ends a running video worker: its stream closed first, terminated only after kStopWaitMs.
     void EndVideoWorker();
-    HRESULT CopyText(const qern::BStr& field, BSTR* out);
+    HRESULT CopyText(const BStr& field, BSTR* out);
     HRESULT AcceptAddress(LONG value);
     // Arms the watchdog tick on the control's window (again, after it was killed).
     void ArmWatchdog();
@@ -189,18 +191,18 @@ private:
 
     // Texts the host replaces while the worker reads them: guarded by m_textLock.
     CriticalSection m_textLock;
-    qern::BStr m_URL;
-    qern::BStr m_user;
-    qern::BStr m_pswd;
-    qern::BStr m_videoPath;
+    BStr m_URL;
+    BStr m_user;
+    BStr m_pswd;
+    BStr m_videoPath;
 
     // Streaming, display options, frame mode and indexes, frame rate, overlay text and the
     // watchdog counters, shared with the video worker and the painter.
-    liveview::LiveViewState m_state;
+    LiveViewState m_state;
     std::atomic<bool> m_Reconnect{true};
 
     // Three buffers per frame size: m_dibs[kMode640] is m_dib640, and so on.
-    DibBuffer m_dibs[liveview::kModeCount][3];
+    DibBuffer m_dibs[kModeCount][3];
 
     std::unique_ptr<StreamSession> m_session;
     std::unique_ptr<StreamRecorder> m_recorder;
@@ -215,7 +217,7 @@ private:
     DWORD m_hostThread = GetCurrentThreadId();
 
     UINT m_watchdogTimerId = 0;
-    UINT m_watchdogPeriodMs = liveview::Watchdog::kDefaultPeriodMs;
+    UINT m_watchdogPeriodMs = Watchdog::kDefaultPeriodMs;
     UINT m_recordTimerId = 0;
     KernelHandle m_hPaintOK;
     KernelHandle m_hDumpOK;
@@ -232,3 +234,5 @@ private:
     void Pan(int iaction);
     static void CALLBACK PeriodTimerProc(HWND, UINT, UINT_PTR id, DWORD);
 };
+
+}  // namespace qern

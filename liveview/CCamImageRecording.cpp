@@ -13,6 +13,8 @@
 #include "transport/StreamSession.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 bool CCamImage::StartRecord(const char* path, void (*restart)()) { return StartRecording(path, restart, true); }
 
 bool CCamImage::RestartRecord(const char* path, void (*restart)()) { return StartRecording(path, restart, false); }
@@ -20,8 +22,8 @@ bool CCamImage::RestartRecord(const char* path, void (*restart)()) { return Star
 bool CCamImage::StartRecording(const char* path, void (*restart)(), bool withClock) {
     QernTrace("CCamImage::StartRecord()..%s\n", path ? path : "");
     m_recordRestart = restart;
-    const liveview::FrameSize size =
-        liveview::IsKnownMode(m_state.m_mode) ? liveview::ModeSize(m_state.m_mode) : liveview::FrameSize{0, 0};
+    const FrameSize size =
+        IsKnownMode(m_state.m_mode) ? ModeSize(m_state.m_mode) : FrameSize{0, 0};
     const bool ok = withClock ? m_recorder->StartRecord(path, size.width, size.height)
                               : m_recorder->RestartRecord(path, size.width, size.height);
     if (ok) SharedLiveView().recordingActive = 1;
@@ -156,3 +158,5 @@ void CCamImage::Pan(int iaction) {
         break;
     }
 }
+
+}  // namespace qern

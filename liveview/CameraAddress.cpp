@@ -1,5 +1,7 @@
 #include "liveview/CameraAddress.h"
 
+namespace qern {
+
 CameraAddress ResolveCameraAddress(const std::string& text, const UrlParts& cracked, bool crackedOk,
                                    const UrlParts* page) {
     CameraAddress a;
@@ -16,3 +18,5 @@ CameraAddress ResolveCameraAddress(const std::string& text, const UrlParts& crac
     }
     return a;
 }
+
+}  // namespace qern

@@ -4,6 +4,8 @@
 
 #include "common/Url.h"
 
+namespace qern {
+
 struct CameraAddress {
     bool hasBase = false;  // false: no base address (null)
     std::string base;      // scheme, host and port
@@ -15,3 +17,5 @@ struct CameraAddress {
 // null when the page address is unknown or empty).
 CameraAddress ResolveCameraAddress(const std::string& text, const UrlParts& cracked, bool crackedOk,
                                    const UrlParts* page);
+
+}  // namespace qern

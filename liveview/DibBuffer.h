@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class DibBuffer {
 public:
     DibBuffer() = default;
@@ -16,15 +18,17 @@ public:
     bool IsValid() const;
     // The pixels, or null when the block is not a valid bitmap.
     uint8_t* GetBits() const;
-    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(block); }
-    int32_t Size() const { return size; }
+    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(m_block); }
+    int32_t Size() const { return m_size; }
     // A device bitmap made from the pixels now; replaces (and deletes) the previous one.
     HBITMAP GetBitmap(HDC hdc);
 
 private:
     void Free();
 
-    HBITMAP bitmap = nullptr;
-    uint8_t* block = nullptr;
-    int32_t size = 0;
+    HBITMAP m_bitmap = nullptr;
+    uint8_t* m_block = nullptr;
+    int32_t m_size = 0;
 };
+
+}  // namespace qern

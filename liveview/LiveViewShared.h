@@ -5,6 +5,8 @@
 
 #include "liveview/LiveViewSlot.h"
 
+namespace qern {
+
 struct LiveViewShared {
     // In-process frame hook: a function without arguments and the host's frame buffer.
     std::atomic<uintptr_t> imageProcessCallback{0};
@@ -22,3 +24,5 @@ struct LiveViewShared {
 };
 
 LiveViewShared& SharedLiveView();
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace qern {
+
 class CCamImage;
 
 class LiveViewSlot {
@@ -23,19 +25,19 @@ public:
         Hold& operator=(const Hold&) = delete;
         ~Hold() { reset(); }
 
-        CCamImage* get() const { return view_; }
-        CCamImage* operator->() const { return view_; }
-        explicit operator bool() const { return view_ != nullptr; }
+        CCamImage* get() const { return m_view; }
+        CCamImage* operator->() const { return m_view; }
+        explicit operator bool() const { return m_view != nullptr; }
         // Tells one placing of a view in the slot from the next, even at the same address.
-        uint32_t Serial() const { return serial_; }
+        uint32_t Serial() const { return m_serial; }
         void reset();
 
     private:
         friend class LiveViewSlot;
-        Hold(LiveViewSlot* slot, CCamImage* view, uint32_t serial) : slot_(slot), view_(view), serial_(serial) {}
-        LiveViewSlot* slot_ = nullptr;
-        CCamImage* view_ = nullptr;
-        uint32_t serial_ = 0;
+        Hold(LiveViewSlot* slot, CCamImage* view, uint32_t serial) : m_slot(slot), m_view(view), m_serial(serial) {}
+        LiveViewSlot* m_slot = nullptr;
+        CCamImage* m_view = nullptr;
+        uint32_t m_serial = 0;
     };
 
     // view becomes the current one.
@@ -50,9 +52,11 @@ public:
 private:
     void Drop(CCamImage* view);
 
-    mutable std::mutex lock_;
-    std::condition_variable dropped_;
-    CCamImage* current_ = nullptr;
-    uint32_t serial_ = 0;
-    std::vector<std::pair<CCamImage*, int>> holds_;  // view, holds of it
+    mutable std::mutex m_lock;
+    std::condition_variable m_dropped;
+    CCamImage* m_current = nullptr;
+    uint32_t m_serial = 0;
+    std::vector<std::pair<CCamImage*, int>> m_holds;  // view, holds of it
 };
+
+}  // namespace qern

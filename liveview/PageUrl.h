@@ -4,6 +4,10 @@
 
 #include "com/BStr.h"
 
+namespace qern {
+
 // Client site -> IServiceProvider -> IWebBrowserApp service as IWebBrowser2 -> LocationURL.
 // False when any step fails, also without a client site.
-bool GetPageUrl(IOleClientSite* site, qern::BStr& url);
+bool GetPageUrl(IOleClientSite* site, BStr& url);
+
+}  // namespace qern

@@ -5,12 +5,16 @@
 #include "recording/CRec.h"
 #include "settings/CCImgCtrl.h"
 
-const qern::ClassEntry* ObjectMap(size_t& count) {
-    static const qern::ClassEntry entries[] = {
-        {&CLSID_CamImage, IDR_CAMIMAGE, &qern::ComObject<CCamImage>::Create},
-        {&CLSID_CImgCtrl, IDR_CIMGCTRL, &qern::ComObject<CCImgCtrl>::Create},
-        {&CLSID_CRec, IDR_CREC, &qern::ComObject<CRec>::Create},
+namespace qern {
+
+const ClassEntry* ObjectMap(size_t& count) {
+    static const ClassEntry entries[] = {
+        {&CLSID_CamImage, IDR_CAMIMAGE, &ComObject<CCamImage>::Create},
+        {&CLSID_CImgCtrl, IDR_CIMGCTRL, &ComObject<CCImgCtrl>::Create},
+        {&CLSID_CRec, IDR_CREC, &ComObject<CRec>::Create},
     };
     count = sizeof(entries) / sizeof(entries[0]);
     return entries;
 }
+
+}  // namespace qern

@@ -4,4 +4,8 @@
 
 #include "com/ComModule.h"
 
-const qern::ClassEntry* ObjectMap(size_t& count);
+namespace qern {
+
+const ClassEntry* ObjectMap(size_t& count);
+
+}  // namespace qern

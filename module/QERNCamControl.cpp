@@ -10,7 +10,7 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         size_t count = 0;
-        const qern::ClassEntry* entries = ObjectMap(count);
+        const qern::ClassEntry* entries = qern::ObjectMap(count);
         qern::ComModule::Get().Init(instance, entries, count, LIBID_QERNCAMCONTROLLib);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {

@@ -15,6 +15,8 @@
 #include "recording/RolloverPolicy.h"
 #include "transport/RecordSink.h"
 
+namespace qern {
+
 class AviWriter : public RecordSink {
 public:
     static constexpr DWORD kOpenWriteCreate = 0x1001;  // OF_WRITE | OF_CREATE
@@ -34,34 +36,36 @@ public:
     // The limit of one file and where the next file goes (an empty path ends writing).
     void SetRollover(uint64_t limit, std::function<std::string()> nextPath);
 
-    bool IsOpen() const { return static_cast<bool>(stream_); }
+    bool IsOpen() const { return static_cast<bool>(m_stream); }
     // What the stream thread's writes cost it, for the benchmark: writes, their total and the longest.
     struct WriteTimes {
         uint32_t writes = 0;
         double totalMs = 0;
         double longestMs = 0;
     };
-    WriteTimes Times() const { return times_; }
-    const std::string& Path() const { return path_; }
-    int32_t LastPosition() const { return lastPosition_; }
-    const AVISTREAMINFOA& StreamInfo() const { return info_; }
-    const BITMAPINFOHEADER& Format() const { return format_; }
+    WriteTimes Times() const { return m_times; }
+    const std::string& Path() const { return m_path; }
+    int32_t LastPosition() const { return m_lastPosition; }
+    const AVISTREAMINFOA& StreamInfo() const { return m_info; }
+    const BITMAPINFOHEADER& Format() const { return m_format; }
 
 private:
     bool Open(const char* path);
     void ReleaseFile();
     bool RollOver();
 
-    qern::ComPtr<IAVIFile> file_;
-    qern::ComPtr<IAVIStream> stream_;
-    AVISTREAMINFOA info_{};
-    BITMAPINFOHEADER format_{};
-    FrameClock::Timer clock_;
-    bool initialised_ = false;  // this writer holds one AVIFileInit
+    ComPtr<IAVIFile> m_file;
+    ComPtr<IAVIStream> m_stream;
+    AVISTREAMINFOA m_info{};
+    BITMAPINFOHEADER m_format{};
+    FrameClock::Timer m_clock;
+    bool m_initialised = false;  // this writer holds one AVIFileInit
 
-    std::string path_;
-    int32_t lastPosition_ = -1;
-    RolloverPolicy rollover_;
-    std::function<std::string()> nextPath_;
-    WriteTimes times_;
+    std::string m_path;
+    int32_t m_lastPosition = -1;
+    RolloverPolicy m_rollover;
+    std::function<std::string()> m_nextPath;
+    WriteTimes m_times;
 };
+
+}  // namespace qern

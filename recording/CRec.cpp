@@ -12,6 +12,8 @@
 #include "settings/BitmapButton.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 // Shared by every strip of the process: the last one created, the zoom counter, the two buttons.
@@ -44,8 +46,8 @@ bool CurrentCamera(CameraEndpoint& camera, uint32_t* serial = nullptr) {
 
 }  // namespace
 
-const qern::InterfaceEntry* CRec::InterfaceMap() {
-    static const qern::ControlInterfaceMap<CRec, ICRec> map(IID_ICRec, false);
+const InterfaceEntry* CRec::InterfaceMap() {
+    static const ControlInterfaceMap<CRec, ICRec> map(IID_ICRec, false);
     return map.get();
 }
 
@@ -65,7 +67,7 @@ void CRec::FinalRelease() {
 const CLSID& CRec::ClassId() const { return CLSID_CRec; }
 
 // Only the extent is persisted.
-qern::PropertyMap CRec::Properties() const { return {nullptr, 0}; }
+PropertyMap CRec::Properties() const { return {nullptr, 0}; }
 
 int32_t CRec::ZoomCounter() { return g_recZoom.load(); }
 
@@ -273,3 +275,5 @@ DWORD WINAPI CRec::RestartThread(void* stops) {
 void CRec::OnRecordingChanged() {
     if (HWND strip = g_stripWindow.load()) PostMessageA(strip, kRecordingChanged, 0, 0);
 }
+
+}  // namespace qern

@@ -8,9 +8,11 @@
 #include "com/DispatchImpl.h"
 #include "module/QERNCamControl_h.h"
 
+namespace qern {
+
 class CCamImage;
 
-class CRec : public qern::DispatchImpl<ICRec, &IID_ICRec>, public qern::ControlBase {
+class CRec : public DispatchImpl<ICRec, &IID_ICRec>, public ControlBase {
 public:
     static constexpr int kTemplate = 108;
     static constexpr int kRecButton = 206;
@@ -24,7 +26,7 @@ public:
     // Posted to the strip when a recording starts or ends elsewhere: the buttons follow it.
     static constexpr UINT kRecordingChanged = WM_APP + 1;
 
-    static const qern::InterfaceEntry* InterfaceMap();
+    static const InterfaceEntry* InterfaceMap();
     void FinalRelease();
 
     // 0 stops and 1 starts a recording of the current live view, as the strip's buttons do.
@@ -41,7 +43,7 @@ public:
 protected:
     CRec();
     const CLSID& ClassId() const override;
-    qern::PropertyMap Properties() const override;
+    PropertyMap Properties() const override;
     void OnWindowCreated() override;
     void OnWindowDestroying() override;
 
@@ -63,3 +65,5 @@ private:
     HWND m_strip = nullptr;
     UINT_PTR m_periodTimerId = 0;
 };
+
+}  // namespace qern

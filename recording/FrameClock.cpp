@@ -1,22 +1,26 @@
 #include "recording/FrameClock.h"
 
-std::atomic<int32_t> FrameClock::counter_{0};
+namespace qern {
 
-void CALLBACK FrameClock::Tick(void*, BOOLEAN) { ++counter_; }
+std::atomic<int32_t> FrameClock::m_counter{0};
+
+void CALLBACK FrameClock::Tick(void*, BOOLEAN) { ++m_counter; }
 
 bool FrameClock::Timer::Start(DWORD intervalMs) {
     Stop();
     if (intervalMs == 0) intervalMs = 1;
-    if (!CreateTimerQueueTimer(&handle_, nullptr, &FrameClock::Tick, nullptr, intervalMs, intervalMs,
+    if (!CreateTimerQueueTimer(&m_handle, nullptr, &FrameClock::Tick, nullptr, intervalMs, intervalMs,
                                WT_EXECUTEDEFAULT)) {
-        handle_ = nullptr;
+        m_handle = nullptr;
         return false;
     }
     return true;
 }
 
 void FrameClock::Timer::Stop() {
-    if (!handle_) return;
-    DeleteTimerQueueTimer(nullptr, handle_, INVALID_HANDLE_VALUE);
-    handle_ = nullptr;
+    if (!m_handle) return;
+    DeleteTimerQueueTimer(nullptr, m_handle, INVALID_HANDLE_VALUE);
+    m_handle = nullptr;
 }
+
+}  // namespace qern

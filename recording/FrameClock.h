@@ -7,10 +7,12 @@
 #include <atomic>
 #include <cstdint>
 
+namespace qern {
+
 class FrameClock {
 public:
-    static int32_t Now() { return counter_.load(); }
-    static void Reset() { counter_ = 0; }
+    static int32_t Now() { return m_counter.load(); }
+    static void Reset() { m_counter = 0; }
 
     // One timer that advances the counter. A thread-pool timer rather than a thread's timer: it
     // ticks while the starting thread is busy, and any thread may stop it.
@@ -23,13 +25,15 @@ public:
         bool Start(DWORD intervalMs);
         // Waits for a tick under way.
         void Stop();
-        bool Running() const { return handle_ != nullptr; }
+        bool Running() const { return m_handle != nullptr; }
 
     private:
-        HANDLE handle_ = nullptr;
+        HANDLE m_handle = nullptr;
     };
 
 private:
     static void CALLBACK Tick(void*, BOOLEAN);
-    static std::atomic<int32_t> counter_;
+    static std::atomic<int32_t> m_counter;
 };
+
+}  // namespace qern

@@ -1,5 +1,7 @@
 #include "recording/JpegFrameSize.h"
 
+namespace qern {
+
 bool JpegFrameSize::Read(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
     if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
     size_t p = 2;
@@ -24,3 +26,5 @@ bool JpegFrameSize::Read(const uint8_t* data, size_t size, int32_t* width, int32
     }
     return false;
 }
+
+}  // namespace qern

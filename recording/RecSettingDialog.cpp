@@ -8,6 +8,8 @@
 
 #include "recording/ModuleInstance.h"
 
+namespace qern {
+
 int RecSettingDialog::Show(HWND owner, char* folder, int32_t& period, bool& enable) {
     if (!folder) return -1;
     RecSettingDialog dialog(folder, period, enable);
@@ -45,15 +47,15 @@ INT_PTR CALLBACK RecSettingDialog::Proc(HWND dialog, UINT msg, WPARAM wp, LPARAM
 // Always opens ticked, whatever the caller's flag.
 void RecSettingDialog::OnInit(HWND dialog) {
     CheckDlgButton(dialog, kEnableBox, BST_CHECKED);
-    SetDlgItemInt(dialog, kPeriodEdit, static_cast<UINT>(period_), TRUE);
-    folder_[kFolderSize - 1] = '\0';
-    SetDlgItemTextA(dialog, kFolderEdit, folder_);
+    SetDlgItemInt(dialog, kPeriodEdit, static_cast<UINT>(m_period), TRUE);
+    m_folder[kFolderSize - 1] = '\0';
+    SetDlgItemTextA(dialog, kFolderEdit, m_folder);
 }
 
 void RecSettingDialog::OnEnableClicked(HWND dialog) {
     const bool ticked = IsDlgButtonChecked(dialog, kEnableBox) == BST_CHECKED;
     if (ticked)
-        SetDlgItemInt(dialog, kPeriodEdit, static_cast<UINT>(period_), TRUE);
+        SetDlgItemInt(dialog, kPeriodEdit, static_cast<UINT>(m_period), TRUE);
     else
         SetDlgItemTextA(dialog, kPeriodEdit, "");
     EnableWindow(GetDlgItem(dialog, kPeriodEdit), ticked);
@@ -70,17 +72,19 @@ void RecSettingDialog::OnFolderClicked(HWND dialog) {
     char path[MAX_PATH] = {};
     if (SHGetPathFromIDListA(chosen, path)) {
         const size_t n = std::min(std::strlen(path), kFolderSize - 1);
-        std::memcpy(folder_, path, n);
-        folder_[n] = '\0';
-        SetDlgItemTextA(dialog, kFolderEdit, folder_);
+        std::memcpy(m_folder, path, n);
+        m_folder[n] = '\0';
+        SetDlgItemTextA(dialog, kFolderEdit, m_folder);
     }
     CoTaskMemFree(chosen);
 }
 
 void RecSettingDialog::OnStart(HWND dialog) {
-    enable_ = IsDlgButtonChecked(dialog, kEnableBox) == BST_CHECKED;
+    m_enable = IsDlgButtonChecked(dialog, kEnableBox) == BST_CHECKED;
     char text[32] = {};
     GetDlgItemTextA(dialog, kPeriodEdit, text, sizeof text);
-    period_ = static_cast<int32_t>(std::strtol(text, nullptr, 10));  // 0 when empty or not a number
+    m_period = static_cast<int32_t>(std::strtol(text, nullptr, 10));  // 0 when empty or not a number
     EndDialog(dialog, 0);
 }
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class RecSettingDialog {
 public:
     static constexpr int kTemplate = 204;
@@ -19,14 +21,16 @@ public:
     static int Show(HWND owner, char* folder, int32_t& period, bool& enable);
 
 private:
-    RecSettingDialog(char* folder, int32_t& period, bool& enable) : folder_(folder), period_(period), enable_(enable) {}
+    RecSettingDialog(char* folder, int32_t& period, bool& enable) : m_folder(folder), m_period(period), m_enable(enable) {}
     static INT_PTR CALLBACK Proc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp);
     void OnInit(HWND dialog);
     void OnEnableClicked(HWND dialog);
     void OnFolderClicked(HWND dialog);
     void OnStart(HWND dialog);
 
-    char* folder_;
-    int32_t& period_;
-    bool& enable_;
+    char* m_folder;
+    int32_t& m_period;
+    bool& m_enable;
 };
+
+}  // namespace qern

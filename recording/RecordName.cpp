@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace qern {
+
 void RecordName::Format(const CameraTime& time, char* buffer, size_t size) {
     if (!buffer || size == 0) return;
     const long long year = 1900LL + time.year;
@@ -28,3 +30,5 @@ std::string RecordName::Folder(const std::string& path) {
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
+
+}  // namespace qern

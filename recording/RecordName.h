@@ -7,6 +7,8 @@
 
 #include "transport/StreamSessionCore.h"
 
+namespace qern {
+
 class RecordName {
 public:
     static constexpr size_t kMaxPath = 260;  // the whole path, its terminating zero included
@@ -24,3 +26,5 @@ public:
     // The folder part of a path built by Path (up to its last backslash, without it).
     static std::string Folder(const std::string& path);
 };
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace qern {
+
 uint32_t RecordPeriod::Milliseconds(int32_t minutes, const char* minuteText) {
     int64_t minute = kMinuteMs;
     if (minuteText && *minuteText) {
@@ -13,3 +15,5 @@ uint32_t RecordPeriod::Milliseconds(int32_t minutes, const char* minuteText) {
     const int64_t ms = static_cast<int64_t>(minutes) * minute;
     return ms > kLongestMs ? kLongestMs : static_cast<uint32_t>(ms);
 }
+
+}  // namespace qern

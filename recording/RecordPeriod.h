@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class RecordPeriod {
 public:
     static constexpr uint32_t kMinuteMs = 60000;
@@ -13,3 +15,5 @@ public:
     // minuteText (decimal milliseconds, 1..60000) stands in for the minute; null for the real one.
     static uint32_t Milliseconds(int32_t minutes, const char* minuteText);
 };
+
+}  // namespace qern

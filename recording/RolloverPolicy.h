@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class RolloverPolicy {
 public:
     static constexpr uint64_t kDefaultLimit = 2000000000ULL;  // 147 MB short of 2 GiB
@@ -18,7 +20,7 @@ public:
     // kMinimumLimit or above kDefaultLimit.
     static uint64_t LimitFromText(const char* text);
 
-    explicit RolloverPolicy(uint64_t limit = kDefaultLimit) : limit_(limit) {}
+    explicit RolloverPolicy(uint64_t limit = kDefaultLimit) : m_limit(limit) {}
 
     void Begin();
     // True when writing size bytes at position would take a file that already holds a frame
@@ -26,13 +28,15 @@ public:
     bool NeedsNewFile(int32_t position, size_t size) const;
     // A frame written at position (empty samples fill a gap; an earlier position appends).
     void Add(int32_t position, size_t size);
-    uint64_t Bytes() const { return bytes_; }
-    uint64_t Limit() const { return limit_; }
+    uint64_t Bytes() const { return m_bytes; }
+    uint64_t Limit() const { return m_limit; }
 
 private:
     uint64_t Cost(int32_t position, size_t size) const;
 
-    uint64_t limit_;
-    uint64_t bytes_ = kHeaderBytes;
-    int64_t last_ = -1;
+    uint64_t m_limit;
+    uint64_t m_bytes = kHeaderBytes;
+    int64_t m_last = -1;
 };
+
+}  // namespace qern

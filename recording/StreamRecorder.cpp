@@ -4,6 +4,8 @@
 #include "transport/StreamSession.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -33,52 +35,54 @@ bool StreamRecorder::RestartRecord(const char* path, int32_t width, int32_t heig
 bool StreamRecorder::Begin(const char* path, int32_t width, int32_t height, bool withClock) {
     // A second start must not leave the first file unfinalised: the first recording ends.
     if (Recording()) End(true, true);
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(m_lock);
     // The next file of a long recording: named, on the stream thread, from the stamp of that moment.
     const std::string folder = RecordName::Folder(path ? path : "");
-    writer_.SetRollover(FileLimit(), [this, folder] { return NewFilePath(folder, session_.cameraTime); });
-    if (!writer_.Create(path, kRate, width, height, withClock)) return false;
-    if (!session_.CreateRecFinishEvent()) {
-        writer_.Close(withClock);
+    m_writer.SetRollover(FileLimit(), [this, folder] { return NewFilePath(folder, m_session.cameraTime); });
+    if (!m_writer.Create(path, kRate, width, height, withClock)) return false;
+    if (!m_session.CreateRecFinishEvent()) {
+        m_writer.Close(withClock);
         return false;
     }
-    session_.AttachRecordSink(&writer_);
-    session_.recording = 1;
-    active_ = true;
+    m_session.AttachRecordSink(&m_writer);
+    m_session.recording = 1;
+    m_active = true;
     return true;
 }
 
 bool StreamRecorder::End(bool stopClock, bool waitForHandOff) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!active_) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_active) {
         // Nothing to finalise; a clock that an interruption left running still stops.
-        if (stopClock) writer_.Close(true);
+        if (stopClock) m_writer.Close(true);
         return true;
     }
-    session_.recording = 0;
+    m_session.recording = 0;
     if (waitForHandOff) WaitForHandOff();
-    session_.CloseRecFinishEvent();
+    m_session.CloseRecFinishEvent();
     // After this no write is under way or can start: the close never overlaps one.
-    session_.DetachRecordSink();
-    writer_.Close(stopClock);
-    active_ = false;
+    m_session.DetachRecordSink();
+    m_writer.Close(stopClock);
+    m_active = false;
     return true;
 }
 
 // Bounded, and over at once when the stream has ended: a silent camera must not hold the stop.
 void StreamRecorder::WaitForHandOff() {
     const DWORD start = GetTickCount();
-    while (!session_.StreamEnded() && GetTickCount() - start < kStopWaitMs) {
-        if (WaitForSingleObject(session_.RecFinish(), 20) == WAIT_OBJECT_0) return;
+    while (!m_session.StreamEnded() && GetTickCount() - start < kStopWaitMs) {
+        if (WaitForSingleObject(m_session.RecFinish(), 20) == WAIT_OBJECT_0) return;
     }
 }
 
 bool StreamRecorder::Recording() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return active_;
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_active;
 }
 
 std::string StreamRecorder::FilePath() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return writer_.Path();
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_writer.Path();
 }
+
+}  // namespace qern

@@ -11,6 +11,8 @@
 #include "recording/AviWriter.h"
 #include "transport/StreamSessionCore.h"
 
+namespace qern {
+
 class StreamSession;
 
 class StreamRecorder {
@@ -20,7 +22,7 @@ public:
     static constexpr DWORD kStopWaitMs = 1000;
     static constexpr const char* kLimitVariable = "QERN_RECORD_LIMIT_BYTES";
 
-    explicit StreamRecorder(StreamSession& session) : session_(session) {}
+    explicit StreamRecorder(StreamSession& session) : m_session(session) {}
     ~StreamRecorder() { StopRecord(); }
     StreamRecorder(const StreamRecorder&) = delete;
     StreamRecorder& operator=(const StreamRecorder&) = delete;
@@ -36,7 +38,7 @@ public:
     bool Recording() const;
     std::string FilePath() const;
     // Costs of the writes since the last start; read after the stop.
-    AviWriter::WriteTimes WriteTimes() const { return writer_.Times(); }
+    AviWriter::WriteTimes WriteTimes() const { return m_writer.Times(); }
 
     // A path in folder named from the camera's latest stamp, not yet taken by a file.
     static std::string NewFilePath(const std::string& folder, const CameraTime& stamp);
@@ -46,8 +48,10 @@ private:
     bool End(bool stopClock, bool waitForHandOff);
     void WaitForHandOff();
 
-    StreamSession& session_;
-    mutable std::mutex lock_;  // one start or stop at a time
-    AviWriter writer_;
-    bool active_ = false;
+    StreamSession& m_session;
+    mutable std::mutex m_lock;  // one start or stop at a time
+    AviWriter m_writer;
+    bool m_active = false;
 };
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 
 #include "settings/GdiHandles.h"
 
+namespace qern {
+
 bool BitmapButton::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
     if (msg == WM_SETFOCUS) {
@@ -18,3 +20,5 @@ bool BitmapButton::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     BitBlt(paint.Dc(), 0, 0, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY);
     return true;
 }
+
+}  // namespace qern

@@ -2,6 +2,8 @@
 // A push button painted with a bitmap face, the same in every state; clicks stay the button's.
 #include "settings/SubclassedWindow.h"
 
+namespace qern {
+
 class BitmapButton : public SubclassedWindow {
 public:
     static constexpr WORD kRecFace = 205;
@@ -16,3 +18,5 @@ protected:
 private:
     WORD m_bitmapId = 0;
 };
+
+}  // namespace qern

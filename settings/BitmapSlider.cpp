@@ -6,6 +6,8 @@
 
 #include "settings/GdiHandles.h"
 
+namespace qern {
+
 void BitmapSlider::SetRange(int32_t a, int32_t b) {
     m_minimum = std::min(a, b);
     m_maximum = std::max(a, b);
@@ -132,3 +134,5 @@ void BitmapSlider::Paint() {
     }
     BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
+
+}  // namespace qern

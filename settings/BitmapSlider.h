@@ -6,6 +6,8 @@
 
 #include "settings/SubclassedWindow.h"
 
+namespace qern {
+
 class BitmapSlider : public SubclassedWindow {
 public:
     static constexpr WORD kThumbBitmap = 202;
@@ -36,3 +38,5 @@ private:
     int32_t m_thumbHeight = 16;
     int m_focused = 0;
 };
+
+}  // namespace qern

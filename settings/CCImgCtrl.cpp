@@ -7,18 +7,19 @@
 #include "liveview/PageUrl.h"
 #include "common/Url.h"
 
-using qern::BStr;
+namespace qern {
 
-const qern::InterfaceEntry* CCImgCtrl::InterfaceMap() {
-    static const qern::ControlInterfaceMap<CCImgCtrl, ICImgCtrl> map(IID_ICImgCtrl, false);
+
+const InterfaceEntry* CCImgCtrl::InterfaceMap() {
+    static const ControlInterfaceMap<CCImgCtrl, ICImgCtrl> map(IID_ICImgCtrl, false);
     return map.get();
 }
 
 const CLSID& CCImgCtrl::ClassId() const { return CLSID_CImgCtrl; }
 
-qern::PropertyMap CCImgCtrl::Properties() const {
-    using P = qern::PropertyMapBuilder<CCImgCtrl, ICImgCtrl>;
-    static const qern::PropertyEntry entries[] = {
+PropertyMap CCImgCtrl::Properties() const {
+    using P = PropertyMapBuilder<CCImgCtrl, ICImgCtrl>;
+    static const PropertyEntry entries[] = {
         P::Bool<&ICImgCtrl::get_AutoSize, &ICImgCtrl::put_AutoSize>(L"AutoSize", DISPID_AUTOSIZE),
         P::Text<&ICImgCtrl::get_Caption, &ICImgCtrl::put_Caption>(L"Caption", DISPID_CAPTION),
         P::Bool<&ICImgCtrl::get_Enabled, &ICImgCtrl::put_Enabled>(L"Enabled", DISPID_ENABLED),
@@ -41,7 +42,7 @@ STDMETHODIMP CCImgCtrl::put_URL(BSTR value) {
         return S_OK;
     }
     UrlParts parts;
-    if (parts.CrackUrl(qern::WideToAnsi(value, static_cast<int>(SysStringLen(value))).c_str()) &&
+    if (parts.CrackUrl(WideToAnsi(value, static_cast<int>(SysStringLen(value))).c_str()) &&
         parts.schemeNumber == kUrlSchemeHttp) {
         m_url = BStr::fromAnsi(parts.host.c_str());
     } else {
@@ -97,7 +98,7 @@ void CCImgCtrl::OnWindowCreated() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     // The container places the window once more after this: the room is asked for after that.
-    if (m_panel.Create(qern::ComModule::Get().Instance(), m_hWnd)) PostMessageW(m_hWnd, kAskForRoom, 0, 0);
+    if (m_panel.Create(ComModule::Get().Instance(), m_hWnd)) PostMessageW(m_hWnd, kAskForRoom, 0, 0);
 }
 
 bool CCImgCtrl::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
@@ -116,3 +117,5 @@ bool CCImgCtrl::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 }
 
 void CCImgCtrl::OnWindowDestroying() { m_panel.Destroy(); }
+
+}  // namespace qern

@@ -7,9 +7,11 @@
 
 #include <string>
 
-class CCImgCtrl : public qern::StockPropertyImpl<CCImgCtrl, ICImgCtrl, &IID_ICImgCtrl>, public qern::ControlBase {
+namespace qern {
+
+class CCImgCtrl : public StockPropertyImpl<CCImgCtrl, ICImgCtrl, &IID_ICImgCtrl>, public ControlBase {
 public:
-    static const qern::InterfaceEntry* InterfaceMap();
+    static const InterfaceEntry* InterfaceMap();
 
     STDMETHODIMP get_URL(BSTR* pVal) override;
     STDMETHODIMP put_URL(BSTR value) override;
@@ -22,7 +24,7 @@ public:
 
 protected:
     const CLSID& ClassId() const override;
-    qern::PropertyMap Properties() const override;
+    PropertyMap Properties() const override;
     void OnWindowCreated() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnWindowDestroying() override;
@@ -33,11 +35,13 @@ private:
     CameraEndpoint Camera() const;
     static void StopCurrentRecording();
 
-    qern::BStr m_url;
-    qern::BStr m_user;
-    qern::BStr m_password;
+    BStr m_url;
+    BStr m_user;
+    BStr m_password;
     // The URL value keeps only the host name; the channel needs the port too.
     std::string m_cameraHost;
     int32_t m_cameraPort = 80;
     ImagePanel m_panel{ImagePanel::Host{[this] { return Camera(); }, &CCImgCtrl::StopCurrentRecording}};
 };
+
+}  // namespace qern

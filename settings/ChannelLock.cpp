@@ -1,5 +1,7 @@
 #include "settings/ChannelLock.h"
 
+namespace qern {
+
 ChannelLock::ChannelLock() : m_mutex(CreateMutexW(nullptr, FALSE, nullptr)) {}
 
 ChannelLock::~ChannelLock() {
@@ -21,3 +23,5 @@ void ChannelLock::Acquire() {
 void ChannelLock::Release() {
     if (m_mutex) ReleaseMutex(m_mutex);
 }
+
+}  // namespace qern

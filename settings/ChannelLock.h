@@ -4,6 +4,8 @@
 // a batch on a worker that notifies a window of the waiting thread cannot deadlock.
 #include <windows.h>
 
+namespace qern {
+
 class ChannelLock {
 public:
     ChannelLock();
@@ -28,3 +30,5 @@ public:
 private:
     ChannelLock& m_lock;
 };
+
+}  // namespace qern

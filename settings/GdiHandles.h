@@ -5,6 +5,8 @@
 #include <memory>
 #include <type_traits>
 
+namespace qern {
+
 struct GdiObjectDeleter {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
@@ -43,3 +45,5 @@ private:
     PAINTSTRUCT m_ps{};
     HDC m_dc;
 };
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 #include "settings/WaitDialog.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 const ImagePanel::SliderRow ImagePanel::kSliders[4] = {
     {IDC_BRIGHTNESS, IDC_BRIGHTNESS_VALUE, 1, 7, 7, &SettingsChannel::SetBrightness},
     {IDC_CONTRAST, IDC_CONTRAST_VALUE, 1, 11, 8, &SettingsChannel::SetContrast},
@@ -192,3 +194,5 @@ void ImagePanel::Browse() {
     }
     allocator->Release();
 }
+
+}  // namespace qern

@@ -11,6 +11,8 @@
 #include "settings/BitmapSlider.h"
 #include "settings/SettingsChannel.h"
 
+namespace qern {
+
 class ImagePanel {
 public:
     static constexpr WORD kTemplate = 105;
@@ -63,3 +65,5 @@ private:
     volatile LONG m_waitFlag = 0;
     bool m_settingsShown = false;
 };
+
+}  // namespace qern

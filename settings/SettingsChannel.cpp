@@ -6,6 +6,8 @@
 #include "settings/SettingsReply.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 const char* const SettingsChannel::kImageKeys[kImageKeyCount] = {
     "Resl", "Ligt", "Frte", "Auex", "Auwb", "Shap", "Nhum", "Brne", "Cont", "Sarn", "Freq", "Mirr", "Vflp"};
 
@@ -20,7 +22,7 @@ namespace {
 std::string Credential(const char* text) {
     if (!text) return std::string();
     const size_t length = std::strlen(text);
-    return length > settings::kMaxCredential ? std::string() : std::string(text, length);
+    return length > kMaxCredential ? std::string() : std::string(text, length);
 }
 
 }  // namespace
@@ -34,8 +36,8 @@ bool SettingsChannel::Open(const char* host, int32_t port, const char* user, con
     m_lock.Acquire();
     ++m_opens;
     m_notify = notify;
-    const bool fits = (!user || std::strlen(user) <= settings::kMaxCredential) &&
-                      (!password || std::strlen(password) <= settings::kMaxCredential);
+    const bool fits = (!user || std::strlen(user) <= kMaxCredential) &&
+                      (!password || std::strlen(password) <= kMaxCredential);
     m_user = Credential(user);
     m_password = Credential(password);
     const bool connected = fits && host && m_socket.Connect(host, port);
@@ -68,7 +70,7 @@ int32_t SettingsChannel::Exchange(const std::string& path, char* reply, int32_t 
 bool SettingsChannel::SetNumber(const char* cgi, const char* key, int32_t value) {
     ChannelLockGuard guard(m_lock);
     std::string path;
-    const bool made = cgi && key && settings::FormatSettingPath(cgi, key, value, path);
+    const bool made = cgi && key && FormatSettingPath(cgi, key, value, path);
     char reply[kReplySize];
     const bool sent = made && Exchange(path, reply, kReplySize) > 0;
     Notify(WM_HSCROLL, IDN_SETTING_APPLIED, reinterpret_cast<LPARAM>(key));
@@ -78,7 +80,7 @@ bool SettingsChannel::SetNumber(const char* cgi, const char* key, int32_t value)
 bool SettingsChannel::SetText(const char* cgi, const char* key, const char* text) {
     ChannelLockGuard guard(m_lock);
     std::string path;
-    const bool made = cgi && key && text && settings::FormatSettingPath(cgi, key, text, path);
+    const bool made = cgi && key && text && FormatSettingPath(cgi, key, text, path);
     char reply[kReplySize];
     const bool sent = made && Exchange(path, reply, kReplySize) > 0;
     Notify(WM_HSCROLL, IDN_SETTING_APPLIED, reinterpret_cast<LPARAM>(key));
@@ -90,8 +92,8 @@ int SettingsChannel::ReadImageSettings() {
     std::vector<char> reply(kImageReplySize);
     const int32_t n = Exchange("/Rdimagectrl.cgi", reply.data(), kImageReplySize);
     if (n <= 0) return 0;
-    const std::string_view text = settings::ReplyText(reply.data(), static_cast<size_t>(n));
-    for (int i = 0; i < kImageKeyCount; ++i) settings::ParseNumber(text, kImageKeys[i], m_image[i]);
+    const std::string_view text = ReplyText(reply.data(), static_cast<size_t>(n));
+    for (int i = 0; i < kImageKeyCount; ++i) ParseNumber(text, kImageKeys[i], m_image[i]);
     return 1;
 }
 
@@ -113,10 +115,10 @@ int SettingsChannel::ReadRecorderSettings() {
     char reply[kReplySize];
     const int32_t n = Exchange("/RdDVRctrl.cgi", reply, kReplySize);
     if (n <= 0) return 0;
-    const std::string_view text = settings::ReplyText(reply, static_cast<size_t>(n));
+    const std::string_view text = ReplyText(reply, static_cast<size_t>(n));
     m_recordPath.clear();
-    settings::ParseText(text, "DvrPath :", m_recordPath);
-    settings::ParseNumber(text, "DvrTime :", m_recordPeriod);
+    ParseText(text, "DvrPath :", m_recordPath);
+    ParseNumber(text, "DvrTime :", m_recordPeriod);
     return 1;
 }
 
@@ -139,7 +141,7 @@ int SettingsChannel::ReadIrState() {
     ChannelLockGuard guard(m_lock);
     char reply[kReplySize];
     const int32_t n = Exchange("/RdPTctrl.cgi", reply, kReplySize);
-    return n > 0 && settings::ParseIrFlag(settings::ReplyText(reply, static_cast<size_t>(n))) ? 1 : 0;
+    return n > 0 && ParseIrFlag(ReplyText(reply, static_cast<size_t>(n))) ? 1 : 0;
 }
 
 void SettingsChannel::CachedImageSettings(int32_t (&values)[kImageKeyCount]) {
@@ -177,3 +179,5 @@ int SettingsChannel::QueryIrState(const CameraEndpoint& camera) {
     Batch batch(*this, camera);
     return batch.Opened() ? ReadIrState() : 0;
 }
+
+}  // namespace qern

@@ -10,6 +10,8 @@
 #include "settings/ChannelLock.h"
 #include "transport/SocketClient.h"
 
+namespace qern {
+
 // Notifications: the whole wParam, sent to the notify window.
 constexpr WPARAM IDN_SETTING_APPLIED = 0x8064;  // WM_HSCROLL, lParam = the key text
 constexpr WPARAM IDN_CHANNEL_OPEN = 0x8065;     // WM_COMMAND
@@ -97,3 +99,5 @@ private:
     int32_t m_recordPeriod = 0;
     std::string m_recordPath;
 };
+
+}  // namespace qern

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace settings {
+namespace qern {
 
 std::string_view ReplyText(const char* bytes, size_t count) {
     if (!bytes) return {};
@@ -78,4 +78,4 @@ bool FormatSettingPath(std::string_view cgi, std::string_view key, std::string_v
     return Compose(cgi, key, text, path);
 }
 
-}  // namespace settings
+}  // namespace qern

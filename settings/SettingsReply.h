@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace settings {
+namespace qern {
 
 // Longest request target the camera takes (its request buffer holds one byte more).
 constexpr size_t kMaxRequestPath = 255;
@@ -41,4 +41,4 @@ bool ParseIrFlag(std::string_view reply);
 bool FormatSettingPath(std::string_view cgi, std::string_view key, int32_t value, std::string& path);
 bool FormatSettingPath(std::string_view cgi, std::string_view key, std::string_view text, std::string& path);
 
-}  // namespace settings
+}  // namespace qern

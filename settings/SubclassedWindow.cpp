@@ -1,5 +1,7 @@
 #include "settings/SubclassedWindow.h"
 
+namespace qern {
+
 namespace {
 const wchar_t kWidgetProperty[] = L"QernWidget";
 }
@@ -44,3 +46,5 @@ LRESULT CALLBACK SubclassedWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     if (self->Handle(msg, wp, lp, result)) return result;
     return self->CallPrevious(msg, wp, lp);
 }
+
+}  // namespace qern

@@ -3,6 +3,8 @@
 // the control's own procedure, so the control keeps its id, tab order, focus and clicks.
 #include <windows.h>
 
+namespace qern {
+
 class SubclassedWindow {
 public:
     SubclassedWindow() = default;
@@ -28,3 +30,5 @@ private:
     WNDPROC m_previous = DefWindowProcW;
     HINSTANCE m_resources = nullptr;
 };
+
+}  // namespace qern

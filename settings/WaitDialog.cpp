@@ -1,5 +1,7 @@
 #include "settings/WaitDialog.h"
 
+namespace qern {
+
 void WaitDialog::Run(HINSTANCE resources, HWND owner, volatile LONG& waitFlag) {
     DialogBoxParamW(resources, MAKEINTRESOURCEW(kTemplate), owner, &WaitDialog::Proc,
                     reinterpret_cast<LPARAM>(&waitFlag));
@@ -31,3 +33,5 @@ INT_PTR CALLBACK WaitDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     }
 }
+
+}  // namespace qern

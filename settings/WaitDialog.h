@@ -3,6 +3,8 @@
 // after the camera's applied notification set the wait flag, or at OK or Cancel.
 #include <windows.h>
 
+namespace qern {
+
 class WaitDialog {
 public:
     static constexpr WORD kTemplate = 203;
@@ -15,3 +17,5 @@ public:
 private:
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 };
+
+}  // namespace qern

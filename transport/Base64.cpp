@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace qern {
+
 namespace {
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 }
@@ -40,3 +42,5 @@ std::string MakeBasicCredentials(const char* user, const char* password) {
   plain += password ? password : "";
   return Base64Encode(reinterpret_cast<const uint8_t*>(plain.data()), plain.size());
 }
+
+}  // namespace qern

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace qern {
+
 // The encoding of size bytes, on one line (no line breaks).
 std::string Base64Encode(const uint8_t* data, size_t size);
 // The encoding of a text up to its terminating zero.
@@ -15,3 +17,5 @@ std::string Base64Encode(const char* text);
 // Base64 of "user:password", ready for "Authorization: Basic ". A null user or
 // password counts as empty. Bytes of 0x80 and above are encoded as they are.
 std::string MakeBasicCredentials(const char* user, const char* password);
+
+}  // namespace qern

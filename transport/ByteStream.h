@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qern {
+
 class ByteStream {
  public:
   virtual ~ByteStream() = default;
@@ -11,3 +13,5 @@ class ByteStream {
   // stream or on failure. May block until bytes arrive.
   virtual int32_t Read(uint8_t* buffer, int32_t size) = 0;
 };
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 #include "common/Url.h"
 #include "common/Trace.h"
 
+namespace qern {
+
 namespace {
 
 const char kBoundary[] = "--MULTI-PARTS-FORM-DATA-BOUNDARY";
@@ -51,7 +53,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
 
 HttpClient::~HttpClient() { Close(); }
 
-bool HttpClient::Open(const char* url, const char* user_, const char* password_, const char* agent) {
+bool HttpClient::Open(const char* url, const char* m_user, const char* m_password, const char* agent) {
   const ParsedUrl parts = ParseUrl(url ? url : "");
   int32_t svc = -1;
   if (parts.scheme.compare(0, 5, "https") == 0) {
@@ -62,27 +64,27 @@ bool HttpClient::Open(const char* url, const char* user_, const char* password_,
     svc = ServiceFtp;
   }
   path = parts.path;
-  const char* u = user_ ? user_ : (parts.user.empty() ? nullptr : parts.user.c_str());
-  const char* p = password_ ? password_ : (parts.password.empty() ? nullptr : parts.password.c_str());
+  const char* u = m_user ? m_user : (parts.user.empty() ? nullptr : parts.user.c_str());
+  const char* p = m_password ? m_password : (parts.password.empty() ? nullptr : parts.password.c_str());
   return Connect(parts.host.c_str(), parts.port, u, p, svc, agent);
 }
 
-bool HttpClient::Connect(const char* host_, int32_t port_, const char* user_, const char* password_,
-                         int32_t service_, const char* agent) {
+bool HttpClient::Connect(const char* m_host, int32_t m_port, const char* m_user, const char* m_password,
+                         int32_t m_service, const char* agent) {
   Close();  // an earlier connection is never leaked
-  closing = false;
-  ResetEvent(closed.Get());
+  m_closing = false;
+  ResetEvent(m_closed.Get());
   try {
-    const bool http = service_ == ServiceHttp || service_ == ServiceHttps;
-    internet.Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, http ? INTERNET_FLAG_ASYNC : 0));
-    if (!internet) throw HttpError{"open internet failed..."};
-    if (http && InternetSetStatusCallbackA(internet.Get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
+    const bool http = m_service == ServiceHttp || m_service == ServiceHttps;
+    m_internet.Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, http ? INTERNET_FLAG_ASYNC : 0));
+    if (!m_internet) throw HttpError{"open internet failed..."};
+    if (http && InternetSetStatusCallbackA(m_internet.Get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
       throw HttpError{"open internet failed..."};
     }
-    int32_t usePort = port_;
+    int32_t usePort = m_port;
     DWORD kind = INTERNET_SERVICE_HTTP;
     DWORD flags = 0;
-    switch (service_) {
+    switch (m_service) {
       case ServiceFtp:
         if (usePort == 0) usePort = 21;
         kind = INTERNET_SERVICE_FTP;
@@ -98,36 +100,36 @@ bool HttpClient::Connect(const char* host_, int32_t port_, const char* user_, co
         throw HttpError{"connect failed..."};  // a scheme this client does not serve
     }
     if (usePort < 1 || usePort > 65535) throw HttpError{"connect failed..."};
-    connection.Reset(InternetConnectA(internet.Get(), host_ ? host_ : "", static_cast<INTERNET_PORT>(usePort),
-                                      user_, password_, kind, flags, 0));
-    if (!connection) throw HttpError{"connect failed..."};
+    m_connection.Reset(InternetConnectA(m_internet.Get(), m_host ? m_host : "", static_cast<INTERNET_PORT>(usePort),
+                                      m_user, m_password, kind, flags, 0));
+    if (!m_connection) throw HttpError{"connect failed..."};
     if (InternetAttemptConnect(0) != ERROR_SUCCESS) throw HttpError{"connect failed..."};
-    host = host_ ? host_ : "";
+    host = m_host ? m_host : "";
     port = usePort;
-    service = service_;
-    if (user_) user = user_;
-    if (password_) password = password_;
+    service = m_service;
+    if (m_user) user = m_user;
+    if (m_password) password = m_password;
     // Sent with every request, so a camera sees one request, not a refused one and then another.
-    authorization.clear();
-    if ((user_ && *user_) || (password_ && *password_)) {
-      authorization = "Authorization: Basic " + MakeBasicCredentials(user_, password_) + "\r\n";
+    m_authorization.clear();
+    if ((m_user && *m_user) || (m_password && *m_password)) {
+      m_authorization = "Authorization: Basic " + MakeBasicCredentials(m_user, m_password) + "\r\n";
     }
     cookies.clear();
     formFields.clear();
     return true;
   } catch (const HttpError& e) {
-    QernTrace("HttpClient::Connect..%s host=%s port=%d service=%d\n", e.text, host_ ? host_ : "", port_, service_);
+    QernTrace("HttpClient::Connect..%s host=%s port=%d service=%d\n", e.text, m_host ? m_host : "", m_port, m_service);
   } catch (...) {
-    QernTrace("HttpClient::Connect..unknown exception... host=%s port=%d service=%d\n", host_ ? host_ : "", port_,
-              service_);
+    QernTrace("HttpClient::Connect..unknown exception... host=%s port=%d service=%d\n", m_host ? m_host : "", m_port,
+              m_service);
   }
-  connection.Close();
-  internet.Close();
+  m_connection.Close();
+  m_internet.Close();
   return false;
 }
 
-bool HttpClient::Request(const char* path_, int32_t kind, const char* referrer) {
-  const char* target = path_ && *path_ ? path_ : "/";
+bool HttpClient::Request(const char* m_path, int32_t kind, const char* referrer) {
+  const char* target = m_path && *m_path ? m_path : "/";
   try {
     bool sent = false;
     switch (kind) {
@@ -154,55 +156,55 @@ bool HttpClient::Request(const char* path_, int32_t kind, const char* referrer) 
     QernTrace("HttpClient::Request..unknown exception... host=%s port=%d service=%d path=%s\n", host.c_str(), port,
               service, target);
   }
-  request.Close();
+  m_request.Close();
   return false;
 }
 
-void HttpClient::OpenRequest(const char* verb, const char* path_, const char* referrer, DWORD flags) {
-  if (!connection) throw HttpError{"handle not opened..."};
+void HttpClient::OpenRequest(const char* verb, const char* m_path, const char* referrer, DWORD flags) {
+  if (!m_connection) throw HttpError{"handle not opened..."};
   if (service == ServiceHttps) flags |= INTERNET_FLAG_SECURE;
   const char* accept[] = {"*/*", nullptr};
-  completion = std::make_shared<Completion>();
-  auto* holder = new CompletionHolder(completion);
-  request.Reset(HttpOpenRequestA(connection.Get(), verb, path_, "HTTP/1.0", referrer, accept, flags,
+  m_completion = std::make_shared<Completion>();
+  auto* holder = new CompletionHolder(m_completion);
+  m_request.Reset(HttpOpenRequestA(m_connection.Get(), verb, m_path, "HTTP/1.0", referrer, accept, flags,
                                  reinterpret_cast<DWORD_PTR>(holder)));
-  if (!request) {
+  if (!m_request) {
     delete holder;
     throw HttpError{"request failed..."};
   }
   // Set before sending, or it does not reach the socket.
   DWORD ms = kStalledSocketMs;
-  InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+  InternetSetOptionA(m_request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
   static const char acceptHeader[] = "Accept: */*\r\n";
-  if (!HttpAddRequestHeadersA(request.Get(), acceptHeader, sizeof acceptHeader - 1, HTTP_ADDREQ_FLAG_REPLACE)) {
+  if (!HttpAddRequestHeadersA(m_request.Get(), acceptHeader, sizeof acceptHeader - 1, HTTP_ADDREQ_FLAG_REPLACE)) {
     throw HttpError{"additional header failed..."};
   }
-  if (!authorization.empty() &&
-      !HttpAddRequestHeadersA(request.Get(), authorization.c_str(), static_cast<DWORD>(authorization.size()),
+  if (!m_authorization.empty() &&
+      !HttpAddRequestHeadersA(m_request.Get(), m_authorization.c_str(), static_cast<DWORD>(m_authorization.size()),
                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
     throw HttpError{"additional header failed..."};
   }
 }
 
-void HttpClient::SetCookies(const char* path_) {
+void HttpClient::SetCookies(const char* m_path) {
   if (cookies.empty()) return;
-  const std::string url = CookieUrl(path_);
+  const std::string url = CookieUrl(m_path);
   for (const auto& c : cookies) {
     if (!InternetSetCookieA(url.c_str(), c->name.c_str(), c->value.c_str())) throw HttpError{"add cookie failed..."};
   }
 }
 
 bool HttpClient::WaitingForBytes(DWORD error) const {
-  return (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) && !closing.load();
+  return (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT) && !m_closing.load();
 }
 
 DWORD HttpClient::Finish(BOOL done, DWORD waitMs) {
   if (done) return ERROR_SUCCESS;
   const DWORD error = GetLastError();
   if (error != ERROR_IO_PENDING) return error;
-  const std::shared_ptr<Completion> step = completion;
+  const std::shared_ptr<Completion> step = m_completion;
   if (!step) return ERROR_OPERATION_ABORTED;
-  const HANDLE events[] = {closed.Get(), step->done.Get()};
+  const HANDLE events[] = {m_closed.Get(), step->done.Get()};
   switch (WaitForMultipleObjects(2, events, FALSE, waitMs)) {
     case WAIT_OBJECT_0 + 1:
       return step->error.load();
@@ -213,64 +215,64 @@ DWORD HttpClient::Finish(BOOL done, DWORD waitMs) {
   }
 }
 
-bool HttpClient::Get(const char* path_, const char* referrer) {
+bool HttpClient::Get(const char* m_path, const char* referrer) {
   // One request, answered when the camera is ready: a slow camera is not asked
   // again. The wait ends with the answer, a failed connection, Close or the limit.
-  OpenRequest("GET", path_, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
-  SetCookies(path_);
-  if (Finish(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), answerTimeout) != ERROR_SUCCESS) {
+  OpenRequest("GET", m_path, referrer, INTERNET_FLAG_NO_CACHE_WRITE);
+  SetCookies(m_path);
+  if (Finish(HttpSendRequestA(m_request.Get(), nullptr, 0, nullptr, 0), m_answerTimeout) != ERROR_SUCCESS) {
     throw HttpError{"request failed..."};
   }
   return true;
 }
 
-bool HttpClient::Post(const char* path_, const char* referrer) {
-  OpenRequest("POST", path_, referrer,
+bool HttpClient::Post(const char* m_path, const char* referrer) {
+  OpenRequest("POST", m_path, referrer,
               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT);
-  SetCookies(path_);
+  SetCookies(m_path);
   const std::string body = BuildFormBody();
-  std::vector<char>& sent = completion->data;
+  std::vector<char>& sent = m_completion->data;
   sent.assign(body.begin(), body.end());
   static const char type[] = "Content-Type: application/x-www-form-urlencoded\r\n";
-  const DWORD error = Finish(HttpSendRequestA(request.Get(), type, sizeof type - 1,
+  const DWORD error = Finish(HttpSendRequestA(m_request.Get(), type, sizeof type - 1,
                                              sent.empty() ? nullptr : sent.data(), static_cast<DWORD>(sent.size())));
   if (error != ERROR_SUCCESS && error != kRedirectNeedsConfirmation) throw HttpError{"request failed..."};
   return true;
 }
 
-bool HttpClient::PostMultipart(const char* path_, const char* referrer) {
-  OpenRequest("POST", path_, referrer,
+bool HttpClient::PostMultipart(const char* m_path, const char* referrer) {
+  OpenRequest("POST", m_path, referrer,
               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT);
   static const char type[] = "Content-Type: multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
-  if (!HttpAddRequestHeadersA(request.Get(), type, sizeof type - 1, HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
+  if (!HttpAddRequestHeadersA(m_request.Get(), type, sizeof type - 1, HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
     throw HttpError{"additional header failed..."};
   }
-  SetCookies(path_);
-  std::vector<char>& body = completion->data;
+  SetCookies(m_path);
+  std::vector<char>& body = m_completion->data;
   body = BuildMultipartBody();
   char length[64];
   std::snprintf(length, sizeof length, "Content-Length: %u\r\n", static_cast<unsigned>(body.size()));
-  if (!HttpAddRequestHeadersA(request.Get(), length, static_cast<DWORD>(std::strlen(length)),
+  if (!HttpAddRequestHeadersA(m_request.Get(), length, static_cast<DWORD>(std::strlen(length)),
                               HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
     throw HttpError{"additional header failed..."};
   }
   INTERNET_BUFFERSA buffers{};
   buffers.dwStructSize = sizeof buffers;
-  if (Finish(HttpSendRequestExA(request.Get(), &buffers, nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
+  if (Finish(HttpSendRequestExA(m_request.Get(), &buffers, nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
     throw HttpError{"request failed"};
   }
   size_t done = 0;
-  DWORD& written = completion->count;
+  DWORD& written = m_completion->count;
   while (done < body.size()) {
     written = 0;
-    if (Finish(InternetWriteFile(request.Get(), body.data() + done, static_cast<DWORD>(body.size() - done),
+    if (Finish(InternetWriteFile(m_request.Get(), body.data() + done, static_cast<DWORD>(body.size() - done),
                                  &written)) != ERROR_SUCCESS ||
         written == 0) {
       throw HttpError{"request failed"};
     }
     done += written;
   }
-  if (Finish(HttpEndRequestA(request.Get(), nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
+  if (Finish(HttpEndRequestA(m_request.Get(), nullptr, HSR_INITIATE, 0)) != ERROR_SUCCESS) {
     throw HttpError{"request failed"};
   }
   return true;
@@ -316,10 +318,10 @@ std::vector<char> HttpClient::BuildMultipartBody() const {
 uint32_t HttpClient::Read(void* buffer, uint32_t size) {
   try {
     for (;;) {
-      const HINTERNET r = request.Get();
+      const HINTERNET r = m_request.Get();
       if (!InternetHandleTraits::Valid(r)) throw HttpError{"connection failed..."};
       if (size == 0 || !buffer) return 0;
-      const std::shared_ptr<Completion> step = completion;
+      const std::shared_ptr<Completion> step = m_completion;
       if (!step) throw HttpError{"connection failed..."};
       // Wait for bytes, then take only what is there: a read that times out
       // with a partly filled buffer would lose those bytes.
@@ -346,16 +348,16 @@ uint32_t HttpClient::Read(void* buffer, uint32_t size) {
   } catch (...) {
     QernTrace("HttpClient::Read..unknown exception... host=%s port=%d service=%d\n", host.c_str(), port, service);
   }
-  request.Close();
+  m_request.Close();
   return 0;
 }
 
 void HttpClient::Close() {
-  closing = true;
-  SetEvent(closed.Get());
-  request.Close();
-  connection.Close();
-  internet.Close();
+  m_closing = true;
+  SetEvent(m_closed.Get());
+  m_request.Close();
+  m_connection.Close();
+  m_internet.Close();
 }
 
 void HttpClient::AddFormField(const std::string& name, const std::string& value) {
@@ -379,3 +381,5 @@ std::string HttpClient::CookieUrl(const std::string& requestPath) const {
   }
   return url + requestPath;
 }
+
+}  // namespace qern

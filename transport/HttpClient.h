@@ -13,6 +13,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 struct HttpFormField {
   std::string name;
   std::string value;  // for a file field: the path of the file to upload
@@ -66,7 +68,7 @@ class HttpClient {
   // request keeps its connection after Close.
   static constexpr uint32_t kStalledSocketMs = 30000;
   // How long a GET waits for its answer (sent once; Close ends the wait).
-  void SetAnswerTimeout(uint32_t milliseconds) { answerTimeout = milliseconds; }
+  void SetAnswerTimeout(uint32_t milliseconds) { m_answerTimeout = milliseconds; }
 
   // The outcome of a request's step that WinINet finishes on its own thread.
   struct Completion;
@@ -89,9 +91,9 @@ class HttpClient {
   virtual bool Post(const char* path, const char* referrer);
   virtual bool Get(const char* path, const char* referrer);
 
-  InternetHandle internet;
-  InternetHandle connection;
-  InternetHandle request;
+  InternetHandle m_internet;
+  InternetHandle m_connection;
+  InternetHandle m_request;
 
  private:
   void OpenRequest(const char* verb, const char* path, const char* referrer, DWORD flags);
@@ -104,14 +106,16 @@ class HttpClient {
 
   // The current request's completion, shared with WinINet's callback until
   // the request handle is gone.
-  std::shared_ptr<Completion> completion;
-  KernelHandle closed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-  uint32_t answerTimeout = kStalledSocketMs;
-  std::string authorization;  // the Basic credentials header of the connection, or empty
-  std::atomic<bool> closing{false};
+  std::shared_ptr<Completion> m_completion;
+  KernelHandle m_closed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  uint32_t m_answerTimeout = kStalledSocketMs;
+  std::string m_authorization;  // the Basic credentials header of the connection, or empty
+  std::atomic<bool> m_closing{false};
 };
 
 // Every failing step of the client raises one of these texts.
 struct HttpError {
   const char* text;
 };
+
+}  // namespace qern

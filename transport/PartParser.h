@@ -8,6 +8,8 @@
 
 #include "transport/RingBuffer.h"
 
+namespace qern {
+
 // Local broken-down time of the camera's last stamp (the fields of struct tm).
 struct CameraTime {
   int32_t seconds = 0;
@@ -50,7 +52,7 @@ class PartParser {
   // (the garbage scanned is dropped) or the length is negative or more than
   // the ring holds (that header is dropped).
   int32_t Next();
-  const PartInfo& Part() const { return part; }
+  const PartInfo& Part() const { return m_part; }
 
   // Hands out up to max buffered bytes of the current part; *end becomes true
   // once its budget is used up (the bytes beyond it stay buffered) or the
@@ -70,9 +72,11 @@ class PartParser {
   int32_t FindCrLf(int32_t from, int32_t maxIndex);
   bool Matches(int32_t offset, const char* text, int32_t length) const;
 
-  RingBuffer& ring;
-  std::function<bool(int32_t)> ensure;
-  PartInfo part;
-  int32_t remaining = 0;      // budget bytes not yet handed out
-  int32_t dataRemaining = -1; // Content-Length bytes still to hand out, -1 without a length
+  RingBuffer& m_ring;
+  std::function<bool(int32_t)> m_ensure;
+  PartInfo m_part;
+  int32_t m_remaining = 0;      // budget bytes not yet handed out
+  int32_t m_dataRemaining = -1; // Content-Length bytes still to hand out, -1 without a length
 };
+
+}  // namespace qern

@@ -5,8 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace qern {
+
 class RecordSink {
  public:
   virtual ~RecordSink() = default;
   virtual bool WriteFrame(const uint8_t* data, size_t size) = 0;
 };
+
+}  // namespace qern

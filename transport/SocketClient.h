@@ -7,6 +7,8 @@
 
 #include "common/WinHandle.h"
 
+namespace qern {
+
 class SocketClient {
  public:
   // A camera that does not take the connection, or takes it and stays silent, counts as down
@@ -23,8 +25,8 @@ class SocketClient {
   // Gives up after connectTimeoutMs; sends and receives give up after receiveTimeoutMs.
   bool Connect(const char* address, int32_t port);
   void SetTimeouts(uint32_t connectMs, uint32_t receiveMs) {
-    connectTimeoutMs = connectMs;
-    receiveTimeoutMs = receiveMs;
+    m_connectTimeoutMs = connectMs;
+    m_receiveTimeoutMs = receiveMs;
   }
   // May be called from another thread to end a Receive in progress.
   void Close();
@@ -35,13 +37,15 @@ class SocketClient {
   // One receive of at most size bytes; 0 on failure or when the camera closed.
   int32_t Receive(char* buffer, int32_t size);
 
-  bool Connected() const { return static_cast<bool>(socket); }
+  bool Connected() const { return static_cast<bool>(m_socket); }
 
  private:
   bool ConnectWithin(const sockaddr_in& peer);
 
-  SocketHandle socket;
-  std::atomic<bool> winsockStarted{false};
-  uint32_t connectTimeoutMs = kConnectTimeoutMs;
-  uint32_t receiveTimeoutMs = kReceiveTimeoutMs;
+  SocketHandle m_socket;
+  std::atomic<bool> m_winsockStarted{false};
+  uint32_t m_connectTimeoutMs = kConnectTimeoutMs;
+  uint32_t m_receiveTimeoutMs = kReceiveTimeoutMs;
 };
+
+}  // namespace qern

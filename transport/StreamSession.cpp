@@ -4,7 +4,9 @@
 
 #include "common/Trace.h"
 
-StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&videoStream); }
+namespace qern {
+
+StreamSession::StreamSession(int32_t capacity) : StreamSessionCore(capacity) { SetVideoStream(&m_videoStream); }
 
 StreamSession::~StreamSession() {
   SetVideoStream(nullptr);
@@ -26,19 +28,19 @@ bool StreamSession::Store(std::string& field, const char* text, size_t limit) {
 
 int32_t StreamSession::ClientStream::Read(uint8_t* buffer, int32_t size) {
   if (size < 1) return 0;
-  return static_cast<int32_t>(client.Read(buffer, static_cast<uint32_t>(size)));
+  return static_cast<int32_t>(m_client.Read(buffer, static_cast<uint32_t>(size)));
 }
 
 bool StreamSession::OpenVideo() {
   ResetStream();  // bytes of an earlier stream must not join the new one
-  if (!videoClient.Open(url.c_str(), user.c_str(), password.c_str(), kUserAgent)) return false;
-  return videoClient.Request(path.c_str(), HttpClient::RequestGet, nullptr);
+  if (!videoClient.Open(m_url.c_str(), m_user.c_str(), m_password.c_str(), kUserAgent)) return false;
+  return videoClient.Request(m_path.c_str(), HttpClient::RequestGet, nullptr);
 }
 
 void StreamSession::CloseVideo() { videoClient.Close(); }
 
 bool StreamSession::OpenAudio() {
-  if (!audioClient.Open(url.c_str(), user.c_str(), password.c_str(), kUserAgent)) return false;
+  if (!audioClient.Open(m_url.c_str(), m_user.c_str(), m_password.c_str(), kUserAgent)) return false;
   return audioClient.Request(kAudioPath, HttpClient::RequestGet, nullptr);
 }
 
@@ -60,12 +62,14 @@ int32_t StreamSession::ReadAudio(uint8_t* buffer, int32_t length) {
 }
 
 bool StreamSession::CreateRecFinishEvent() {
-  recFinish.Reset(CreateEventA(nullptr, TRUE, FALSE, "RecFinish"));
-  if (!recFinish) return false;
-  ResetEvent(recFinish.Get());  // an event that already existed may be signalled
+  m_recFinish.Reset(CreateEventA(nullptr, TRUE, FALSE, "RecFinish"));
+  if (!m_recFinish) return false;
+  ResetEvent(m_recFinish.Get());  // an event that already existed may be signalled
   return true;
 }
 
 void StreamSession::OnFrameRecorded() {
-  if (recFinish) SetEvent(recFinish.Get());
+  if (m_recFinish) SetEvent(m_recFinish.Get());
 }
+
+}  // namespace qern

@@ -9,6 +9,8 @@
 #include "transport/StreamSessionCore.h"
 #include "common/WinHandle.h"
 
+namespace qern {
+
 class StreamSession : public StreamSessionCore {
  public:
   static constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; )";
@@ -25,14 +27,14 @@ class StreamSession : public StreamSessionCore {
   // A text longer than its field is refused: the field becomes empty and the
   // setter returns false, so the next open fails instead of reaching a wrong
   // address or sending a cut password.
-  bool SetUrl(const char* text) { return Store(url, text, kMaxUrl); }
-  bool SetPath(const char* text) { return Store(path, text, kMaxPath); }
-  bool SetUser(const char* text) { return Store(user, text, kMaxUser); }
-  bool SetPassword(const char* text) { return Store(password, text, kMaxPassword); }
-  const std::string& Url() const { return url; }
-  const std::string& Path() const { return path; }
-  const std::string& User() const { return user; }
-  const std::string& Password() const { return password; }
+  bool SetUrl(const char* text) { return Store(m_url, text, kMaxUrl); }
+  bool SetPath(const char* text) { return Store(m_path, text, kMaxPath); }
+  bool SetUser(const char* text) { return Store(m_user, text, kMaxUser); }
+  bool SetPassword(const char* text) { return Store(m_password, text, kMaxPassword); }
+  const std::string& Url() const { return m_url; }
+  const std::string& Path() const { return m_path; }
+  const std::string& User() const { return m_user; }
+  const std::string& Password() const { return m_password; }
 
   bool OpenVideo();
   // Safe from another thread while the worker is blocked in Fill or Read.
@@ -45,8 +47,8 @@ class StreamSession : public StreamSessionCore {
   // The "RecFinish" event (manual reset, shared by name), unsignalled after
   // creation and signalled after each frame handed to the recording.
   bool CreateRecFinishEvent();
-  void CloseRecFinishEvent() { recFinish.Close(); }
-  HANDLE RecFinish() const { return recFinish.Get(); }
+  void CloseRecFinishEvent() { m_recFinish.Close(); }
+  HANDLE RecFinish() const { return m_recFinish.Get(); }
 
   HttpClient videoClient;
   HttpClient audioClient;
@@ -57,19 +59,21 @@ class StreamSession : public StreamSessionCore {
  private:
   class ClientStream : public ByteStream {
    public:
-    explicit ClientStream(HttpClient& c) : client(c) {}
+    explicit ClientStream(HttpClient& c) : m_client(c) {}
     int32_t Read(uint8_t* buffer, int32_t size) override;
 
    private:
-    HttpClient& client;
+    HttpClient& m_client;
   };
 
   static bool Store(std::string& field, const char* text, size_t limit);
 
-  ClientStream videoStream{videoClient};
-  KernelHandle recFinish;
-  std::string url;
-  std::string path;
-  std::string user;
-  std::string password;
+  ClientStream m_videoStream{videoClient};
+  KernelHandle m_recFinish;
+  std::string m_url;
+  std::string m_path;
+  std::string m_user;
+  std::string m_password;
 };
+
+}  // namespace qern

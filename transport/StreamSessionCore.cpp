@@ -2,22 +2,24 @@
 
 #include <algorithm>
 
+namespace qern {
+
 StreamSessionCore::StreamSessionCore(int32_t capacity) : ring(capacity) {}
 
 void StreamSessionCore::ResetStream() {
   ring.Clear();
-  parser.Reset();
+  m_parser.Reset();
   soi = eoi = -1;
-  streamEnded = false;
+  m_streamEnded = false;
 }
 
 int32_t StreamSessionCore::PullOnce() {
-  if (!video) return 0;
+  if (!m_video) return 0;
   const int32_t room = std::min(ring.ContiguousFree(), kChunk);
   if (room <= 0) return 0;
-  const int32_t n = video->Read(ring.WritePointer(), room);
+  const int32_t n = m_video->Read(ring.WritePointer(), room);
   if (n < 1) {
-    streamEnded = true;
+    m_streamEnded = true;
     return 0;
   }
   ring.AdvanceWrite(std::min(n, room));
@@ -54,9 +56,9 @@ bool StreamSessionCore::DropBacklog() {
 
 int32_t StreamSessionCore::ParseHeader(int32_t* missing, int32_t* budget) {
   soi = eoi = -1;
-  const int32_t consumed = parser.Next();
+  const int32_t consumed = m_parser.Next();
   if (consumed < 0) return -1;
-  const PartInfo& part = parser.Part();
+  const PartInfo& part = m_parser.Part();
   if (part.stamped) {
     cameraTime = part.time;
     cameraMicros = part.micros;
@@ -93,7 +95,7 @@ void StreamSessionCore::FindJpegMarkers(int32_t start, int32_t dataEnd) {
     }
   } else {
     // No length: the first end marker after the start, within the budget.
-    for (int32_t e = soi + 2; e + 1 < held && e - start < parser.Part().budget; ++e) {
+    for (int32_t e = soi + 2; e + 1 < held && e - start < m_parser.Part().budget; ++e) {
       if (ring.At(e) == 0xFF && ring.At(e + 1) == 0xD9) {
         eoi = e;
         return;
@@ -106,23 +108,25 @@ void StreamSessionCore::WriteRecordedFrame() {
   if (soi < 0 || eoi < 0) return;
   const int32_t size = eoi - soi + 2;
   {
-    std::lock_guard<std::mutex> lock(recordLock);
-    if (recordSink && size < parser.Part().budget) {
-      const uint8_t* data = ring.Contiguous(soi, size, recordScratch);
-      if (data) recordSink->WriteFrame(data, static_cast<size_t>(size));
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    if (m_recordSink && size < m_parser.Part().budget) {
+      const uint8_t* data = ring.Contiguous(soi, size, m_recordScratch);
+      if (data) m_recordSink->WriteFrame(data, static_cast<size_t>(size));
     }
   }
   OnFrameRecorded();
 }
 
 void StreamSessionCore::AttachRecordSink(RecordSink* sink) {
-  std::lock_guard<std::mutex> lock(recordLock);
-  recordSink = sink;
+  std::lock_guard<std::mutex> lock(m_recordLock);
+  m_recordSink = sink;
 }
 
 void StreamSessionCore::DetachRecordSink() {
-  std::lock_guard<std::mutex> lock(recordLock);
-  recordSink = nullptr;
+  std::lock_guard<std::mutex> lock(m_recordLock);
+  m_recordSink = nullptr;
 }
 
-int32_t StreamSessionCore::Read(uint8_t* dst, int32_t max, bool* end) { return parser.Read(dst, max, end); }
+int32_t StreamSessionCore::Read(uint8_t* dst, int32_t max, bool* end) { return m_parser.Read(dst, max, end); }
+
+}  // namespace qern

@@ -15,6 +15,8 @@
 #include "transport/RecordSink.h"
 #include "transport/RingBuffer.h"
 
+namespace qern {
+
 class StreamSessionCore : public JpegSource {
  public:
   static constexpr int32_t kRingCapacity = 131072;
@@ -31,13 +33,13 @@ class StreamSessionCore : public JpegSource {
 
   // The source of video bytes; not owned. Null reads as an ended stream.
   void SetVideoStream(ByteStream* stream) {
-    video = stream;
-    streamEnded = false;
+    m_video = stream;
+    m_streamEnded = false;
   }
   // Drops buffered bytes and the current frame: a new stream begins.
   void ResetStream();
   // True once the source gave nothing (its end, a failure or a close).
-  bool StreamEnded() const { return streamEnded; }
+  bool StreamEnded() const { return m_streamEnded; }
 
   // Reads until the threshold is buffered, the ring is full or the stream
   // gives nothing; returns the bytes read by this call.
@@ -55,7 +57,7 @@ class StreamSessionCore : public JpegSource {
   // not yet whole after its headers is reported through missing (budget
   // minus the bytes held) and budget; Part() describes it.
   int32_t ParseHeader(int32_t* missing, int32_t* budget);
-  const PartInfo& Part() const { return parser.Part(); }
+  const PartInfo& Part() const { return m_parser.Part(); }
 
   // The decoder's byte source: hands out up to max received bytes of the
   // current frame; *end becomes true once the frame's budget is used up (the
@@ -89,10 +91,12 @@ class StreamSessionCore : public JpegSource {
   int32_t PullOnce();
   bool Ensure(int32_t bytes);
 
-  ByteStream* video = nullptr;
-  bool streamEnded = false;
-  PartParser parser{ring, [this](int32_t bytes) { return Ensure(bytes); }};
-  std::mutex recordLock;
-  RecordSink* recordSink = nullptr;
-  std::vector<uint8_t> recordScratch;
+  ByteStream* m_video = nullptr;
+  bool m_streamEnded = false;
+  PartParser m_parser{ring, [this](int32_t bytes) { return Ensure(bytes); }};
+  std::mutex m_recordLock;
+  RecordSink* m_recordSink = nullptr;
+  std::vector<uint8_t> m_recordScratch;
 };
+
+}  // namespace qern

@@ -3,35 +3,35 @@
 #include <algorithm>
 #include <cstring>
 
-namespace liveview {
+namespace qern {
 
 DibRowWriter::DibRowWriter(uint8_t* pixels, int32_t width, int32_t height, bool upsideDown, bool mirror)
-    : pixels_(pixels),
-      width_(std::max(width, 0)),
-      height_(std::max(height, 0)),
-      upsideDown_(upsideDown),
-      mirror_(mirror) {}
+    : m_pixels(pixels),
+      m_width(std::max(width, 0)),
+      m_height(std::max(height, 0)),
+      m_upsideDown(upsideDown),
+      m_mirror(mirror) {}
 
 int64_t DibRowWriter::PixelOffset(int32_t width, int32_t height, int32_t x, int32_t y) {
     return (int64_t{height - 1 - y} * width + x) * 4;
 }
 
 bool DibRowWriter::PutRow(const uint8_t* row, int32_t length, int bytesPerPixel) {
-    if (!pixels_ || !row || rows_ >= height_) return false;
+    if (!m_pixels || !row || m_rows >= m_height) return false;
     if (bytesPerPixel != 4 && bytesPerPixel != 1) return false;
     // Decoded row r is picture row r, or row height-1-r when turned upside down; the bitmap
     // stores picture row y at line height-1-y.
-    const int32_t line = upsideDown_ ? rows_ : height_ - 1 - rows_;
-    ++rows_;
-    uint8_t* dst = pixels_ + int64_t{line} * width_ * 4;
-    const int32_t count = std::min(std::max(length, 0) / bytesPerPixel, width_);
-    if (bytesPerPixel == 4 && !mirror_) {
+    const int32_t line = m_upsideDown ? m_rows : m_height - 1 - m_rows;
+    ++m_rows;
+    uint8_t* dst = m_pixels + int64_t{line} * m_width * 4;
+    const int32_t count = std::min(std::max(length, 0) / bytesPerPixel, m_width);
+    if (bytesPerPixel == 4 && !m_mirror) {
         std::memcpy(dst, row, static_cast<size_t>(count) * 4);
         return true;
     }
     // Mirrored pixels go from the right edge leftwards.
-    const int32_t first = mirror_ ? width_ - 1 : 0;
-    const int32_t step = mirror_ ? -1 : 1;
+    const int32_t first = m_mirror ? m_width - 1 : 0;
+    const int32_t step = m_mirror ? -1 : 1;
     if (bytesPerPixel == 4) {
         for (int32_t i = 0; i < count; ++i) {
             uint32_t pixel;
@@ -48,4 +48,4 @@ bool DibRowWriter::PutRow(const uint8_t* row, int32_t length, int bytesPerPixel)
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

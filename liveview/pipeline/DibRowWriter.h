@@ -4,7 +4,7 @@
 // width and height, so no input reaches outside the pixels.
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 class DibRowWriter {
 public:
@@ -15,19 +15,19 @@ public:
     // widened to 32 bits). False when the row was not used: the bitmap is full, or the row's
     // pixel size is neither.
     bool PutRow(const uint8_t* row, int32_t length, int bytesPerPixel);
-    int32_t RowsWritten() const { return rows_; }
+    int32_t RowsWritten() const { return m_rows; }
 
     // Byte offset of picture pixel (x, y), y counted from the picture's top, in a bottom-up
     // bitmap of the given size.
     static int64_t PixelOffset(int32_t width, int32_t height, int32_t x, int32_t y);
 
 private:
-    uint8_t* pixels_;
-    int32_t width_;
-    int32_t height_;
-    bool upsideDown_;
-    bool mirror_;
-    int32_t rows_ = 0;
+    uint8_t* m_pixels;
+    int32_t m_width;
+    int32_t m_height;
+    bool m_upsideDown;
+    bool m_mirror;
+    int32_t m_rows = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

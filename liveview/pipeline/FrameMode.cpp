@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace liveview {
+namespace qern {
 
 namespace {
 constexpr FrameSize kSizes[kModeCount] = {{640, 480}, {320, 240}, {176, 144}};
@@ -29,21 +29,21 @@ int32_t FillLimits::Cap(int32_t mode) {
     }
 }
 
-int32_t FillLimits::Limit(int32_t mode) const { return IsKnownMode(mode) ? limits_[mode] : 0; }
+int32_t FillLimits::Limit(int32_t mode) const { return IsKnownMode(mode) ? m_limits[mode] : 0; }
 
 int32_t FillLimits::AfterFrame(int32_t mode, bool lengthDeclared) {
     if (!IsKnownMode(mode)) return 0;
-    limits_[mode] = lengthDeclared ? std::min(Cap(mode), kHeaderBytes) : Cap(mode);
-    return limits_[mode];
+    m_limits[mode] = lengthDeclared ? std::min(Cap(mode), kHeaderBytes) : Cap(mode);
+    return m_limits[mode];
 }
 
 int32_t FillLimits::AddShortfall(int32_t mode, int32_t missing) {
     if (!IsKnownMode(mode)) return 0;
     if (missing > 0) {
-        const int64_t raised = int64_t{limits_[mode]} + missing;
-        limits_[mode] = static_cast<int32_t>(std::min<int64_t>(raised, std::numeric_limits<int32_t>::max()));
+        const int64_t raised = int64_t{m_limits[mode]} + missing;
+        m_limits[mode] = static_cast<int32_t>(std::min<int64_t>(raised, std::numeric_limits<int32_t>::max()));
     }
-    return limits_[mode];
+    return m_limits[mode];
 }
 
-}  // namespace liveview
+}  // namespace qern

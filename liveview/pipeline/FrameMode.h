@@ -2,7 +2,7 @@
 // The three picture sizes of the camera and the fill thresholds the worker keeps per size.
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 // 0 = 640 x 480, 1 = 320 x 240, 2 = 176 x 144, 3 = not yet known.
 enum FrameMode : int32_t { kMode640 = 0, kMode320 = 1, kMode176 = 2, kModeUnknown = 3 };
@@ -44,7 +44,7 @@ public:
     int32_t AddShortfall(int32_t mode, int32_t missing);
 
 private:
-    int32_t limits_[kModeCount] = {kCap640, kCap320, kCap176};
+    int32_t m_limits[kModeCount] = {kCap640, kCap320, kCap176};
 };
 
-}  // namespace liveview
+}  // namespace qern

@@ -6,24 +6,24 @@
 #include "liveview/pipeline/OverlayText.h"
 #include "liveview/pipeline/PaintGeometry.h"
 
-namespace liveview {
+namespace qern {
 
 namespace {
 
 // Window DC released on every path.
 class WindowDc {
 public:
-    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    explicit WindowDc(HWND hwnd) : m_hwnd(hwnd), m_dc(GetDC(hwnd)) {}
     ~WindowDc() {
-        if (dc_) ReleaseDC(hwnd_, dc_);
+        if (m_dc) ReleaseDC(m_hwnd, m_dc);
     }
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
+    HDC get() const { return m_dc; }
 
 private:
-    HWND hwnd_;
-    HDC dc_;
+    HWND m_hwnd;
+    HDC m_dc;
 };
 
 bool UsableBitmap(const PaintSource& s, const FrameSize& size) {
@@ -85,23 +85,23 @@ void DrawFrame(HDC dc, int w, int h, const PaintSource& source) {
 // picture never shows without its texts and two painters cannot mix their strokes.
 class BackBuffer {
 public:
-    BackBuffer(HDC window, int w, int h) : dc_(CreateCompatibleDC(window)) {
-        if (dc_) bitmap_ = CreateCompatibleBitmap(window, w, h);
-        if (bitmap_) old_ = SelectObject(dc_, bitmap_);
+    BackBuffer(HDC window, int w, int h) : m_dc(CreateCompatibleDC(window)) {
+        if (m_dc) m_bitmap = CreateCompatibleBitmap(window, w, h);
+        if (m_bitmap) m_old = SelectObject(m_dc, m_bitmap);
     }
     ~BackBuffer() {
-        if (old_) SelectObject(dc_, old_);
-        if (bitmap_) DeleteObject(bitmap_);
-        if (dc_) DeleteDC(dc_);
+        if (m_old) SelectObject(m_dc, m_old);
+        if (m_bitmap) DeleteObject(m_bitmap);
+        if (m_dc) DeleteDC(m_dc);
     }
     BackBuffer(const BackBuffer&) = delete;
     BackBuffer& operator=(const BackBuffer&) = delete;
-    HDC dc() const { return bitmap_ ? dc_ : nullptr; }
+    HDC dc() const { return m_bitmap ? m_dc : nullptr; }
 
 private:
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
+    HDC m_dc;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_old = nullptr;
 };
 
 }  // namespace
@@ -135,4 +135,4 @@ bool WaitForPaint(HANDLE paintOK, DWORD ms) {
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

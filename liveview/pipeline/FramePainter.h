@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 constexpr COLORREF kOverlayColour = 0x0000FFFF;  // yellow
 constexpr COLORREF kAlertColour = 0x000000FF;    // red
@@ -29,4 +29,4 @@ bool PaintFrame(HWND hwnd, const PaintSource& source, HANDLE paintOK);
 // Waits up to ms for paintOK and resets it when it came; true then.
 bool WaitForPaint(HANDLE paintOK, DWORD ms = kPaintWaitMs);
 
-}  // namespace liveview
+}  // namespace qern

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace liveview {
+namespace qern {
 
 bool RunImageProcessHook(uintptr_t callback, uintptr_t buffer, uint8_t* pixels, size_t bytes) {
     if (callback == 0 || buffer == 0 || !pixels) return false;
@@ -13,4 +13,4 @@ bool RunImageProcessHook(uintptr_t callback, uintptr_t buffer, uint8_t* pixels, 
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

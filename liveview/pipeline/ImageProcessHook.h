@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 using ImageProcessFunction = void (*)();
 
@@ -12,4 +12,4 @@ using ImageProcessFunction = void (*)();
 // (false) while either address is 0.
 bool RunImageProcessHook(uintptr_t callback, uintptr_t buffer, uint8_t* pixels, size_t bytes);
 
-}  // namespace liveview
+}  // namespace qern

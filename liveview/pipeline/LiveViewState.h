@@ -8,7 +8,7 @@
 #include "liveview/pipeline/FrameMode.h"
 #include "liveview/pipeline/OverlayText.h"
 
-namespace liveview {
+namespace qern {
 
 // Counts of one live view, for diagnostics, the demo and the benchmarks.
 struct LiveViewStats {
@@ -51,4 +51,4 @@ struct LiveViewState {
     }
 };
 
-}  // namespace liveview
+}  // namespace qern

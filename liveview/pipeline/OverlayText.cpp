@@ -7,7 +7,7 @@
 
 #include "transport/StreamSessionCore.h"
 
-namespace liveview {
+namespace qern {
 
 namespace {
 // x + k without overflow, held to the range of int.
@@ -33,58 +33,58 @@ void FormatZoomText(char (&out)[kOverlayTextSize], int32_t zoom) {
 }
 
 OverlayTextBuffer::OverlayTextBuffer(const char* initial) {
-    std::snprintf(text_, sizeof text_, "%s", initial ? initial : "");
+    std::snprintf(m_text, sizeof m_text, "%s", initial ? initial : "");
 }
 
 void OverlayTextBuffer::Set(const char (&text)[kOverlayTextSize]) {
-    std::lock_guard<std::mutex> hold(lock_);
-    std::memcpy(text_, text, sizeof text_);
-    text_[kOverlayTextSize - 1] = '\0';
+    std::lock_guard<std::mutex> hold(m_lock);
+    std::memcpy(m_text, text, sizeof m_text);
+    m_text[kOverlayTextSize - 1] = '\0';
 }
 
 void OverlayTextBuffer::Get(char (&out)[kOverlayTextSize]) const {
-    std::lock_guard<std::mutex> hold(lock_);
-    std::memcpy(out, text_, sizeof text_);
+    std::lock_guard<std::mutex> hold(m_lock);
+    std::memcpy(out, m_text, sizeof m_text);
 }
 
 bool FrameRateCounter::Count(bool stamped, int32_t micros, Clock::time_point now, int32_t& fps) {
-    if (stamped != wasStamped_) {
+    if (stamped != m_wasStamped) {
         // A camera that starts or stops stamping begins a fresh count of the other kind.
         *this = FrameRateCounter();
-        wasStamped_ = stamped;
+        m_wasStamped = stamped;
     }
     return stamped ? CountStamped(micros, fps) : CountOnClock(now, fps);
 }
 
 bool FrameRateCounter::CountStamped(int32_t micros, int32_t& fps) {
     bool newSecond = false;
-    if (micros <= lastMicros_) {
-        fps = frameCount_ + 1;
-        frameCount_ = 0;
+    if (micros <= m_lastMicros) {
+        fps = m_frameCount + 1;
+        m_frameCount = 0;
         newSecond = true;
     } else {
-        ++frameCount_;
+        ++m_frameCount;
     }
-    lastMicros_ = micros;
+    m_lastMicros = micros;
     return newSecond;
 }
 
 bool FrameRateCounter::CountOnClock(Clock::time_point now, int32_t& fps) {
-    if (!clockStarted_) {
-        clockStarted_ = true;
-        windowStart_ = now;
-        windowFrames_ = 0;
+    if (!m_clockStarted) {
+        m_clockStarted = true;
+        m_windowStart = now;
+        m_windowFrames = 0;
         return false;
     }
-    ++windowFrames_;
-    const int64_t elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(now - windowStart_).count();
+    ++m_windowFrames;
+    const int64_t elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(now - m_windowStart).count();
     if (elapsedUs < 1000000) return false;
     // Frames over the time they took, rounded; a camera that sends at all never shows 0.
-    const int64_t rate = (int64_t{windowFrames_} * 1000000 + elapsedUs / 2) / elapsedUs;
+    const int64_t rate = (int64_t{m_windowFrames} * 1000000 + elapsedUs / 2) / elapsedUs;
     fps = static_cast<int32_t>(std::clamp<int64_t>(rate, 1, std::numeric_limits<int32_t>::max()));
-    windowStart_ = now;
-    windowFrames_ = 0;
+    m_windowStart = now;
+    m_windowFrames = 0;
     return true;
 }
 
-}  // namespace liveview
+}  // namespace qern

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-struct CameraTime;
+namespace qern {
 
-namespace liveview {
+struct CameraTime;
 
 constexpr size_t kOverlayTextSize = 64;
 
@@ -26,8 +26,8 @@ public:
     void Get(char (&out)[kOverlayTextSize]) const;
 
 private:
-    mutable std::mutex lock_;
-    char text_[kOverlayTextSize] = {};
+    mutable std::mutex m_lock;
+    char m_text[kOverlayTextSize] = {};
 };
 
 // Frames per second. Stamped frames are counted per camera second from the stamps' sub-second
@@ -45,12 +45,12 @@ private:
     bool CountStamped(int32_t micros, int32_t& fps);
     bool CountOnClock(Clock::time_point now, int32_t& fps);
 
-    int32_t lastMicros_ = 0;
-    int32_t frameCount_ = 0;
-    bool wasStamped_ = true;
-    bool clockStarted_ = false;
-    Clock::time_point windowStart_{};
-    int32_t windowFrames_ = 0;
+    int32_t m_lastMicros = 0;
+    int32_t m_frameCount = 0;
+    bool m_wasStamped = true;
+    bool m_clockStarted = false;
+    Clock::time_point m_windowStart{};
+    int32_t m_windowFrames = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

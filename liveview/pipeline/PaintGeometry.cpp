@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace liveview {
+namespace qern {
 
 double ZoomFactor(int32_t zoom) { return 1.0 + 0.1 * std::clamp(zoom, 0, kMaxZoom); }
 
@@ -44,4 +44,4 @@ PaintLayout ComputePaintLayout(int32_t clientW, int32_t clientH, int32_t picture
     return l;
 }
 
-}  // namespace liveview
+}  // namespace qern

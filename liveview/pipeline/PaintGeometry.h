@@ -3,7 +3,7 @@
 // centre, or at natural size centred. Pure arithmetic, shared by the painter and its tests.
 #include <cstdint>
 
-namespace liveview {
+namespace qern {
 
 struct PaintRect {
     int32_t x = 0, y = 0, width = 0, height = 0;
@@ -36,4 +36,4 @@ double ZoomFactor(int32_t zoom);
 PaintLayout ComputePaintLayout(int32_t clientW, int32_t clientH, int32_t pictureW, int32_t pictureH, bool stretch,
                                int32_t zoom);
 
-}  // namespace liveview
+}  // namespace qern

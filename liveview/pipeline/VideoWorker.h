@@ -9,10 +9,10 @@
 #include "liveview/pipeline/LiveViewState.h"
 #include "liveview/pipeline/OverlayText.h"
 
+namespace qern {
+
 class JpegDecoder;
 class StreamSessionCore;
-
-namespace liveview {
 
 // What the worker needs from its live view.
 class VideoWorkerHost {
@@ -87,12 +87,12 @@ private:
     void ShowFrame(int32_t mode, JpegDecoder& decoder, bool whole);
     RunEnd StreamLoop(JpegDecoder& decoder);
 
-    LiveViewState& state_;
-    StreamSessionCore& session_;
-    VideoWorkerHost& host_;
-    FillLimits limits_;
-    FrameRateCounter rate_;
-    int32_t missing_ = 0;
+    LiveViewState& m_state;
+    StreamSessionCore& m_session;
+    VideoWorkerHost& m_host;
+    FillLimits m_limits;
+    FrameRateCounter m_rate;
+    int32_t m_missing = 0;
 };
 
-}  // namespace liveview
+}  // namespace qern

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace liveview {
+namespace qern {
 
 uint32_t Watchdog::PeriodMs(const char* value) {
     if (!value || !*value) return kDefaultPeriodMs;
@@ -50,4 +50,4 @@ WatchdogOutcome Watchdog::OnTimer(LiveViewState& state, bool reconnect, Watchdog
     return WatchdogOutcome::TimerKilled;
 }
 
-}  // namespace liveview
+}  // namespace qern

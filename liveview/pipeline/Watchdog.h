@@ -5,7 +5,7 @@
 
 #include "liveview/pipeline/LiveViewState.h"
 
-namespace liveview {
+namespace qern {
 
 // What a tick asks of the live view.
 class WatchdogHost {
@@ -49,4 +49,4 @@ public:
     static WatchdogOutcome OnTimer(LiveViewState& state, bool reconnect, WatchdogHost& host);
 };
 
-}  // namespace liveview
+}  // namespace qern

@@ -82,10 +82,10 @@ const std::vector<unsigned char>& Frame(int i) {
 void BM_Ours(benchmark::State& state) {
     const int i = static_cast<int>(state.range(0));
     const std::vector<unsigned char>& jpeg = Frame(i);
-    auto decoder = std::make_unique<JpegDecoder>();
+    auto decoder = std::make_unique<qern::JpegDecoder>();
     std::vector<uint8_t> frame(static_cast<size_t>(kFrames[i].width) * kFrames[i].height * 4);
     for (auto _ : state) {
-        MemoryJpegSource source(jpeg.data(), jpeg.size());
+        qern::MemoryJpegSource source(jpeg.data(), jpeg.size());
         decoder->ReadHeader(&source, 1);
         if (decoder->StartDecompress() != 0) {
             state.SkipWithError("decode failed");

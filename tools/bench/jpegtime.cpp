@@ -22,12 +22,12 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[1], std::ios::binary);
     const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const int iterations = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
-    auto decoder = std::make_unique<JpegDecoder>();
+    auto decoder = std::make_unique<qern::JpegDecoder>();
     std::vector<uint8_t> frame(8192u * 4u * 16u);
     std::vector<double> times;
     for (int i = 0; i < iterations; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        MemoryJpegSource source(data.data(), data.size());
+        qern::MemoryJpegSource source(data.data(), data.size());
         decoder->ReadHeader(&source, 1);
         if (decoder->StartDecompress() != 0) {
             std::fprintf(stderr, "%d\n", decoder->Error());

@@ -6,13 +6,13 @@
 
 #include "liveview/pipeline/ImageProcessHook.h"
 
-namespace liveview::bench {
+namespace qern::bench {
 
 CameraViewHost::CameraViewHost(int windowWidth, int windowHeight, int port)
-    : window(windowWidth, windowHeight), port_(port) {
+    : window(windowWidth, windowHeight), m_port(port) {
     for (int m = 0; m < kModeCount; ++m) {
         const FrameSize size = ModeSize(m);
-        for (auto& b : buffers_[m]) {
+        for (auto& b : m_buffers[m]) {
             b.assign(40 + size_t(size.width) * size.height * 4, 0xCC);
             BITMAPINFOHEADER h{};
             h.biSize = 40;
@@ -24,26 +24,26 @@ CameraViewHost::CameraViewHost(int windowWidth, int windowHeight, int port)
             std::memcpy(b.data(), &h, 40);
         }
     }
-    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    paintOK_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 CameraViewHost::~CameraViewHost() {
     Stop();
-    CloseHandle(stop_);
-    CloseHandle(paintOK_);
+    CloseHandle(m_stop);
+    CloseHandle(m_paintOK);
 }
 
 bool CameraViewHost::PrepareSession() {
     char url[64];
-    std::snprintf(url, sizeof url, "http://127.0.0.1:%d", port_);
+    std::snprintf(url, sizeof url, "http://127.0.0.1:%d", m_port);
     return session.SetUrl(url) && session.SetPath(path.c_str()) && session.SetUser("admin") &&
            session.SetPassword("admin");
 }
 
 uint8_t* CameraViewHost::FrameBits(int32_t mode, int32_t index) {
     if (!IsKnownMode(mode) || index < 0 || index > 2) return nullptr;
-    return buffers_[mode][index].data() + 40;
+    return m_buffers[mode][index].data() + 40;
 }
 
 PaintSource CameraViewHost::Source() {
@@ -52,7 +52,7 @@ PaintSource CameraViewHost::Source() {
     PaintSource s;
     s.mode = state.m_mode;
     if (IsKnownMode(s.mode)) {
-        const auto& b = buffers_[s.mode][state.Shown(s.mode) % 3];
+        const auto& b = m_buffers[s.mode][state.Shown(s.mode) % 3];
         s.header = reinterpret_cast<const BITMAPINFOHEADER*>(b.data());
         s.bits = b.data() + 40;
     }
@@ -63,11 +63,11 @@ PaintSource CameraViewHost::Source() {
 }
 
 void CameraViewHost::ShowFrame() {
-    PaintFrame(window.hwnd(), Source(), paintOK_);
-    WaitForPaint(paintOK_);
+    PaintFrame(window.hwnd(), Source(), m_paintOK);
+    WaitForPaint(m_paintOK);
 }
 
-void CameraViewHost::Repaint() { PaintFrame(window.hwnd(), Source(), paintOK_); }
+void CameraViewHost::Repaint() { PaintFrame(window.hwnd(), Source(), m_paintOK); }
 
 void CameraViewHost::ProcessImage(uint8_t* pixels, size_t bytes) {
     RunImageProcessHook(hookFunction, hookBuffer, pixels, bytes);
@@ -75,36 +75,36 @@ void CameraViewHost::ProcessImage(uint8_t* pixels, size_t bytes) {
 
 DWORD WINAPI CameraViewHost::ThreadFunc(void* self) {
     auto* host = static_cast<CameraViewHost*>(self);
-    host->lastEnd_ = VideoWorker(host->state, host->session, *host).ProceedingVideoStream();
+    host->m_lastEnd = VideoWorker(host->state, host->session, *host).ProceedingVideoStream();
     return 0;
 }
 
 void CameraViewHost::Start() {
     Stop();
     state.m_bStreaming = true;
-    ResetEvent(stop_);
-    thread_ = CreateThread(nullptr, 0, &ThreadFunc, this, 0, nullptr);
-    SetThreadPriority(thread_, THREAD_PRIORITY_BELOW_NORMAL);
+    ResetEvent(m_stop);
+    m_thread = CreateThread(nullptr, 0, &ThreadFunc, this, 0, nullptr);
+    SetThreadPriority(m_thread, THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 void CameraViewHost::StartVideoStream() { Start(); }
 
-bool CameraViewHost::WorkerRunning() const { return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT; }
+bool CameraViewHost::WorkerRunning() const { return m_thread && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT; }
 
 bool CameraViewHost::Stop(DWORD waitMs) {
-    if (!thread_) return true;
+    if (!m_thread) return true;
     state.m_bStreaming = false;
-    SetEvent(stop_);
+    SetEvent(m_stop);
     // A worker still opening the stream may make new handles after a close: close again while
     // waiting.
     bool ended = false;
     for (DWORD waited = 0; !ended && waited < waitMs; waited += 20) {
         session.CloseVideo();
-        ended = WaitForSingleObject(thread_, 20) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(m_thread, 20) == WAIT_OBJECT_0;
     }
-    if (!ended) TerminateThread(thread_, 1);
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    if (!ended) TerminateThread(m_thread, 1);
+    CloseHandle(m_thread);
+    m_thread = nullptr;
     return ended;
 }
 
@@ -118,4 +118,4 @@ bool CameraViewHost::WaitPainted(uint32_t count, DWORD timeoutMs) {
     return true;
 }
 
-}  // namespace liveview::bench
+}  // namespace qern::bench

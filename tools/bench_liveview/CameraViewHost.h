@@ -15,7 +15,7 @@
 #include "tests/support/Screen.h"
 #include "transport/StreamSession.h"
 
-namespace liveview::bench {
+namespace qern::bench {
 
 class CameraViewHost : public VideoWorkerHost, public WatchdogHost {
 public:
@@ -26,7 +26,7 @@ public:
     // Closes the stream first, then waits (bounded) for the worker; true when it ended by itself.
     bool Stop(DWORD waitMs = 2000);
     bool WorkerRunning() const;
-    VideoWorker::RunEnd LastEnd() const { return lastEnd_; }
+    VideoWorker::RunEnd LastEnd() const { return m_lastEnd; }
     // Waits until `count` more frames were painted (serving the window meanwhile).
     bool WaitPainted(uint32_t count, DWORD timeoutMs);
     // Paints the shown buffer now, as a property change would.
@@ -38,7 +38,7 @@ public:
     bool OpenVideo() override { return session.OpenVideo(); }
     void CloseVideo() override { session.CloseVideo(); }
     bool AudioStarted() override { return true; }
-    void Pause(uint32_t ms) override { WaitForSingleObject(stop_, ms); }
+    void Pause(uint32_t ms) override { WaitForSingleObject(m_stop, ms); }
     uint8_t* FrameBits(int32_t mode, int32_t index) override;
     void EraseView() override { InvalidateRect(window.hwnd(), nullptr, TRUE); }
     void ShowFrame() override;
@@ -64,12 +64,12 @@ private:
     static DWORD WINAPI ThreadFunc(void* self);
     PaintSource Source();
 
-    int port_;
-    std::vector<uint8_t> buffers_[kModeCount][3];
-    HANDLE stop_;
-    HANDLE paintOK_;
-    HANDLE thread_ = nullptr;
-    VideoWorker::RunEnd lastEnd_ = VideoWorker::RunEnd::Stopped;
+    int m_port;
+    std::vector<uint8_t> m_buffers[kModeCount][3];
+    HANDLE m_stop;
+    HANDLE m_paintOK;
+    HANDLE m_thread = nullptr;
+    VideoWorker::RunEnd m_lastEnd = VideoWorker::RunEnd::Stopped;
 };
 
-}  // namespace liveview::bench
+}  // namespace qern::bench

@@ -50,23 +50,23 @@ std::vector<unsigned char> Encode(int w, int h, int frame) {
     return out;
 }
 
-class MemoryStream : public ByteStream {
+class MemoryStream : public qern::ByteStream {
 public:
-    explicit MemoryStream(const std::string& data) : data_(data) {}
+    explicit MemoryStream(const std::string& data) : m_data(data) {}
     int32_t Read(uint8_t* buffer, int32_t size) override {
-        if (pos_ >= data_.size()) return 0;
-        const size_t n = std::min(size_t(size), data_.size() - pos_);
-        std::memcpy(buffer, data_.data() + pos_, n);
-        pos_ += n;
+        if (m_pos >= m_data.size()) return 0;
+        const size_t n = std::min(size_t(size), m_data.size() - m_pos);
+        std::memcpy(buffer, m_data.data() + m_pos, n);
+        m_pos += n;
         return int32_t(n);
     }
 
 private:
-    const std::string& data_;
-    size_t pos_ = 0;
+    const std::string& m_data;
+    size_t m_pos = 0;
 };
 
-class NullHost : public liveview::VideoWorkerHost {
+class NullHost : public qern::VideoWorkerHost {
 public:
     NullHost() {
         for (auto& b : buffers) b.assign(size_t(640) * 480 * 4, 0xCC);
@@ -113,11 +113,11 @@ int main() {
     std::printf("640x480 4:2:2 q75, %d frames, %zu bytes a frame on average\n", kFrames, bytes / kFrames);
 
     std::vector<double> decoder, pipeline, turned;
-    JpegDecoder dec;
+    qern::JpegDecoder dec;
     for (int round = 0; round < kRounds; ++round) {
         auto t0 = Clock::now();
         for (auto& f : frames) {
-            MemoryJpegSource src(f.data(), f.size());
+            qern::MemoryJpegSource src(f.data(), f.size());
             dec.ReadHeader(&src, 1);
             dec.StartDecompress();
             const uint8_t* row;
@@ -130,15 +130,15 @@ int main() {
         decoder.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count() / kFrames);
 
         for (int pass = 0; pass < 2; ++pass) {
-            liveview::LiveViewState state;
+            qern::LiveViewState state;
             state.m_bUpsideDown = pass == 1;
             state.m_bMirror = pass == 1;
-            StreamSessionCore session;
+            qern::StreamSessionCore session;
             MemoryStream in(stream);
             session.SetVideoStream(&in);
             NullHost host;
             auto p0 = Clock::now();
-            liveview::VideoWorker(state, session, host).ProceedingVideoStream();
+            qern::VideoWorker(state, session, host).ProceedingVideoStream();
             auto p1 = Clock::now();
             // The first frame only tells the size; the others are decoded and shown.
             const double per = std::chrono::duration<double, std::micro>(p1 - p0).count() / kFrames;

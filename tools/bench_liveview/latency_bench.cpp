@@ -115,11 +115,11 @@ struct Camera {
     }
 };
 
-class TimedView : public liveview::bench::CameraViewHost {
+class TimedView : public qern::bench::CameraViewHost {
 public:
     TimedView(int port, int frames) : CameraViewHost(640, 480, port), decoded(size_t(frames), 0), painted(size_t(frames), 0) {}
     int FrameNumber() const {
-        const CameraTime& t = session.cameraTime;
+        const qern::CameraTime& t = session.cameraTime;
         const long seconds = long(t.hours % 24) * 3600 % 3600 + t.minutes * 60 + t.seconds;  // hour-proof below an hour
         return int(seconds * kFps + session.cameraMicros / 40000);
     }

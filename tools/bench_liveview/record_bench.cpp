@@ -48,12 +48,12 @@ int main(int argc, char** argv) {
         qern::test::InPlaceContainer container({0, 0, 640, 480}, L"", 640, 480);
         qern::ComPtr<IOleObject> ole;
         qern::ComPtr<ICamImage> cam;
-        if (FAILED(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void())) ||
+        if (FAILED(qern::ComObject<qern::CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void())) ||
             FAILED(ole.query(IID_ICamImage, cam)) || FAILED(container.Activate(ole.get()))) {
             std::fprintf(stderr, "cannot place the live view %s\n", container.error.c_str());
             return 1;
         }
-        CCamImage* view = static_cast<CCamImage*>(cam.get());
+        qern::CCamImage* view = static_cast<qern::CCamImage*>(cam.get());
         cam->put_User(qern::BStr(L"admin").get());
         cam->put_Password(qern::BStr(L"admin").get());
         cam->put_URL(qern::BStr(url.c_str()).get());
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "the recording did not start in %s\n", folder.c_str());
                 return 1;
             }
-            const liveview::LiveViewStats& st = view->Stats();
+            const qern::LiveViewStats& st = view->Stats();
             const uint32_t parsed0 = st.framesParsed, painted0 = st.framesPainted;
             const double cpu0 = ProcessCpu();
             const DWORD t0 = GetTickCount();
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
             t.painted += st.framesPainted - painted0;
             if (recording) {
                 view->StopRecord();
-                const AviWriter::WriteTimes w = view->Recorder().WriteTimes();
+                const qern::AviWriter::WriteTimes w = view->Recorder().WriteTimes();
                 writes += w.writes;
                 writesMs += w.totalMs;
                 longestMs = w.longestMs > longestMs ? w.longestMs : longestMs;

@@ -37,7 +37,7 @@ struct View {
     std::unique_ptr<qern::test::InPlaceContainer> container;
     qern::ComPtr<IOleObject> ole;
     qern::ComPtr<ICamImage> cam;
-    CCamImage* self = nullptr;
+    qern::CCamImage* self = nullptr;
 };
 
 }  // namespace
@@ -57,12 +57,12 @@ int main(int argc, char** argv) {
         v.container.reset(new qern::test::InPlaceContainer({0, 0, 320, 240}, L"", 320, 240));
         SetWindowPos(v.container->Window(), nullptr, int(i % 3) * 340, int(i / 3) * 280, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER);
-        if (FAILED(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, v.ole.put_void())) ||
+        if (FAILED(qern::ComObject<qern::CCamImage>::Create(nullptr, IID_IOleObject, v.ole.put_void())) ||
             FAILED(v.ole.query(IID_ICamImage, v.cam))) {
             std::fprintf(stderr, "cannot create view %zu\n", i);
             return 1;
         }
-        v.self = static_cast<CCamImage*>(v.cam.get());
+        v.self = static_cast<qern::CCamImage*>(v.cam.get());
         if (FAILED(v.container->Activate(v.ole.get()))) {
             std::fprintf(stderr, "view %zu: %s\n", i, v.container->error.c_str());
             return 1;
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         LONG shown = 0;
         views[i].cam->setaction(6, &shown);
         std::printf("view %zu: %5.1f frames/s painted, overlay FPS %ld, dropped %u, terminated workers %ld\n", i,
-                    fps, long(shown), views[i].self->Stats().framesDropped.load(), long(CCamImage::TerminatedWorkers()));
+                    fps, long(shown), views[i].self->Stats().framesDropped.load(), long(qern::CCamImage::TerminatedWorkers()));
     }
     std::printf("%zu views: lowest %.1f frames/s, %u frames in %.1f s, CPU %.2f s (%.0f%% of one core), "
                 "%.2f ms CPU per painted frame\n",

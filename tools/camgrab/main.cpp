@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camgrab: cannot make the folder %s\n", out.c_str());
     return 4;
   }
-  const ParsedUrl parts = ParseUrl(url);
+  const qern::ParsedUrl parts = qern::ParseUrl(url);
   const std::string base = parts.scheme + "://" + parts.host + ":" + std::to_string(parts.port);
-  StreamSession session;
+  qern::StreamSession session;
   if (!session.SetUrl(base.c_str()) || !session.SetPath(parts.path.c_str()) || !session.SetUser(user.c_str()) ||
       !session.SetPassword(password.c_str())) {
     std::fprintf(stderr, "camgrab: URL, path, user or password too long\n");
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     const bool stamped = session.Part().stamped;
     std::string read;
     bool end = false;
-    JpegSource& source = session;
+    qern::JpegSource& source = session;
     while (!end) {
       const int32_t n = source.Read(buffer.data(), int32_t(buffer.size()), &end);
       if (n > 0) read.append(reinterpret_cast<const char*>(buffer.data()), size_t(n));
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     }
     std::fclose(f);
     if (stamped) {
-      const CameraTime& t = session.cameraTime;
+      const qern::CameraTime& t = session.cameraTime;
       std::printf("%05ld %zu bytes %04d-%02d-%02d %02d:%02d:%02d.%06d\n", got, frame.size(), t.year + 1900,
                   t.month + 1, t.dayOfMonth, t.hours, t.minutes, t.seconds, session.cameraMicros);
     } else {

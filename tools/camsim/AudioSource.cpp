@@ -46,14 +46,14 @@ std::vector<uint8_t> BuildAudioFrame(uint8_t streamByte, uint8_t sequence, const
 std::vector<uint8_t> AudioSource::Frame(uint64_t frameIndex) const {
   std::array<int16_t, kAudioSamplesPerFrame> samples;
   const uint64_t first = frameIndex * kAudioSamplesPerFrame;
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = AudioSample(settings_, first + i);
-  return BuildAudioFrame(settings_.streamByte, static_cast<uint8_t>(frameIndex & 0xFF), samples.data(),
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = AudioSample(m_settings, first + i);
+  return BuildAudioFrame(m_settings.streamByte, static_cast<uint8_t>(frameIndex & 0xFF), samples.data(),
                          samples.size());
 }
 
 bool AudioSource::Skipped(uint64_t frameIndex) const {
-  return settings_.skipEvery > 0 && frameIndex % static_cast<uint64_t>(settings_.skipEvery) ==
-                                        static_cast<uint64_t>(settings_.skipEvery - 1);
+  return m_settings.skipEvery > 0 && frameIndex % static_cast<uint64_t>(m_settings.skipEvery) ==
+                                        static_cast<uint64_t>(m_settings.skipEvery - 1);
 }
 
 }  // namespace camsim

@@ -43,13 +43,13 @@ std::vector<uint8_t> BuildAudioFrame(uint8_t streamByte, uint8_t sequence, const
 // and the sequence number i modulo 256.
 class AudioSource {
  public:
-  explicit AudioSource(const AudioSettings& settings) : settings_(settings) {}
+  explicit AudioSource(const AudioSettings& settings) : m_settings(settings) {}
 
   std::vector<uint8_t> Frame(uint64_t frameIndex) const;
   bool Skipped(uint64_t frameIndex) const;
 
  private:
-  AudioSettings settings_;
+  AudioSettings m_settings;
 };
 
 }  // namespace camsim

@@ -15,13 +15,13 @@ namespace camsim {
 using Clock = std::chrono::steady_clock;
 
 void Connection::Run() {
-  if (ctx_.options.faults.noAnswer) {
-    HoldUntilClosed(fd_, ctx_.stop);
+  if (m_ctx.options.faults.noAnswer) {
+    HoldUntilClosed(m_fd, m_ctx.stop);
     return;
   }
   std::string buffer;
   char chunk[4096];
-  while (!ctx_.stop.Raised()) {
+  while (!m_ctx.stop.Raised()) {
     HeadParse parse = ParseRequestHead(buffer);
     if (parse.status == HeadStatus::Complete) {
       buffer.erase(0, parse.consumed);
@@ -36,26 +36,26 @@ void Connection::Run() {
       Send(TextReply(400, "Malformed request\r\n", false));
       return;
     }
-    ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     buffer.append(chunk, static_cast<size_t>(n));
   }
 }
 
-bool Connection::Send(std::string_view bytes) { return SendAll(fd_, bytes); }
+bool Connection::Send(std::string_view bytes) { return SendAll(m_fd, bytes); }
 
 bool Connection::Handle(const HttpRequest& request) {
   std::optional<std::string> authorization = request.Header("Authorization");
-  const bool authorized = authorization && BasicAuthorizationMatches(*authorization, ctx_.credentials);
-  ctx_.requestLog.Write(RequestLogLine(id_, authorized, request.method, request.target));
+  const bool authorized = authorization && BasicAuthorizationMatches(*authorization, m_ctx.credentials);
+  m_ctx.requestLog.Write(RequestLogLine(m_id, authorized, request.method, request.target));
   const bool keepAlive = request.KeepAlive();
-  const double delay = ctx_.options.faults.answerAfter;
-  if (delay > 0 && ctx_.stop.WaitUntil(Clock::now() + std::chrono::microseconds(static_cast<int64_t>(delay * 1e6)))) {
+  const double delay = m_ctx.options.faults.answerAfter;
+  if (delay > 0 && m_ctx.stop.WaitUntil(Clock::now() + std::chrono::microseconds(static_cast<int64_t>(delay * 1e6)))) {
     return false;
   }
 
-  if (!authorized) return Send(UnauthorizedReply(ctx_.options.realm, keepAlive)) && keepAlive;
+  if (!authorized) return Send(UnauthorizedReply(m_ctx.options.realm, keepAlive)) && keepAlive;
   if (request.method != "GET") return Send(TextReply(405, "Only GET is served\r\n", keepAlive)) && keepAlive;
 
   const std::string path = request.Path();
@@ -63,11 +63,11 @@ bool Connection::Handle(const HttpRequest& request) {
     StreamVideo();
     return false;
   }
-  if (path == "/audio.cgi" && !ctx_.options.audio.absent) {
+  if (path == "/audio.cgi" && !m_ctx.options.audio.absent) {
     StreamAudio();
     return false;
   }
-  if (std::optional<CgiReply> reply = HandleSettingsCgi(path, request.Query(), ctx_.settings)) {
+  if (std::optional<CgiReply> reply = HandleSettingsCgi(path, request.Query(), m_ctx.settings)) {
     // Reply, status line and headers in one send: the settings client reads once.
     return Send(TextReply(reply->status, reply->body, keepAlive)) && keepAlive;
   }
@@ -75,35 +75,35 @@ bool Connection::Handle(const HttpRequest& request) {
 }
 
 void Connection::StreamVideo() {
-  const Options& o = ctx_.options;
+  const Options& o = m_ctx.options;
   const FaultPlan& faults = o.faults;
   std::string head = StreamHead(VideoContentType());
   const bool drip = faults.dripBytesPerSecond > 0;
   auto send = [&](const void* data, size_t size) {
-    return drip ? SendDripping(fd_, data, size, faults.dripBytesPerSecond, ctx_.stop) : SendAll(fd_, data, size);
+    return drip ? SendDripping(m_fd, data, size, faults.dripBytesPerSecond, m_ctx.stop) : SendAll(m_fd, data, size);
   };
   if (!send(head.data(), head.size())) return;
 
   std::unique_ptr<FrameSource> source;
-  if (ctx_.files) source = std::make_unique<FileFrameSource>(*ctx_.files);
+  if (m_ctx.files) source = std::make_unique<FileFrameSource>(*m_ctx.files);
   else source = std::make_unique<LiveFrameSource>(o.jpeg, faults);
 
   const uint32_t startSeconds = o.startTime.value_or(ClockStamp(0).seconds);
   const auto interval = std::chrono::microseconds(1000000 / o.fps);
   auto due = Clock::now();
   std::string part;
-  for (uint64_t n = 0; !ctx_.stop.Raised(); ++n) {
+  for (uint64_t n = 0; !m_ctx.stop.Raised(); ++n) {
     StreamAction action = ActionBeforeFrame(faults, n);
     if (action == StreamAction::Drop) return;
     if (action == StreamAction::Stall) {
-      HoldUntilClosed(fd_, ctx_.stop);
+      HoldUntilClosed(m_fd, m_ctx.stop);
       return;
     }
-    if (ctx_.stop.WaitUntil(due)) return;
+    if (m_ctx.stop.WaitUntil(due)) return;
     // A client that fell behind gets the next frame at once, not a burst of old ones.
     due = std::max(due + interval, Clock::now() - interval);
 
-    JpegData jpeg = source->Frame(n, ctx_.settings.Snapshot());
+    JpegData jpeg = source->Frame(n, m_ctx.settings.Snapshot());
     if (!jpeg) return;
     const PartFault fault = FaultForFrame(faults, n);
     std::optional<FrameStamp> stamp;
@@ -117,22 +117,22 @@ void Connection::StreamVideo() {
       part.append(reinterpret_cast<const char*>(noise.data()), noise.size());
     }
     if (!send(part.data(), part.size())) return;
-    ctx_.frameLog.Write(FrameLogLine(id_, n, jpeg->size(), Crc32(jpeg->data(), jpeg->size()), fault));
+    m_ctx.frameLog.Write(FrameLogLine(m_id, n, jpeg->size(), Crc32(jpeg->data(), jpeg->size()), fault));
   }
 }
 
 void Connection::StreamAudio() {
   if (!Send(StreamHead("application/octet-stream"))) return;
-  AudioSource source(ctx_.options.audio);
+  AudioSource source(m_ctx.options.audio);
   // Each frame holds 128 samples: 16 ms at 8000 samples per second.
   const auto start = Clock::now();
-  for (uint64_t i = 0; !ctx_.stop.Raised(); ++i) {
+  for (uint64_t i = 0; !m_ctx.stop.Raised(); ++i) {
     const auto due = start + std::chrono::microseconds(i * kAudioSamplesPerFrame * 1000000 / kAudioSampleRate);
-    if (ctx_.stop.WaitUntil(due)) return;
-    if (ctx_.options.audio.dropAfter > 0 && i >= static_cast<uint64_t>(ctx_.options.audio.dropAfter)) return;
+    if (m_ctx.stop.WaitUntil(due)) return;
+    if (m_ctx.options.audio.dropAfter > 0 && i >= static_cast<uint64_t>(m_ctx.options.audio.dropAfter)) return;
     if (source.Skipped(i)) continue;
     std::vector<uint8_t> frame = source.Frame(i);
-    if (!SendAll(fd_, frame.data(), frame.size())) return;
+    if (!SendAll(m_fd, frame.data(), frame.size())) return;
   }
 }
 

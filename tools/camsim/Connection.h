@@ -28,7 +28,7 @@ struct ServerContext {
 // stream ends the connection, the client closes it or the simulator stops.
 class Connection {
  public:
-  Connection(const ServerContext& context, uint64_t id, int fd) : ctx_(context), id_(id), fd_(fd) {}
+  Connection(const ServerContext& context, uint64_t id, int fd) : m_ctx(context), m_id(id), m_fd(fd) {}
   void Run();
 
  private:
@@ -38,9 +38,9 @@ class Connection {
   void StreamAudio();
   bool Send(std::string_view bytes);
 
-  const ServerContext& ctx_;
-  uint64_t id_;
-  int fd_;
+  const ServerContext& m_ctx;
+  uint64_t m_id;
+  int m_fd;
 };
 
 }  // namespace camsim

@@ -5,17 +5,17 @@ namespace camsim {
 bool LineLog::Open(const std::string& fileName) {
   std::FILE* f = std::fopen(fileName.c_str(), "w");
   if (!f) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  file_.reset(f);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_file.reset(f);
   return true;
 }
 
 void LineLog::Write(std::string_view line) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!file_) return;
-  std::fwrite(line.data(), 1, line.size(), file_.get());
-  std::fputc('\n', file_.get());
-  std::fflush(file_.get());
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_file) return;
+  std::fwrite(line.data(), 1, line.size(), m_file.get());
+  std::fputc('\n', m_file.get());
+  std::fflush(m_file.get());
 }
 
 std::string RequestLogLine(uint64_t connection, bool authMatched, std::string_view method,

@@ -17,15 +17,15 @@ class LineLog {
  public:
   LineLog() = default;
   bool Open(const std::string& fileName);  // truncates; false when it cannot be created
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return m_file != nullptr; }
   void Write(std::string_view line);
 
  private:
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  std::mutex mutex_;
-  std::unique_ptr<std::FILE, Closer> file_;
+  std::mutex m_mutex;
+  std::unique_ptr<std::FILE, Closer> m_file;
 };
 
 // "conn=<n> auth=<yes|no> <METHOD> <target>": the target comes last and as sent, so

@@ -10,11 +10,11 @@
 namespace camsim {
 
 JpegData LiveFrameSource::Frame(uint64_t index, const CameraSettings& settings) {
-  const VideoSize size = SizeForFrame(faults_, settings.Size(), index);
-  auto it = pictures_.find(size.width);
-  if (it == pictures_.end()) it = pictures_.emplace(size.width, TestPicture(size)).first;
-  it->second.Render(index, settings.picture, rgb_);
-  auto jpeg = std::make_shared<std::vector<uint8_t>>(encoder_.Encode(rgb_.data(), size.width, size.height));
+  const VideoSize size = SizeForFrame(m_faults, settings.Size(), index);
+  auto it = m_pictures.find(size.width);
+  if (it == m_pictures.end()) it = m_pictures.emplace(size.width, TestPicture(size)).first;
+  it->second.Render(index, settings.picture, m_rgb);
+  auto jpeg = std::make_shared<std::vector<uint8_t>>(m_encoder.Encode(m_rgb.data(), size.width, size.height));
   if (jpeg->empty()) return nullptr;
   return jpeg;
 }
@@ -42,7 +42,7 @@ bool FileFrames::Load(const std::string& folder, std::string& error) {
   }
   std::sort(names.begin(), names.end(),
             [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
-  frames_.clear();
+  m_frames.clear();
   for (const fs::path& name : names) {
     std::ifstream in(name, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -51,9 +51,9 @@ bool FileFrames::Load(const std::string& folder, std::string& error) {
       return false;
     }
     if (bytes.empty()) continue;  // an empty file is no frame
-    frames_.push_back(std::make_shared<const std::vector<uint8_t>>(std::move(bytes)));
+    m_frames.push_back(std::make_shared<const std::vector<uint8_t>>(std::move(bytes)));
   }
-  if (frames_.empty()) {
+  if (m_frames.empty()) {
     error = "no .jpg or .jpeg files in " + folder;
     return false;
   }

@@ -26,14 +26,14 @@ class FrameSource {
 // Encodes the test picture live, at the size the settings (or the size cycle) ask for.
 class LiveFrameSource : public FrameSource {
  public:
-  LiveFrameSource(const JpegSettings& jpeg, const FaultPlan& faults) : encoder_(jpeg), faults_(faults) {}
+  LiveFrameSource(const JpegSettings& jpeg, const FaultPlan& faults) : m_encoder(jpeg), m_faults(faults) {}
   JpegData Frame(uint64_t index, const CameraSettings& settings) override;
 
  private:
-  JpegEncoder encoder_;
-  FaultPlan faults_;
-  std::map<int, TestPicture> pictures_;  // by width
-  std::vector<uint8_t> rgb_;
+  JpegEncoder m_encoder;
+  FaultPlan m_faults;
+  std::map<int, TestPicture> m_pictures;  // by width
+  std::vector<uint8_t> m_rgb;
 };
 
 // The JPEG files of a folder, read once, sent in name order and over again.
@@ -42,20 +42,20 @@ class FileFrames {
   // Files ending in .jpg or .jpeg (any case). Fails with a message when the folder
   // cannot be read or holds none.
   bool Load(const std::string& folder, std::string& error);
-  size_t Count() const { return frames_.size(); }
-  JpegData At(uint64_t index) const { return frames_.empty() ? nullptr : frames_[index % frames_.size()]; }
+  size_t Count() const { return m_frames.size(); }
+  JpegData At(uint64_t index) const { return m_frames.empty() ? nullptr : m_frames[index % m_frames.size()]; }
 
  private:
-  std::vector<JpegData> frames_;
+  std::vector<JpegData> m_frames;
 };
 
 class FileFrameSource : public FrameSource {
  public:
-  explicit FileFrameSource(const FileFrames& frames) : frames_(frames) {}
-  JpegData Frame(uint64_t index, const CameraSettings&) override { return frames_.At(index); }
+  explicit FileFrameSource(const FileFrames& frames) : m_frames(frames) {}
+  JpegData Frame(uint64_t index, const CameraSettings&) override { return m_frames.At(index); }
 
  private:
-  const FileFrames& frames_;
+  const FileFrames& m_frames;
 };
 
 }  // namespace camsim

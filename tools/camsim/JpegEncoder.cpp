@@ -129,7 +129,7 @@ bool EncodeInto(const JpegSettings& settings, const uint8_t* rgb, int width, int
 
 std::vector<uint8_t> JpegEncoder::Encode(const uint8_t* rgb, int width, int height) const {
   std::vector<uint8_t> jpeg;
-  if (width <= 0 || height <= 0 || !EncodeInto(settings_, rgb, width, height, &jpeg)) return {};
+  if (width <= 0 || height <= 0 || !EncodeInto(m_settings, rgb, width, height, &jpeg)) return {};
   return jpeg;
 }
 

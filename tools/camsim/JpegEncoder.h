@@ -23,15 +23,15 @@ struct JpegSettings {
 // libjpeg-turbo: its TurboJPEG 2.x front end cannot write restart markers.
 class JpegEncoder {
  public:
-  explicit JpegEncoder(const JpegSettings& settings) : settings_(settings) {}
+  explicit JpegEncoder(const JpegSettings& settings) : m_settings(settings) {}
 
   // The JPEG file, or an empty vector when the library refused the picture.
   std::vector<uint8_t> Encode(const uint8_t* rgb, int width, int height) const;
 
-  const JpegSettings& Settings() const { return settings_; }
+  const JpegSettings& Settings() const { return m_settings; }
 
  private:
-  JpegSettings settings_;
+  JpegSettings m_settings;
 };
 
 }  // namespace camsim

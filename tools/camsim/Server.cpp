@@ -23,87 +23,87 @@ CameraSettings InitialSettings(const Options& o) {
 
 }  // namespace
 
-Server::Server(Options options) : options_(std::move(options)), settings_(InitialSettings(options_)) {}
+Server::Server(Options options) : m_options(std::move(options)), m_settings(InitialSettings(m_options)) {}
 
 Server::~Server() { Stop(); }
 
 bool Server::Start(std::string& error) {
-  if (!options_.requestLog.empty() && !requestLog_.Open(options_.requestLog)) {
-    error = "cannot write " + options_.requestLog;
+  if (!m_options.requestLog.empty() && !m_requestLog.Open(m_options.requestLog)) {
+    error = "cannot write " + m_options.requestLog;
     return false;
   }
-  if (!options_.frameLog.empty() && !frameLog_.Open(options_.frameLog)) {
-    error = "cannot write " + options_.frameLog;
+  if (!m_options.frameLog.empty() && !m_frameLog.Open(m_options.frameLog)) {
+    error = "cannot write " + m_options.frameLog;
     return false;
   }
-  if (!options_.framesDir.empty() && !files_.Load(options_.framesDir, error)) return false;
+  if (!m_options.framesDir.empty() && !m_files.Load(m_options.framesDir, error)) return false;
 
-  listener_ = BindTcp(options_.bindAddress, options_.port, error);
-  if (!listener_.Valid()) return false;
-  port_ = BoundPort(listener_.Get());
-  started_ = std::chrono::steady_clock::now();
+  m_listener = BindTcp(m_options.bindAddress, m_options.port, error);
+  if (!m_listener.Valid()) return false;
+  m_port = BoundPort(m_listener.Get());
+  m_started = std::chrono::steady_clock::now();
   // Refused connections: the port stays bound but nothing listens on it.
-  if (!RefusingAt(options_.faults, 0.0)) {
-    if (::listen(listener_.Get(), 64) != 0) {
+  if (!RefusingAt(m_options.faults, 0.0)) {
+    if (::listen(m_listener.Get(), 64) != 0) {
       error = std::string("listen: ") + std::strerror(errno);
       return false;
     }
-    listening_ = true;
+    m_listening = true;
   }
-  context_ = std::make_unique<ServerContext>(ServerContext{
-      options_, Credentials{options_.user, options_.password}, settings_, requestLog_, frameLog_,
-      options_.framesDir.empty() ? nullptr : &files_, stop_});
-  acceptThread_ = std::thread([this] { AcceptLoop(); });
+  m_context = std::make_unique<ServerContext>(ServerContext{
+      m_options, Credentials{m_options.user, m_options.password}, m_settings, m_requestLog, m_frameLog,
+      m_options.framesDir.empty() ? nullptr : &m_files, m_stop});
+  m_acceptThread = std::thread([this] { AcceptLoop(); });
   return true;
 }
 
 void Server::Stop() {
-  if (!acceptThread_.joinable()) return;
-  stop_.Raise();
-  acceptThread_.join();
+  if (!m_acceptThread.joinable()) return;
+  m_stop.Raise();
+  m_acceptThread.join();
   {
-    std::lock_guard<std::mutex> lock(clientsMutex_);
-    for (Client& c : clients_) ::shutdown(c.fd.Get(), SHUT_RDWR);
+    std::lock_guard<std::mutex> lock(m_clientsMutex);
+    for (Client& c : m_clients) ::shutdown(c.fd.Get(), SHUT_RDWR);
   }
   ReapFinished(true);
-  listener_.Reset();
+  m_listener.Reset();
 }
 
 void Server::AcceptLoop() {
   using namespace std::chrono;
-  while (!stop_.Raised()) {
+  while (!m_stop.Raised()) {
     ReapFinished(false);
-    const double elapsed = duration<double>(steady_clock::now() - started_).count();
-    const bool refusing = RefusingAt(options_.faults, elapsed);
-    if (refusing && listening_) {
+    const double elapsed = duration<double>(steady_clock::now() - m_started).count();
+    const bool refusing = RefusingAt(m_options.faults, elapsed);
+    if (refusing && m_listening) {
       // A listening socket cannot stop listening: close it and bind the port again.
       std::string error;
-      listener_.Reset();
-      listener_ = BindTcp(options_.bindAddress, port_, error);
-      listening_ = false;
-    } else if (!refusing && !listening_) {
+      m_listener.Reset();
+      m_listener = BindTcp(m_options.bindAddress, m_port, error);
+      m_listening = false;
+    } else if (!refusing && !m_listening) {
       std::string error;
-      if (!listener_.Valid()) listener_ = BindTcp(options_.bindAddress, port_, error);
-      listening_ = listener_.Valid() && ::listen(listener_.Get(), 64) == 0;
+      if (!m_listener.Valid()) m_listener = BindTcp(m_options.bindAddress, m_port, error);
+      m_listening = m_listener.Valid() && ::listen(m_listener.Get(), 64) == 0;
     }
-    if (!listening_) {
-      stop_.WaitFor(milliseconds(20));
+    if (!m_listening) {
+      m_stop.WaitFor(milliseconds(20));
       continue;
     }
-    pollfd p{listener_.Get(), POLLIN, 0};
+    pollfd p{m_listener.Get(), POLLIN, 0};
     if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) AcceptOne();
   }
 }
 
 void Server::AcceptOne() {
-  int fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
+  int fd = ::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
-  std::lock_guard<std::mutex> lock(clientsMutex_);
-  Client& client = clients_.emplace_back();
-  client.id = nextId_++;
+  std::lock_guard<std::mutex> lock(m_clientsMutex);
+  Client& client = m_clients.emplace_back();
+  client.id = m_nextId++;
   client.fd.Reset(fd);
   client.thread = std::thread([this, &client] {
-    Connection(*context_, client.id, client.fd.Get()).Run();
+    Connection(*m_context, client.id, client.fd.Get()).Run();
     // The peer sees the end at once; the descriptor is closed when the thread is reaped.
     ::shutdown(client.fd.Get(), SHUT_RDWR);
     client.done = true;
@@ -113,10 +113,10 @@ void Server::AcceptOne() {
 void Server::ReapFinished(bool all) {
   std::list<Client> finished;
   {
-    std::lock_guard<std::mutex> lock(clientsMutex_);
-    for (auto it = clients_.begin(); it != clients_.end();) {
+    std::lock_guard<std::mutex> lock(m_clientsMutex);
+    for (auto it = m_clients.begin(); it != m_clients.end();) {
       auto next = std::next(it);
-      if (all || it->done) finished.splice(finished.end(), clients_, it);
+      if (all || it->done) finished.splice(finished.end(), m_clients, it);
       it = next;
     }
   }

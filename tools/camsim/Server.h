@@ -30,8 +30,8 @@ class Server {
   // Ends every connection and waits for their threads.
   void Stop();
 
-  int Port() const { return port_; }
-  SettingsState& Settings() { return settings_; }
+  int Port() const { return m_port; }
+  SettingsState& Settings() { return m_settings; }
 
  private:
   struct Client {
@@ -45,23 +45,23 @@ class Server {
   void AcceptOne();
   void ReapFinished(bool all);
 
-  Options options_;
-  SettingsState settings_;
-  LineLog requestLog_;
-  LineLog frameLog_;
-  FileFrames files_;
-  StopSignal stop_;
-  std::unique_ptr<ServerContext> context_;
+  Options m_options;
+  SettingsState m_settings;
+  LineLog m_requestLog;
+  LineLog m_frameLog;
+  FileFrames m_files;
+  StopSignal m_stop;
+  std::unique_ptr<ServerContext> m_context;
 
-  FileDescriptor listener_;
-  bool listening_ = false;
-  int port_ = -1;
-  std::chrono::steady_clock::time_point started_;
-  std::thread acceptThread_;
+  FileDescriptor m_listener;
+  bool m_listening = false;
+  int m_port = -1;
+  std::chrono::steady_clock::time_point m_started;
+  std::thread m_acceptThread;
 
-  std::mutex clientsMutex_;
-  std::list<Client> clients_;
-  uint64_t nextId_ = 1;
+  std::mutex m_clientsMutex;
+  std::list<Client> m_clients;
+  uint64_t m_nextId = 1;
 };
 
 }  // namespace camsim

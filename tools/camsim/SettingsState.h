@@ -30,22 +30,22 @@ struct CameraSettings {
 // picture of the video streams on the others.
 class SettingsState {
  public:
-  explicit SettingsState(const CameraSettings& initial = {}) : settings_(initial) {}
+  explicit SettingsState(const CameraSettings& initial = {}) : m_settings(initial) {}
 
   CameraSettings Snapshot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return settings_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_settings;
   }
 
   template <typename Change>
   void Update(Change&& change) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    change(settings_);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    change(m_settings);
   }
 
  private:
-  mutable std::mutex mutex_;
-  CameraSettings settings_;
+  mutable std::mutex m_mutex;
+  CameraSettings m_settings;
 };
 
 }  // namespace camsim

@@ -13,26 +13,26 @@
 namespace camsim {
 
 void FileDescriptor::Reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = fd;
 }
 
 void StopSignal::Raise() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    raised_ = true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_raised = true;
   }
-  cv_.notify_all();
+  m_cv.notify_all();
 }
 
 bool StopSignal::Raised() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return raised_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_raised;
 }
 
 bool StopSignal::WaitUntil(std::chrono::steady_clock::time_point deadline) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return cv_.wait_until(lock, deadline, [this] { return raised_; });
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_cv.wait_until(lock, deadline, [this] { return m_raised; });
 }
 
 bool SendAll(int fd, const void* data, size_t size) {

@@ -13,9 +13,9 @@ namespace camsim {
 class FileDescriptor {
  public:
   FileDescriptor() = default;
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
   ~FileDescriptor() { Reset(); }
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.Release()) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.Release()) {}
   FileDescriptor& operator=(FileDescriptor&& other) noexcept {
     if (this != &other) Reset(other.Release());
     return *this;
@@ -23,17 +23,17 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
 
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
+  int Get() const { return m_fd; }
+  bool Valid() const { return m_fd >= 0; }
   int Release() {
-    int fd = fd_;
-    fd_ = -1;
+    int fd = m_fd;
+    m_fd = -1;
     return fd;
   }
   void Reset(int fd = -1);
 
  private:
-  int fd_ = -1;
+  int m_fd = -1;
 };
 
 // Set once when the simulator shuts down; waits end early when it is.
@@ -48,9 +48,9 @@ class StopSignal {
   }
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable cv_;
-  bool raised_ = false;
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_cv;
+  bool m_raised = false;
 };
 
 // Writes all bytes (looping over partial sends). False when the peer is gone.

@@ -19,39 +19,39 @@ constexpr std::array<Rgb, 6> kPalette = {{
 }  // namespace
 
 TestPicture::TestPicture(VideoSize size)
-    : size_(size),
-      bandHeight_(size.height / 4),
-      digitScale_(std::max(1, std::min(bandHeight_ / 7, (size.width / 2) / (kDigits * 4)))),
-      background_(static_cast<size_t>(size.width) * size.height, kWhite) {
+    : m_size(size),
+      m_bandHeight(size.height / 4),
+      m_digitScale(std::max(1, std::min(m_bandHeight / 7, (size.width / 2) / (kDigits * 4)))),
+      m_background(static_cast<size_t>(size.width) * size.height, kWhite) {
   const std::vector<FlatArea> areas = FlatAreas();
   for (size_t i = 0; i < areas.size(); ++i)
-    FillRect(background_, areas[i].x, areas[i].y, areas[i].width, areas[i].height, kBars[i]);
+    FillRect(m_background, areas[i].x, areas[i].y, areas[i].width, areas[i].height, kBars[i]);
 }
 
 std::vector<FlatArea> TestPicture::FlatAreas() const {
   std::vector<FlatArea> areas;
-  const int barWidth = size_.width / static_cast<int>(kBars.size());
+  const int barWidth = m_size.width / static_cast<int>(kBars.size());
   for (size_t i = 0; i < kBars.size(); ++i) {
     const int x = static_cast<int>(i) * barWidth;
-    const int width = (i + 1 == kBars.size()) ? size_.width - x : barWidth;
-    areas.push_back(FlatArea{x, bandHeight_, width, size_.height - bandHeight_, kPalette[kBars[i]]});
+    const int width = (i + 1 == kBars.size()) ? m_size.width - x : barWidth;
+    areas.push_back(FlatArea{x, m_bandHeight, width, m_size.height - m_bandHeight, kPalette[kBars[i]]});
   }
   return areas;
 }
 
 int TestPicture::SquareX(uint64_t frameIndex) const {
-  const int left = size_.width / 2;
-  const int travel = std::max(1, size_.width - left - SquareSide());
-  const int step = std::max(1, size_.width / 80);
+  const int left = m_size.width / 2;
+  const int travel = std::max(1, m_size.width - left - SquareSide());
+  const int step = std::max(1, m_size.width / 80);
   return left + static_cast<int>((frameIndex * step) % static_cast<uint64_t>(travel));
 }
 
 void TestPicture::FillRect(std::vector<uint8_t>& indices, int x, int y, int w, int h, uint8_t index) const {
-  const int x0 = std::clamp(x, 0, size_.width), x1 = std::clamp(x + w, 0, size_.width);
-  const int y0 = std::clamp(y, 0, size_.height), y1 = std::clamp(y + h, 0, size_.height);
+  const int x0 = std::clamp(x, 0, m_size.width), x1 = std::clamp(x + w, 0, m_size.width);
+  const int y0 = std::clamp(y, 0, m_size.height), y1 = std::clamp(y + h, 0, m_size.height);
   for (int row = y0; row < y1; ++row) {
-    std::fill(indices.begin() + static_cast<size_t>(row) * size_.width + x0,
-              indices.begin() + static_cast<size_t>(row) * size_.width + x1, index);
+    std::fill(indices.begin() + static_cast<size_t>(row) * m_size.width + x0,
+              indices.begin() + static_cast<size_t>(row) * m_size.width + x1, index);
   }
 }
 
@@ -60,22 +60,22 @@ void TestPicture::DrawDigit(std::vector<uint8_t>& indices, int x, int y, int dig
   for (int row = 0; row < 5; ++row) {
     for (int col = 0; col < 3; ++col) {
       if (glyph[static_cast<size_t>(row)] & (4 >> col))
-        FillRect(indices, x + col * digitScale_, y + row * digitScale_, digitScale_, digitScale_, kBlack);
+        FillRect(indices, x + col * m_digitScale, y + row * m_digitScale, m_digitScale, m_digitScale, kBlack);
     }
   }
 }
 
 void TestPicture::Render(uint64_t frameIndex, const PictureControls& controls, std::vector<uint8_t>& rgb) const {
-  std::vector<uint8_t> indices = background_;
+  std::vector<uint8_t> indices = m_background;
 
-  const int top = std::max(0, (bandHeight_ - 5 * digitScale_) / 2);
+  const int top = std::max(0, (m_bandHeight - 5 * m_digitScale) / 2);
   uint64_t value = frameIndex;
   for (int i = kDigits - 1; i >= 0; --i) {
-    DrawDigit(indices, digitScale_ + i * 4 * digitScale_, top, static_cast<int>(value % 10));
+    DrawDigit(indices, m_digitScale + i * 4 * m_digitScale, top, static_cast<int>(value % 10));
     value /= 10;
   }
   const int side = SquareSide();
-  FillRect(indices, SquareX(frameIndex), (bandHeight_ - side) / 2, side, side, kBlack);
+  FillRect(indices, SquareX(frameIndex), (m_bandHeight - side) / 2, side, side, kBlack);
 
   std::array<Rgb, kPaletteSize> palette;
   for (size_t i = 0; i < palette.size(); ++i) palette[i] = AdjustColour(kPalette[i], controls);

@@ -24,13 +24,13 @@ class TestPicture {
   // Packed RGB, rows top to bottom, of frame `frameIndex` with the controls applied.
   void Render(uint64_t frameIndex, const PictureControls& controls, std::vector<uint8_t>& rgb) const;
 
-  VideoSize Size() const { return size_; }
+  VideoSize Size() const { return m_size; }
   std::vector<FlatArea> FlatAreas() const;
 
   // Where the moving square's left edge is in a frame, and the digit cell size.
   int SquareX(uint64_t frameIndex) const;
-  int SquareSide() const { return bandHeight_ / 2; }
-  int DigitScale() const { return digitScale_; }
+  int SquareSide() const { return m_bandHeight / 2; }
+  int DigitScale() const { return m_digitScale; }
   static constexpr int kDigits = 6;
 
  private:
@@ -40,10 +40,10 @@ class TestPicture {
   void FillRect(std::vector<uint8_t>& indices, int x, int y, int w, int h, uint8_t index) const;
   void DrawDigit(std::vector<uint8_t>& indices, int x, int y, int digit) const;
 
-  VideoSize size_;
-  int bandHeight_;
-  int digitScale_;
-  std::vector<uint8_t> background_;  // palette indices of the still parts
+  VideoSize m_size;
+  int m_bandHeight;
+  int m_digitScale;
+  std::vector<uint8_t> m_background;  // palette indices of the still parts
 };
 
 }  // namespace camsim

@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    MemoryJpegSource source(data.data(), data.size());
-    auto decoder = std::make_unique<JpegDecoder>();
+    qern::MemoryJpegSource source(data.data(), data.size());
+    auto decoder = std::make_unique<qern::JpegDecoder>();
     int rc = decoder->ReadHeader(&source, 1);
     if (rc >= 0 && decoder->StartDecompress() != 0) rc = decoder->Error();
     std::vector<uint8_t> pixels;
