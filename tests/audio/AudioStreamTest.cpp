@@ -9,6 +9,8 @@
 #include "audio/AudioFrameParser.h"
 #include "audio/AudioSampleQueue.h"
 
+namespace qern {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -213,3 +215,5 @@ TEST(AudioSampleQueue, FallsNoFurtherThanASecondBehind) {
 }
 
 }  // namespace
+
+}  // namespace qern

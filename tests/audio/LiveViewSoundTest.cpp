@@ -10,6 +10,8 @@
 #include "tests/support/Camsim.h"
 #include "tests/support/Wait.h"
 
+namespace qern {
+
 namespace {
 
 TEST(LiveViewSound, FirstFrameUnheldAndSoundPlayedUntilDestruction) {
@@ -42,3 +44,5 @@ TEST(LiveViewSound, FirstFrameUnheldAndSoundPlayedUntilDestruction) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 
 #include "audio/MyDirectSound.h"
 
+namespace qern {
+
 namespace {
 
 const WAVEFORMATEX kPcm8k{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
@@ -87,3 +89,5 @@ TEST(MyDirectSound, FailureTexts) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -11,10 +11,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    static AudioFrameParser parser;
+    static qern::AudioFrameParser parser;
     parser.Reset();
-    AudioSampleQueue queue(800 + data[0] * 8);
-    std::vector<uint8_t> out(AudioFrameParser::kBlockBytes), second(size_t(800 + 255 * 8) * 2);
+    qern::AudioSampleQueue queue(800 + data[0] * 8);
+    std::vector<uint8_t> out(qern::AudioFrameParser::kBlockBytes), second(size_t(800 + 255 * 8) * 2);
     size_t pos = 2;
     while (pos < size) {
         // Byte 1 picks the block pattern; the magic is common so that frames are found.
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::memcpy(parser.Space(), block.data(), n);
         const size_t carriedBefore = parser.Carried();
         const size_t got = parser.Commit(n, out.data());
-        if (got > carriedBefore + n || got % 2 || parser.Carried() >= AudioFrameParser::kMaxFrame) __builtin_trap();
+        if (got > carriedBefore + n || got % 2 || parser.Carried() >= qern::AudioFrameParser::kMaxFrame) __builtin_trap();
         queue.Push(out.data(), got / 2);
         if (data[pos] & 1) {
             const uint32_t wanted = 800 + data[0] * 8;

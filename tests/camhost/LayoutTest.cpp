@@ -3,6 +3,8 @@
 
 #include "tools/camhost/Layout.h"
 
+namespace qern {
+
 using namespace camhost;
 
 namespace {
@@ -53,3 +55,5 @@ TEST(Layout, GridNeedsAViewAndKeepsExtraViewsAndFixedPlaces) {
     fixed[0].rect = Rect{700, 0, 100, 100};  // out of the way: the layout stays as it is
     EXPECT_EQ(LayOut(fixed, 0, 0).rects[1].y, kMargin);
 }
+
+}  // namespace qern

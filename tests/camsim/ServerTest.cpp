@@ -15,6 +15,8 @@
 #include "tools/camsim/Server.h"
 #include "tools/camsim/Socket.h"
 
+namespace qern {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -101,3 +103,5 @@ TEST(CamsimServer, GarbageTruncationWrongLengthsAndDripAsLogged) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -3,6 +3,8 @@
 
 #include "com/ComObject.h"
 
+namespace qern {
+
 namespace {
 
 class Widget : public qern::ObjectRoot, public IPersist {
@@ -37,3 +39,5 @@ TEST(ComObject, FinalConstructFailureAndFinalReleaseLeaveNothingBehind) {
     EXPECT_TRUE(out == nullptr && Widget::alive == 0 && Widget::finalReleases == 2);  // the failed one's too
     EXPECT_EQ(qern::ComModule::Get().LockCount(), locks);
 }
+
+}  // namespace qern

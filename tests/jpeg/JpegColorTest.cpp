@@ -7,6 +7,8 @@
 #include "JpegTestStream.h"
 #include "jpeg/JpegColor.h"
 
+namespace qern {
+
 using namespace jpegcolor;
 
 namespace {
@@ -97,3 +99,5 @@ TEST(JpegColor, RowsMatchTheFormula) {
         }
     }
 }
+
+}  // namespace qern

@@ -7,6 +7,8 @@
 #include "jpeg/JpegFailure.h"
 #include "jpeg/MemoryJpegSource.h"
 
+namespace qern {
+
 using namespace jpegtest;
 
 namespace {
@@ -86,3 +88,5 @@ TEST(JpegDecoder, CallOrderContract) {
     EXPECT_EQ(source.CloseCount(), 1);
     EXPECT_EQ(first.CloseCount(), 1);
 }
+
+}  // namespace qern

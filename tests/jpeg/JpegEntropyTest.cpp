@@ -5,6 +5,8 @@
 #include "JpegTestStream.h"
 #include "jpeg/JpegFailure.h"
 
+namespace qern {
+
 using namespace jpegtest;
 
 namespace {
@@ -129,3 +131,5 @@ TEST(JpegEntropy, StreamsThatFail) {
         EXPECT_EQ(d.rows, c.rows) << c.what;
     }
 }
+
+}  // namespace qern

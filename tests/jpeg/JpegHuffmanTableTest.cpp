@@ -6,6 +6,8 @@
 #include "jpeg/JpegBitReader.h"
 #include "jpeg/JpegHuffmanTable.h"
 
+namespace qern {
+
 // Random complete and incomplete tables, duplicate symbols included: the fast lookups (symbol and
 // whole-coefficient) must decode exactly what the tree decodes, on every 16-bit pattern.
 TEST(JpegHuffmanTable, LookupsAgreeWithTheTreeOnEveryPattern) {
@@ -44,3 +46,5 @@ TEST(JpegHuffmanTable, LookupsAgreeWithTheTreeOnEveryPattern) {
         }
     }
 }
+
+}  // namespace qern

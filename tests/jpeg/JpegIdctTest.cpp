@@ -7,6 +7,8 @@
 
 #include "jpeg/JpegIdct.h"
 
+namespace qern {
+
 using namespace jpegidct;
 
 namespace {
@@ -113,3 +115,5 @@ TEST(JpegIdct, PlainTransformIsCloseToTheExactDct) {
         for (int i = 0; i < 64; ++i) ASSERT_EQ(out[i], c.second) << c.first << " " << i;
     }
 }
+
+}  // namespace qern

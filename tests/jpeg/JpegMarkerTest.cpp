@@ -5,6 +5,8 @@
 #include "JpegTestStream.h"
 #include "jpeg/JpegFailure.h"
 
+namespace qern {
+
 using namespace jpegtest;
 
 namespace {
@@ -137,3 +139,5 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
     }
     for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(DecodeAll(cases[i].first).code, cases[i].second) << "case " << i;
 }
+
+}  // namespace qern

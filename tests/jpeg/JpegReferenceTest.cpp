@@ -17,6 +17,8 @@
 #include "JpegTestStream.h"
 #include "jpeg/JpegFailure.h"
 
+namespace qern {
+
 using namespace jpegtest;
 
 namespace {
@@ -121,3 +123,5 @@ TEST(JpegCrashers, EveryFileDecodesOrIsRefused) {
     }
     EXPECT_GT(files, 200);
 }
+
+}  // namespace qern

@@ -9,6 +9,8 @@
 #include "jpeg/JpegZigzag.h"
 #include "jpeg/MemoryJpegSource.h"
 
+namespace qern {
+
 namespace jpegtest {
 
 const Bytes kFlatBlock = {0x00, 0x07};
@@ -25,15 +27,15 @@ const Bytes& FlatAcSymbols() {
 }
 
 Bytes BitWriter::Finish() {
-    while (bits_.size() % 8 != 0) bits_.push_back(1);
+    while (m_bits.size() % 8 != 0) m_bits.push_back(1);
     Bytes out;
-    for (size_t i = 0; i < bits_.size(); i += 8) {
+    for (size_t i = 0; i < m_bits.size(); i += 8) {
         uint8_t b = 0;
-        for (size_t j = 0; j < 8; ++j) b = static_cast<uint8_t>(b << 1 | bits_[i + j]);
+        for (size_t j = 0; j < 8; ++j) b = static_cast<uint8_t>(b << 1 | m_bits[i + j]);
         out.push_back(b);
         if (b == 0xFF) out.push_back(0x00);
     }
-    bits_.clear();
+    m_bits.clear();
     return out;
 }
 
@@ -215,3 +217,5 @@ void ReferenceBgrx(int y, int cb, int cr, uint8_t out[4]) {
 }
 
 }  // namespace jpegtest
+
+}  // namespace qern

@@ -5,6 +5,8 @@
 
 #include "jpeg/JpegDecoder.h"
 
+namespace qern {
+
 // Hand-made JPEG streams. Flat Huffman tables: every DC size a 5-bit code equal to the size, every AC
 // symbol an 8-bit code equal to its index in FlatAcSymbols().
 namespace jpegtest {
@@ -24,12 +26,12 @@ extern const Bytes kFlatBlock;  // one block with DC difference 0 and no AC, pad
 class BitWriter {
 public:
     void Put(uint32_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) bits_.push_back(static_cast<uint8_t>((value >> i) & 1));
+        for (int i = n - 1; i >= 0; --i) m_bits.push_back(static_cast<uint8_t>((value >> i) & 1));
     }
     Bytes Finish();  // pads with 1-bits, stuffs FF as FF 00
 
 private:
-    Bytes bits_;
+    Bytes m_bits;
 };
 
 void PutDc(BitWriter& w, int diff);
@@ -39,7 +41,7 @@ void PutBlock(BitWriter& w, const int zigzag[64], int& predictor);
 class Stream {
 public:
     Stream& Raw(const Bytes& b) {
-        bytes_.insert(bytes_.end(), b.begin(), b.end());
+        m_bytes.insert(m_bytes.end(), b.begin(), b.end());
         return *this;
     }
     Stream& Byte(uint8_t b) { return Raw({b}); }
@@ -64,10 +66,10 @@ public:
     Stream& Entropy(BitWriter& w) { return Raw(w.Finish()); }
     // Baseline grey frame, quant table 0 all ones, flat tables.
     Stream& GreyHeaders(uint16_t w, uint16_t h) { return Soi().Dqt(0, 1).Sof(0xC0, w, h, {{1, 0x11, 0}}).FlatDcTable().FlatAcTable(); }
-    const Bytes& bytes() const { return bytes_; }
+    const Bytes& bytes() const { return m_bytes; }
 
 private:
-    Bytes bytes_;
+    Bytes m_bytes;
 };
 
 // code: ReadHeader's failure, else the failure after it, 0 when every row came; pixels: every row.
@@ -104,3 +106,5 @@ Scene MakeScene(const SceneOptions& o);
 void ReferenceBgrx(int y, int cb, int cr, uint8_t out[4]);
 
 }  // namespace jpegtest
+
+}  // namespace qern

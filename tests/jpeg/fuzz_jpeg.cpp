@@ -16,9 +16,9 @@ struct Outcome {
     uint32_t rows = 0;
 };
 
-Outcome Decode(JpegDecoder& d, const uint8_t* data, size_t size, size_t chunk, uint8_t accelerate) {
+Outcome Decode(qern::JpegDecoder& d, const uint8_t* data, size_t size, size_t chunk, uint8_t accelerate) {
     Outcome o;
-    MemoryJpegSource source(data, size, chunk);
+    qern::MemoryJpegSource source(data, size, chunk);
     o.status = d.ReadHeader(&source, accelerate);
     // Huge pictures only make the fuzzer slow; their code paths are the same as for small ones.
     if (o.status >= 0 && static_cast<uint64_t>(d.ImageWidth()) * d.ImageHeight() > (1u << 20)) {
@@ -43,8 +43,8 @@ Outcome Decode(JpegDecoder& d, const uint8_t* data, size_t size, size_t chunk, u
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static JpegDecoder* whole = new JpegDecoder;
-    static JpegDecoder* pieces = new JpegDecoder;
+    static qern::JpegDecoder* whole = new qern::JpegDecoder;
+    static qern::JpegDecoder* pieces = new qern::JpegDecoder;
     const Outcome a = Decode(*whole, data, size, 0, 1);
     const Outcome b = Decode(*pieces, data, size, 1 + (size * 2654435761u) % 97, 1);
     if (a.status != b.status || a.hash != b.hash || a.rows != b.rows) std::abort();

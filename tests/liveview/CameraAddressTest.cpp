@@ -3,6 +3,8 @@
 
 #include "liveview/CameraAddress.h"
 
+namespace qern {
+
 TEST(CameraAddress, APathTakesThePagesServerAnotherSchemeIsAPathAndLongHostsAreWhole) {
     UrlParts page{"http", kUrlSchemeHttp, "127.0.0.1", 80, "", "", "/index.html", ""};
     CameraAddress a = ResolveCameraAddress("/video.cgi", UrlParts(), false, &page);
@@ -20,3 +22,5 @@ TEST(CameraAddress, APathTakesThePagesServerAnotherSchemeIsAPathAndLongHostsAreW
     page.port = 65535;
     EXPECT_EQ(FormatBaseUrl(page), "http://" + page.host + ":65535");
 }
+
+}  // namespace qern

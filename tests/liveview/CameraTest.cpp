@@ -24,10 +24,9 @@
 #include "tests/support/Screen.h"
 #include "tests/support/Wait.h"
 
-using qern::BStr;
-using qern::ComPtr;
+namespace qern {
+
 using namespace qern::test;
-using namespace liveview;
 
 namespace {
 
@@ -37,32 +36,32 @@ constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);  // the ov
 class Camera : public ::testing::Test {
 protected:
     void Create() {
-        ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, ole.put_void()), S_OK);
-        ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
-        self = static_cast<CCamImage*>(cam.get());
+        ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_IOleObject, m_ole.put_void()), S_OK);
+        ASSERT_EQ(m_ole.query(IID_ICamImage, m_cam), S_OK);
+        m_self = static_cast<CCamImage*>(m_cam.get());
     }
     void Activate(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"") {
-        container.reset(new InPlaceContainer(pos, pageUrl));
+        m_container.reset(new InPlaceContainer(pos, pageUrl));
         Create();
-        ASSERT_EQ(container->Activate(ole.get()), S_OK) << container->error;
-        hwnd = container->Control();
+        ASSERT_EQ(m_container->Activate(m_ole.get()), S_OK) << m_container->error;
+        m_hwnd = m_container->Control();
         PumpMessages(50);
     }
     void TearDown() override {
-        SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, nullptr);
-        container.reset();
-        cam = nullptr;
-        ole = nullptr;
+        SetEnvironmentVariableA(Watchdog::kPeriodVariable, nullptr);
+        m_container.reset();
+        m_cam = nullptr;
+        m_ole = nullptr;
     }
     // The names are temporaries: the control must keep its own copies.
     void Connect(bool withUrl = true) {
-        cam->put_User(BStr(L"admin").get());
-        cam->put_Password(BStr(L"admin").get());
+        m_cam->put_User(BStr(L"admin").get());
+        m_cam->put_Password(BStr(L"admin").get());
         const std::string url = CamsimUrl("/video.cgi");
         if (!withUrl) return;
-        ASSERT_EQ(cam->put_URL(BStr(std::wstring(url.begin(), url.end()).c_str()).get()), S_OK);
+        ASSERT_EQ(m_cam->put_URL(BStr(std::wstring(url.begin(), url.end()).c_str()).get()), S_OK);
     }
-    uint32_t Painted() const { return self->Stats().framesPainted.load(); }
+    uint32_t Painted() const { return m_self->Stats().framesPainted.load(); }
     bool WaitPainted(uint32_t count, int ms = 20000) {
         const uint32_t target = Painted() + count;
         return WaitFor([&] { return Painted() >= target; }, ms, kPump);
@@ -71,9 +70,9 @@ protected:
     // repaint it still owes (a new size erases the view) would blank the copy, so it goes first.
     Capture Settle(uint32_t count = 4) {
         EXPECT_TRUE(WaitPainted(count)) << "painted " << Painted();
-        UpdateWindow(hwnd);
+        UpdateWindow(m_hwnd);
         EXPECT_TRUE(WaitPainted(2)) << "painted " << Painted();
-        return Capture(hwnd);
+        return Capture(m_hwnd);
     }
     void WaitForStall() {
         uint32_t last = Painted();
@@ -90,20 +89,20 @@ protected:
     }
     LONG Action(int action) {
         LONG v = -1;
-        EXPECT_EQ(cam->setaction(action, &v), S_OK);
+        EXPECT_EQ(m_cam->setaction(action, &v), S_OK);
         return v;
     }
     std::wstring Url() {
         BStr url;
-        EXPECT_EQ(cam->get_URL(url.put()), S_OK);
+        EXPECT_EQ(m_cam->get_URL(url.put()), S_OK);
         return url.get() ? std::wstring(url.get()) : L"<null>";
     }
 
-    std::unique_ptr<InPlaceContainer> container;
-    ComPtr<IOleObject> ole;
-    ComPtr<ICamImage> cam;
-    CCamImage* self = nullptr;
-    HWND hwnd = nullptr;
+    std::unique_ptr<InPlaceContainer> m_container;
+    ComPtr<IOleObject> m_ole;
+    ComPtr<ICamImage> m_cam;
+    CCamImage* m_self = nullptr;
+    HWND m_hwnd = nullptr;
 };
 
 std::vector<uint8_t> g_frame(size_t(640) * 480 * 4);
@@ -121,23 +120,23 @@ protected:
         QERN_NEED_CAMSIM("plain");
         Create();
     }
-    void Release() { cam = nullptr, ole = nullptr; }
+    void Release() { m_cam = nullptr, m_ole = nullptr; }
 };
 
 // The defaults a script sees (Stretch, Reconnect, Version...) are checked by the JScript client.
 TEST_F(CamImage, DefaultsAndGreyBuffers) {
-    EXPECT_EQ(cam->get_Stretch(nullptr), E_POINTER);
+    EXPECT_EQ(m_cam->get_Stretch(nullptr), E_POINTER);
     VARIANT_BOOL autoSize = VARIANT_TRUE;
     BStr user;
-    EXPECT_EQ(cam->get_AutoSize(&autoSize) | cam->get_User(user.put()), S_OK);
+    EXPECT_EQ(m_cam->get_AutoSize(&autoSize) | m_cam->get_User(user.put()), S_OK);
     EXPECT_TRUE(autoSize == VARIANT_FALSE && user.get() == nullptr);
     EXPECT_EQ(Url(), L"<null>");
-    EXPECT_EQ(self->Mode(), 3);
-    EXPECT_EQ(self->OverlayText(), "RADaz");
+    EXPECT_EQ(m_self->Mode(), 3);
+    EXPECT_EQ(m_self->OverlayText(), "RADaz");
     const int widths[3] = {640, 320, 176}, heights[3] = {480, 240, 144};
     for (int m = 0; m < 3; ++m)
         for (int i = 0; i < 3; ++i) {
-            const DibBuffer& b = self->Buffer(m, i);
+            const DibBuffer& b = m_self->Buffer(m, i);
             const DWORD bytes = DWORD(widths[m]) * heights[m] * 4;
             const BITMAPINFOHEADER want{40, widths[m], heights[m], 1, 32, BI_RGB, bytes, 3780, 3780, 0, 0};
             ASSERT_TRUE(b.IsValid());
@@ -182,19 +181,19 @@ TEST_F(CamImage, UrlGivesTheBaseAndKeepsThePath) {
         {nullptr, L"<null>", "", false},
     };
     for (const Case& c : cases) {
-        if (!c.url || !*c.url) cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
-        ASSERT_EQ(cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
+        if (!c.url || !*c.url) m_cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
+        ASSERT_EQ(m_cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
         EXPECT_EQ(Url(), c.base) << (c.url ? c.url : L"null");
-        EXPECT_EQ(self->VideoPath(), c.path);
-        EXPECT_EQ(self->HasCameraAddress(), c.address);
+        EXPECT_EQ(m_self->VideoPath(), c.path);
+        EXPECT_EQ(m_self->HasCameraAddress(), c.address);
     }
 }
 
 TEST_F(CamImage, NoOpMembersLeaveOutParametersAloneAndSetactionZoomsAndAnswers) {
     LONG display = 42, data = 43;
     BSTR bmp = reinterpret_cast<BSTR>(0x1234);
-    EXPECT_EQ(cam->get_Display(&display) | cam->put_Display(9) | cam->getdata(1234) | cam->getbmpdata(&bmp) |
-                  cam->getbmpdata_a(&data),
+    EXPECT_EQ(m_cam->get_Display(&display) | m_cam->put_Display(9) | m_cam->getdata(1234) | m_cam->getbmpdata(&bmp) |
+                  m_cam->getbmpdata_a(&data),
               S_OK);
     EXPECT_TRUE(display == 42 && data == 43 && bmp == reinterpret_cast<BSTR>(0x1234));
 
@@ -202,29 +201,29 @@ TEST_F(CamImage, NoOpMembersLeaveOutParametersAloneAndSetactionZoomsAndAnswers) 
     for (int i = 1; i <= 15; ++i) EXPECT_EQ(Action(2), 1);
     EXPECT_EQ(Action(2), -1);
     Action(3);
-    EXPECT_EQ(self->Zoom(), 14);
+    EXPECT_EQ(m_self->Zoom(), 14);
     SharedLiveView().zoomCounter = 0;
     EXPECT_EQ(Action(3), -1);
     SharedLiveView().recordingActive = 1;
     EXPECT_EQ(Action(5), 1);
     SharedLiveView().recordingActive = 0;
     EXPECT_EQ((std::vector<LONG>{Action(5), Action(6), Action(0), Action(99)}), (std::vector<LONG>{0, 0, 1, -1}));
-    EXPECT_EQ(cam->setaction(2, nullptr), S_OK);
+    EXPECT_EQ(m_cam->setaction(2, nullptr), S_OK);
 }
 
 TEST_F(CamImage, ReconnectStopsAWorkerWaitingForAnAddressAtOnceAndAnAddressEndsTheWait) {
     const LONG terminated = CCamImage::TerminatedWorkers();
-    ASSERT_TRUE(self->VideoWorkerRunning());
-    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(cam->put_Reconnect(1), S_OK); }, 1000));
-    EXPECT_FALSE(self->IsStreaming());
-    EXPECT_FALSE(self->VideoWorkerRunning());
+    ASSERT_TRUE(m_self->VideoWorkerRunning());
+    EXPECT_TRUE(EndsWithin([&] { ASSERT_EQ(m_cam->put_Reconnect(1), S_OK); }, 1000));
+    EXPECT_FALSE(m_self->IsStreaming());
+    EXPECT_FALSE(m_self->VideoWorkerRunning());
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);  // it ended by itself
-    ASSERT_TRUE(self->StartVideoStream());
-    EXPECT_TRUE(self->VideoWorkerRunning());
+    ASSERT_TRUE(m_self->StartVideoStream());
+    EXPECT_TRUE(m_self->VideoWorkerRunning());
     // Nothing listens there: the worker finds the address, fails to open and ends.
-    ASSERT_EQ(cam->put_URL(BStr(L"http://127.0.0.1:9/video.cgi").get()), S_OK);
-    EXPECT_TRUE(WaitFor([&] { return !self->VideoWorkerRunning(); }, 3000));
-    EXPECT_FALSE(self->IsStreaming());
+    ASSERT_EQ(m_cam->put_URL(BStr(L"http://127.0.0.1:9/video.cgi").get()), S_OK);
+    EXPECT_TRUE(WaitFor([&] { return !m_self->VideoWorkerRunning(); }, 3000));
+    EXPECT_FALSE(m_self->IsStreaming());
 }
 
 TEST_F(CamImage, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
@@ -253,7 +252,7 @@ TEST_F(CamImage, DestructionIsBoundedWhileTheAudioReaderWaits) {
 }
 
 TEST_F(CamImage, DestructionClosesTheAudioReadersMessageBox) {
-    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
+    ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
     const qern::test::MessageBox box = FindMessageBox(3000);
     ASSERT_NE(box.hwnd, nullptr);
     EXPECT_EQ(box.text, L"ProceedingAudioStream m_bStreaming fail..");
@@ -291,15 +290,15 @@ class Painter : public ::testing::Test {
 protected:
     void SetUp() override {
         QERN_NEED_CAMSIM("plain");
-        paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
-    void TearDown() override { CloseHandle(paintOK); }
+    void TearDown() override { CloseHandle(m_paintOK); }
     void ExpectOnlyText(const Capture& c, HWND hwnd, int x, int y, COLORREF colour, const char* text) {
         int drawn = 0;
         EXPECT_EQ(TextDrawn(c, hwnd, x, y, colour, text, &drawn), 1.0) << text;
         EXPECT_EQ(c.Count(colour), drawn) << text;
     }
-    HANDLE paintOK = nullptr;
+    HANDLE m_paintOK = nullptr;
 };
 
 TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
@@ -320,8 +319,8 @@ TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
         PaintSource s = picture.Source(k.mode);
         s.stretch = k.stretch;
         s.zoom = k.zoom;
-        ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
-        EXPECT_EQ(WaitForSingleObject(paintOK, 0), WAIT_OBJECT_0);
+        ASSERT_TRUE(PaintFrame(window.hwnd(), s, m_paintOK));
+        EXPECT_EQ(WaitForSingleObject(m_paintOK, 0), WAIT_OBJECT_0);
         Capture c(window.hwnd());
         const int w = c.width(), h = c.height(), pw = k.picture, ph = k.picture * 3 / 4;
         for (POINT at : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h / 2}, POINT{w / 7, h * 7 / 9}}) {
@@ -346,7 +345,7 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     s.overlayText = "2026/12/06 21:24:10.160   FPS:25";
     s.recording = true;
     s.zoom = 3;
-    ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+    ASSERT_TRUE(PaintFrame(window.hwnd(), s, m_paintOK));
     Capture c(window.hwnd());
     ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, s.overlayText);
     int rec = 0, zoom = 0;
@@ -354,7 +353,7 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
     EXPECT_EQ(c.Count(kRed), rec + zoom);
     const int gdi = GdiObjectCount();
-    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
+    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, m_paintOK);
     EXPECT_LE(GdiObjectCount(), gdi);
 
     TestWindow large(800, 600);
@@ -362,7 +361,7 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     PaintSource n = big.Source(0);
     n.stretch = false;
     n.overlayText = "FPS:07";
-    ASSERT_TRUE(PaintFrame(large.hwnd(), n, paintOK));
+    ASSERT_TRUE(PaintFrame(large.hwnd(), n, m_paintOK));
     ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
 }
 
@@ -371,16 +370,16 @@ TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
     CoordinateBitmap picture(320, 240);
     PaintSource s = picture.Source(3);
     s.overlayText = "FPS:01";
-    EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
-    EXPECT_FALSE(WaitForPaint(paintOK, 1));
+    EXPECT_FALSE(PaintFrame(window.hwnd(), s, m_paintOK));
+    EXPECT_FALSE(WaitForPaint(m_paintOK, 1));
     EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), 0);
 
     PaintSource none;
     none.mode = 2;
     none.overlayText = "FPS:03";
-    ASSERT_TRUE(PaintFrame(window.hwnd(), none, paintOK));
-    EXPECT_TRUE(WaitForPaint(paintOK, 0));
-    EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
+    ASSERT_TRUE(PaintFrame(window.hwnd(), none, m_paintOK));
+    EXPECT_TRUE(WaitForPaint(m_paintOK, 0));
+    EXPECT_EQ(WaitForSingleObject(m_paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
     Capture c(window.hwnd());
     EXPECT_TRUE(Near(c.At(100, 100), 0, 0, 0, 0));
     ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
@@ -390,12 +389,12 @@ TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
     QERN_NEED_CAMSIM("plain");
     Start();
     for (int flags : {1, 2, 3, 0}) {
-        cam->put_UpsideDown(flags & 1);
-        cam->put_Mirror(flags & 2 ? 1 : 0);
+        m_cam->put_UpsideDown(flags & 1);
+        m_cam->put_Mirror(flags & 2 ? 1 : 0);
         EXPECT_EQ(CamsimPictureFaults(Settle(4), flags & 1, flags & 2), "") << "flags " << flags;
     }
-    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
-    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), S_OK);
+    ASSERT_EQ(m_cam->gettmp(AddressOf(g_frame.data())), S_OK);
+    ASSERT_EQ(m_cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), S_OK);
     Capture negative = Settle(4);
     EXPECT_TRUE(Near(negative.At(40, 200), 0, 255, 255, 40));   // red bar turned cyan
     EXPECT_TRUE(Near(negative.At(120, 200), 255, 0, 255, 40));  // green turned magenta
@@ -403,56 +402,56 @@ TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
 
     // A page's script is an untrusted caller: it may switch the hook off but not set one.
     ComPtr<IObjectSafety> safety;
-    ASSERT_EQ(ole.query(IID_IObjectSafety, safety), S_OK);
+    ASSERT_EQ(m_ole.query(IID_IObjectSafety, safety), S_OK);
     const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
     ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted), S_OK);
-    EXPECT_EQ(cam->SetImageProcessCallback(0), S_OK);
-    EXPECT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), E_ACCESSDENIED);
-    EXPECT_EQ(cam->gettmp(AddressOf(g_frame.data())), E_ACCESSDENIED);
+    EXPECT_EQ(m_cam->SetImageProcessCallback(0), S_OK);
+    EXPECT_EQ(m_cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), E_ACCESSDENIED);
+    EXPECT_EQ(m_cam->gettmp(AddressOf(g_frame.data())), E_ACCESSDENIED);
     EXPECT_EQ(CamsimPictureFaults(Settle(3)), "");
-    EXPECT_EQ(cam->gettmp(0), S_OK);
+    EXPECT_EQ(m_cam->gettmp(0), S_OK);
 }
 
 TEST_F(Camera, StretchOffCentresZoomFiveEnlargesAndAHungHookIsTerminated) {
     QERN_NEED_CAMSIM("plain");
     Start({0, 0, 700, 500});
-    ASSERT_EQ(cam->put_Stretch(0), S_OK);
+    ASSERT_EQ(m_cam->put_Stretch(0), S_OK);
     Capture natural = Settle(3);
     // The 640 x 480 picture sits at (30, 10): red bar at picture (80, 300), black left of it.
     EXPECT_TRUE(Near(natural.At(110, 310), 255, 0, 0, 40));
     EXPECT_TRUE(Near(natural.At(15, 310), 0, 0, 0, 0));
 
-    ASSERT_EQ(cam->put_Stretch(1), S_OK);
+    ASSERT_EQ(m_cam->put_Stretch(1), S_OK);
     SharedLiveView().zoomCounter = 0;  // the zoom is every view's
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Action(2), 1);
-    EXPECT_EQ(self->Zoom(), 5);
+    EXPECT_EQ(m_self->Zoom(), 5);
     Capture zoomed = Settle(3);
     // 700 x 500 at factor 1.5: destination (-175, -125, 1050, 750). Window x = 0.3 * 1050 - 175
     // = 140 is picture 0.3 (green); at zoom 0 it would be picture 0.2 (red).
     EXPECT_TRUE(Near(zoomed.At(140, 250), 0, 255, 0, 40));
-    EXPECT_GT(TextDrawn(zoomed, hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
+    EXPECT_GT(TextDrawn(zoomed, m_hwnd, 2, 32, kRed, "ZoomIn X 5"), 0.99);
 
     const LONG terminated = CCamImage::TerminatedWorkers();
-    ASSERT_EQ(cam->gettmp(AddressOf(g_frame.data())), S_OK);
-    ASSERT_EQ(cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Hang))), S_OK);
+    ASSERT_EQ(m_cam->gettmp(AddressOf(g_frame.data())), S_OK);
+    ASSERT_EQ(m_cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Hang))), S_OK);
     WaitForStall();
     long took = 0;
-    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
+    EXPECT_TRUE(EndsWithin([&] { m_cam->put_Reconnect(1); }, 1500, &took)) << took << " ms";
     EXPECT_GE(took, long(CCamImage::kStopWaitMs) - 20);
-    EXPECT_FALSE(self->VideoWorkerRunning());
+    EXPECT_FALSE(m_self->VideoWorkerRunning());
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated + 1);
-    cam->SetImageProcessCallback(0);  // the hook is the process's, not the view's
+    m_cam->SetImageProcessCallback(0);  // the hook is the process's, not the view's
 }
 
 TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWorker) {
     QERN_NEED_CAMSIM("plain");
     Activate({0, 0, 160, 120});
-    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::TimerKilled);
-    EXPECT_FALSE(self->WatchdogArmed());
+    ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
+    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::TimerKilled);
+    EXPECT_FALSE(m_self->WatchdogArmed());
     Connect();
-    EXPECT_TRUE(self->WatchdogArmed());
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected);
+    EXPECT_TRUE(m_self->WatchdogArmed());
+    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::Reconnected);
     Settle(3);
     PumpMessages(300);
     const int threads = ThreadCount();
@@ -461,9 +460,9 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     const LONG terminated = CCamImage::TerminatedWorkers();
     for (int i = 0; i < 20; ++i) {
         // Reconnect stops at once (the bound is 200 ms; generous under Wine).
-        EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000)) << i;
-        EXPECT_FALSE(self->VideoWorkerRunning() || self->IsStreaming());
-        ASSERT_EQ(self->OnTimer(), WatchdogOutcome::Reconnected) << i;
+        EXPECT_TRUE(EndsWithin([&] { m_cam->put_Reconnect(1); }, 1000)) << i;
+        EXPECT_FALSE(m_self->VideoWorkerRunning() || m_self->IsStreaming());
+        ASSERT_EQ(m_self->OnTimer(), WatchdogOutcome::Reconnected) << i;
         Settle(2);
     }
     // WinINet's asynchronous requests run on Wine's thread pool, which keeps up to three idle
@@ -474,23 +473,23 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
-    EXPECT_EQ(self->Stats().streamsOpened.load(), 21u);
-    ASSERT_EQ(cam->put_Reconnect(0), S_OK);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::Idle);
-    EXPECT_FALSE(self->IsStreaming());
+    EXPECT_EQ(m_self->Stats().streamsOpened.load(), 21u);
+    ASSERT_EQ(m_cam->put_Reconnect(0), S_OK);
+    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::Idle);
+    EXPECT_FALSE(m_self->IsStreaming());
 }
 
 TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
     QERN_NEED_CAMSIM("plain");
-    SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, "5000");  // out of the way of the test's ticks
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "5000");  // out of the way of the test's ticks
     const std::string base = CamsimUrl();
     Activate({0, 0, 320, 240}, std::wstring(base.begin(), base.end()) + L"/index.html");
-    EXPECT_TRUE(self->WatchdogArmed());
+    EXPECT_TRUE(m_self->WatchdogArmed());
     Connect(false);
-    ASSERT_EQ(cam->put_Reconnect(1), S_OK);
-    EXPECT_EQ(self->OnTimer(), WatchdogOutcome::PageReconnected);
+    ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
+    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::PageReconnected);
     EXPECT_EQ(Url(), std::wstring(base.begin(), base.end()));
-    EXPECT_EQ(self->VideoPath(), "/video.cgi");
+    EXPECT_EQ(m_self->VideoPath(), "/video.cgi");
     EXPECT_EQ(CamsimPictureFaults(Settle(4)), "");
 }
 
@@ -501,11 +500,11 @@ TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
     std::vector<int32_t> seen;
     WaitFor([&] {
         if (!WaitPainted(1, 10000)) return true;
-        const int32_t mode = self->Mode();
+        const int32_t mode = m_self->Mode();
         if (!seen.empty() && seen.back() == mode) return false;
         // A new size: three of its frames through, then look (the cycle is 60 frames).
-        if (!WaitPainted(3, 10000) || self->Mode() != mode) return false;
-        EXPECT_EQ(CamsimPictureFaults(Capture(hwnd)), "") << "mode " << mode;
+        if (!WaitPainted(3, 10000) || m_self->Mode() != mode) return false;
+        EXPECT_EQ(CamsimPictureFaults(Capture(m_hwnd)), "") << "mode " << mode;
         seen.push_back(mode);
         return seen.size() >= 4;
     }, 40000);
@@ -519,34 +518,34 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     Connect();
     ASSERT_TRUE(WaitPainted(60, 30000));
     EXPECT_EQ(Action(6), 25);
-    ASSERT_EQ(cam->put_Reconnect(0), S_OK);  // stops; the last frame stays on screen
+    ASSERT_EQ(m_cam->put_Reconnect(0), S_OK);  // stops; the last frame stays on screen
     // The worker may have been stopped between writing a frame's text and painting it.
-    ASSERT_EQ(cam->UpdateView(), S_OK);
+    ASSERT_EQ(m_cam->UpdateView(), S_OK);
     PumpMessages(100);
-    const std::string text = self->OverlayText();
+    const std::string text = m_self->OverlayText();
     // Started at 2026-12-06 21:24:09 UTC, 25 frames a second: hundredths step by 4.
     ASSERT_EQ(text.size(), 32u) << text;
     EXPECT_EQ(text.substr(0, 14), "2026/12/06 21:");
     EXPECT_EQ(text.substr(text.size() - 9), "   FPS:25");
     EXPECT_EQ(std::stoi(text.substr(20, 2)) % 4, 0) << text;
-    EXPECT_EQ(TextDrawn(Capture(hwnd), hwnd, 2, 2, kYellow, text), 1.0);
+    EXPECT_EQ(TextDrawn(Capture(m_hwnd), m_hwnd, 2, 2, kYellow, text), 1.0);
 }
 
 TEST_F(Camera, StalledCameraIsRestartedByTheShortTickAndAStopEndsTheBlockedRead) {
     QERN_NEED_CAMSIM("stall");
-    SetEnvironmentVariableA(liveview::Watchdog::kPeriodVariable, "40");
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "40");
     Activate();
     Connect();
     // Each connection stalls after 10 frames; 16 ticks of 40 ms later the window's timer restarts it.
-    ASSERT_TRUE(WaitFor([&] { return self->Stats().streamsOpened >= 3; }, 20000, kPump))
-        << "opened " << self->Stats().streamsOpened;
-    EXPECT_GE(self->Stats().watchdogRestarts.load(), 2u);
+    ASSERT_TRUE(WaitFor([&] { return m_self->Stats().streamsOpened >= 3; }, 20000, kPump))
+        << "opened " << m_self->Stats().streamsOpened;
+    EXPECT_GE(m_self->Stats().watchdogRestarts.load(), 2u);
     // Stalled, with no tick to restart it: a stop closes the stream and the blocked worker ends by itself.
-    KillTimer(hwnd, CCamImage::kWatchdogTimerId);
+    KillTimer(m_hwnd, CCamImage::kWatchdogTimerId);
     WaitForStall();
-    ASSERT_TRUE(self->VideoWorkerRunning());
-    EXPECT_TRUE(EndsWithin([&] { cam->put_Reconnect(1); }, 1000));
-    EXPECT_FALSE(self->VideoWorkerRunning());
+    ASSERT_TRUE(m_self->VideoWorkerRunning());
+    EXPECT_TRUE(EndsWithin([&] { m_cam->put_Reconnect(1); }, 1000));
+    EXPECT_FALSE(m_self->VideoWorkerRunning());
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
@@ -555,10 +554,10 @@ TEST_F(Camera, LimitGrowsWhileTheCameraNeverAnswers) {
     Activate({0, 0, 160, 120});
     Connect();
     int restarts = 0;
-    for (int i = 0; i < 200; ++i) restarts += self->OnTimer() == WatchdogOutcome::Restarted;
+    for (int i = 0; i < 200; ++i) restarts += m_self->OnTimer() == WatchdogOutcome::Restarted;
     // Limits 15 (partly counted by the window's timer), 20, 25, 30, 35, 40; a seventh needs more than 200 ticks.
     EXPECT_EQ(restarts, 6);
-    EXPECT_EQ(self->Stats().framesParsed.load(), 0u);
+    EXPECT_EQ(m_self->Stats().framesParsed.load(), 0u);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), 0);
 }
 
@@ -569,7 +568,7 @@ TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
     EndsWithin([&] { Connect(), WaitPainted(3, 30000); }, 0, &took);
     EXPECT_GE(took, 4900) << "frames before the camera answered";
     EXPECT_GE(Painted(), 3u);
-    EXPECT_EQ(self->Stats().streamsOpened.load(), 1u);
+    EXPECT_EQ(m_self->Stats().streamsOpened.load(), 1u);
     const std::string log = CamsimRequestLog(), get = " GET /video.cgi";
     EXPECT_TRUE(log.find(get) != std::string::npos && log.find(get) == log.rfind(get)) << log;
 }
@@ -581,12 +580,12 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
     ASSERT_TRUE(WaitPainted(75, 30000)) << "painted " << Painted();
     PumpMessages(2500);  // past the burst of frames queued while connecting
     Capture c = Settle(3);
-    EXPECT_EQ(self->Mode(), liveview::kMode640);
+    EXPECT_EQ(m_self->Mode(), kMode640);
     EXPECT_TRUE(Near(c.At(80, 120), 255, 0, 0, 40));
     EXPECT_TRUE(Near(c.At(240, 120), 0, 0, 255, 40));
     // No stamps: the rate is the computer's clock's, the text the rate alone.
     EXPECT_NEAR(Action(6), 25, 4);
-    const std::string text = self->OverlayText();
+    const std::string text = m_self->OverlayText();
     ASSERT_EQ(text.size(), 6u) << text;
     EXPECT_EQ(text.substr(0, 4), "FPS:");
     EXPECT_NEAR(std::stoi(text.substr(4)), 25, 4) << text;
@@ -594,3 +593,5 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
 }
 
 }  // namespace
+
+}  // namespace qern

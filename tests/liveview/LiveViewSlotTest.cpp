@@ -5,6 +5,8 @@
 
 #include "liveview/LiveViewSlot.h"
 
+namespace qern {
+
 namespace {
 
 CCamImage* View(int& tag) { return reinterpret_cast<CCamImage*>(&tag); }
@@ -48,3 +50,5 @@ TEST(LiveViewSlot, AnOlderViewLeavesTheNewerOneCurrentAndIsWaitedForAlone) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -6,6 +6,8 @@
 
 #include "com/ComPtr.h"
 
+namespace qern {
+
 CamControlDll& CamControlDll::Get() {
     static CamControlDll dll;
     return dll;
@@ -31,3 +33,5 @@ HRESULT CamControlDll::Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown*
     HRESULT hr = GetClassObject(clsid, IID_IClassFactory, factory.put_void());
     return FAILED(hr) ? hr : factory->CreateInstance(outer, riid, ppv);
 }
+
+}  // namespace qern

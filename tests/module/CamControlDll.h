@@ -7,6 +7,8 @@
 #include "module/QERNCamControl_h.h"
 #include "tests/module/OleApartment.h"
 
+namespace qern {
+
 class CamControlDll {
 public:
     static CamControlDll& Get();
@@ -28,3 +30,5 @@ private:
     CamControlDll();
     HMODULE m_module = nullptr;
 };
+
+}  // namespace qern

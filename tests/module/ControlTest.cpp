@@ -17,8 +17,8 @@
 #include "tools/camhost/HeapObject.h"
 #include "tools/camhost/ParamBag.h"
 
-using qern::BStr;
-using qern::ComPtr;
+namespace qern {
+
 
 namespace {
 
@@ -326,3 +326,5 @@ TEST(OleControl, StockPropertiesAskThenNotifyAndReachTheSinksDrawingAndMetafile)
     EXPECT_EQ(sink->events, (Events{{'x', 0}}));
     EXPECT_EQ(sink->References(), 1);
 }
+
+}  // namespace qern

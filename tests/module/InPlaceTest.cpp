@@ -14,8 +14,8 @@
 #include "tests/support/Process.h"
 #include "tests/support/Screen.h"
 
-using qern::BStr;
-using qern::ComPtr;
+namespace qern {
+
 using qern::test::InPlaceContainer;
 
 namespace {
@@ -161,3 +161,5 @@ TEST(InPlace, UnloadingTheModuleUnregistersItsWindowClass) {
     ASSERT_TRUE(FreeLibrary(dll));
     EXPECT_FALSE(GetClassInfoExW(dll, L"QernControlWindow", &wc));
 }
+
+}  // namespace qern

@@ -10,7 +10,8 @@
 #include "com/ComPtr.h"
 #include "tests/module/CamControlDll.h"
 
-using qern::ComPtr;
+namespace qern {
+
 
 namespace {
 
@@ -142,3 +143,5 @@ TEST(ModuleTest, VersionResource) {
             << e.first;
     }
 }
+
+}  // namespace qern

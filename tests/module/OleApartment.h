@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+namespace qern {
+
 class OleApartment : public ::testing::Environment {
 public:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
     void TearDown() override { OleUninitialize(); }
 };
 inline ::testing::Environment* const g_oleApartment = ::testing::AddGlobalTestEnvironment(new OleApartment);
+
+}  // namespace qern

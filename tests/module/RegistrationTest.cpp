@@ -7,6 +7,8 @@
 
 #include "tests/module/CamControlDll.h"
 
+namespace qern {
+
 namespace {
 
 const wchar_t kLibId[] = L"{40DA1A22-6C0A-410D-B798-4FA43361E25E}";
@@ -128,3 +130,5 @@ TEST(Registration, ExactKeysIdempotentAndUnregistrationLeavesForeignKeys) {
     RegCloseKey(root);
     RegDeleteTreeW(HKEY_CURRENT_USER, name.c_str());
 }
+
+}  // namespace qern

@@ -11,6 +11,8 @@
 #include "recording/RolloverPolicy.h"
 #include "tests/support/ByteFeed.h"
 
+namespace qern {
+
 namespace {
 
 using qern::test::CalendarTime;
@@ -109,3 +111,5 @@ TEST(JpegFrameSize, FromTheFrameHeaderWithinBounds) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -22,7 +22,8 @@
 #include "tools/camhost/RecSettingAnswer.h"
 #include "tools/camhost/RecordDemo.h"
 
-using qern::ComPtr;
+namespace qern {
+
 using qern::test::PumpMessages;
 
 namespace {
@@ -74,14 +75,14 @@ protected:
         QERN_NEED_CAMSIM("");
         ASSERT_FALSE(Env("QERN_RECORD_DIR_WIN").empty()) << "run from recording-e2e.sh";
         const std::string url = qern::test::CamsimUrl("/video.cgi");
-        view.reset(new Placed<ICamImage>(CLSID_CamImage, IID_ICamImage, {0, 0, 640, 480},
+        m_view.reset(new Placed<ICamImage>(CLSID_CamImage, IID_ICamImage, {0, 0, 640, 480},
             {{L"URL", std::wstring(url.begin(), url.end())}, {L"Uname", L"admin"}, {L"Pword", L"admin"}}));
-        ASSERT_TRUE(view->control);
-        logStart = qern::test::CamsimRequestLog().size();
+        ASSERT_TRUE(m_view->control);
+        m_logStart = qern::test::CamsimRequestLog().size();
     }
     LONG Action(int code) {
         LONG out = -1;
-        EXPECT_EQ(view->control->setaction(code, &out), S_OK);
+        EXPECT_EQ(m_view->control->setaction(code, &out), S_OK);
         return out;
     }
     bool Active() { return Action(5) == 1; }
@@ -96,14 +97,14 @@ protected:
         return out;
     }
     void PlaceStrip() {
-        strip.reset(new Placed<ICRec>(CLSID_CRec, IID_ICRec, {0, 500, 600, 560}));
-        ASSERT_TRUE(strip->control);
-        stripDialog = FindWindowExA(strip->hwnd, nullptr, "#32770", nullptr);
-        ASSERT_NE(stripDialog, nullptr);
+        m_strip.reset(new Placed<ICRec>(CLSID_CRec, IID_ICRec, {0, 500, 600, 560}));
+        ASSERT_TRUE(m_strip->control);
+        m_stripDialog = FindWindowExA(m_strip->hwnd, nullptr, "#32770", nullptr);
+        ASSERT_NE(m_stripDialog, nullptr);
     }
-    bool Enabled(int button) { return IsWindowEnabled(GetDlgItem(stripDialog, button)) != FALSE; }
+    bool Enabled(int button) { return IsWindowEnabled(GetDlgItem(m_stripDialog, button)) != FALSE; }
     bool StripIdle() { return Enabled(206) && !Enabled(236); }
-    void Press(int id) { camhost::RecordDemo::Press(strip->hwnd, id); }
+    void Press(int id) { camhost::RecordDemo::Press(m_strip->hwnd, id); }
     // Presses "REC" and answers the dialog.
     Seen PressRec(Answer a) {
         std::future<Seen> answer = Answering(a);
@@ -116,17 +117,17 @@ protected:
         EXPECT_TRUE(PumpUntil([&] { return !Active(); }, 10000));
         EXPECT_TRUE(StripIdle());
     }
-    std::string Log() { return qern::test::CamsimRequestLog().substr(logStart); }
+    std::string Log() { return qern::test::CamsimRequestLog().substr(m_logStart); }
     size_t Requests(const std::string& what) {
         const std::string log = Log();
         size_t n = 0;
         for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
         return n;
     }
-    size_t logStart = 0;
-    std::unique_ptr<Placed<ICamImage>> view;
-    std::unique_ptr<Placed<ICRec>> strip;  // goes before the view
-    HWND stripDialog = nullptr;
+    size_t m_logStart = 0;
+    std::unique_ptr<Placed<ICamImage>> m_view;
+    std::unique_ptr<Placed<ICRec>> m_strip;  // goes before the view
+    HWND m_stripDialog = nullptr;
 };
 
 // Cancel records and writes nothing; the camera's folder and period (set by the script) are
@@ -149,7 +150,7 @@ TEST_F(Recording, SetactionCancelPeriodAndDestroy) {
     EXPECT_TRUE(PumpUntil([&] { return !Active(); }, 20000));
     ASSERT_EQ(RecordWithDialog(Answer{}), 1);
     PumpMessages(2000);
-    view.reset();
+    m_view.reset();
 }
 
 // Cleared "Enable" empties and disables the period: the strip records until "STOP". Then a strip
@@ -203,7 +204,7 @@ TEST_F(Recording, ViewDestroyedDuringARestart) {
     const size_t before = Requests("/RdDVRctrl.cgi");
     ASSERT_TRUE(PumpUntil([&] { return Requests("/RdDVRctrl.cgi") > before; }, 20000)) << "no restart";
     long tookMs = 0;
-    EXPECT_TRUE(qern::test::EndsWithin([&] { view.reset(); }, 10000, &tookMs));
+    EXPECT_TRUE(qern::test::EndsWithin([&] { m_view.reset(); }, 10000, &tookMs));
     std::printf("view destroyed during the restart in %ld ms\n", tookMs);
     EXPECT_TRUE(PumpUntil([&] { return StripIdle(); }, 5000));
     EXPECT_EQ(qern::test::FindMessageBox(6000).hwnd, nullptr);  // the restart's read ends meanwhile
@@ -232,7 +233,7 @@ TEST_F(Recording, SilentCameraGivesTheDefaults) {
         if (box.hwnd) box.PressOk();
         return camhost::AnswerRecSetting({false, false});
     });
-    EXPECT_EQ(strip->control->setaction(1), S_OK);  // as "REC"; returns once the dialog is answered
+    EXPECT_EQ(m_strip->control->setaction(1), S_OK);  // as "REC"; returns once the dialog is answered
     const Seen seen = answer.get();
     EXPECT_EQ(boxText, L"get origianl setting fail!!");
     EXPECT_EQ(seen.folder, "c:\\");
@@ -241,3 +242,5 @@ TEST_F(Recording, SilentCameraGivesTheDefaults) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -11,11 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> frame(data, data + size);  // exact bounds for the sanitizer
   int32_t width = -1, height = -1;
-  if (JpegFrameSize::Read(frame.data(), frame.size(), &width, &height) &&
+  if (qern::JpegFrameSize::Read(frame.data(), frame.size(), &width, &height) &&
       (width < 0 || width > 65535 || height < 0 || height > 65535))
     __builtin_trap();
 
-  CameraTime time;
+  qern::CameraTime time;
   int32_t fields[6] = {};
   std::memcpy(fields, data, size < sizeof fields ? size : sizeof fields);
   time.year = fields[0];
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   time.seconds = fields[5];
   char name[24];
   std::memset(name, 'x', sizeof name);
-  RecordName::Format(time, name, size % sizeof name + 1);
+  qern::RecordName::Format(time, name, size % sizeof name + 1);
   if (std::memchr(name, 0, size % sizeof name + 1) == nullptr) __builtin_trap();
   return 0;
 }

@@ -18,6 +18,8 @@
 #include "tools/camhost/ControlSite.h"
 #include "tools/camhost/HostFrame.h"
 
+namespace qern {
+
 using namespace camhost;
 using qern::test::Capture;
 using qern::test::PumpMessages;
@@ -200,3 +202,5 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
 }
 
 }  // namespace
+
+}  // namespace qern

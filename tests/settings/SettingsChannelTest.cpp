@@ -14,6 +14,8 @@
 #include "tests/support/Wait.h"
 #include "tests/transport/LoopbackServer.h"
 
+namespace qern {
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -172,3 +174,5 @@ TEST(SettingsChannel, CamerasThatDoNotAnswer) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -4,9 +4,10 @@
 
 #include "settings/SettingsReply.h"
 
+namespace qern {
+
 namespace {
 
-using namespace settings;
 
 const char kHead[] = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 120\r\n\r\n";
 
@@ -79,3 +80,5 @@ TEST(SettingsReply, RequestPaths) {
 }
 
 }  // namespace
+
+}  // namespace qern

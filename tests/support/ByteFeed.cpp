@@ -4,7 +4,9 @@
 #include <cstring>
 #include <random>
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 int32_t PieceStream::Read(uint8_t* buffer, int32_t size) {
     ++calls;
@@ -12,7 +14,7 @@ int32_t PieceStream::Read(uint8_t* buffer, int32_t size) {
         ++overreads;
         return 0;
     }
-    const size_t piece = size_t(sizes.empty() ? 4096 : sizes[next_++ % sizes.size()]);
+    const size_t piece = size_t(sizes.empty() ? 4096 : sizes[m_next++ % sizes.size()]);
     const size_t n = std::min({size_t(std::max(size, 0)), piece, data.size() - pos});
     std::memcpy(buffer, data.data() + pos, n);
     pos += n;
@@ -37,4 +39,6 @@ std::string FakeJpeg(size_t size, uint32_t seed) {
     return s;
 }
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

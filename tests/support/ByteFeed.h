@@ -10,7 +10,9 @@
 #include "transport/ByteStream.h"
 #include "transport/PartParser.h"
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 // Hands out `bytes` in pieces of the given sizes (cycled), then reports the end (0). Reads past the
 // end are counted in `overreads`: a camera would block there.
@@ -28,7 +30,7 @@ public:
     int overreads = 0;
 
 private:
-    size_t next_ = 0;
+    size_t m_next = 0;
 };
 
 // One part: the simulator's header (declaring `declared`, by default the JPEG's length; with a
@@ -52,4 +54,6 @@ inline CameraTime CalendarTime(int year, int month, int day, int h, int m, int s
 // A JPEG-shaped body of `size` bytes: FF D8, bytes without FF drawn from `seed`, FF D9.
 std::string FakeJpeg(size_t size, uint32_t seed);
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

@@ -4,7 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 namespace {
 
 std::string Env(const char* name) {
@@ -51,4 +53,6 @@ std::vector<std::string> CamsimRequestsSince(size_t& mark, bool withConnection) 
 }
 std::string CamsimSetup() { return Env("QERN_CAMSIM_SETUP"); }
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 // Port on 127.0.0.1, 0 when no simulator runs.
 int CamsimPort();
@@ -21,7 +23,7 @@ std::vector<std::string> CamsimRequestsSince(size_t& mark, bool withConnection =
 // The set-up name given to qern_add_camsim_test (SETUP), empty without one.
 std::string CamsimSetup();
 
-}  // namespace qern::test
+}  // namespace test
 
 // Skips a test that needs the simulator (started as `setup`, or any set-up for "") when it is not there.
 #define QERN_NEED_CAMSIM(setup)                                                                          \
@@ -29,3 +31,5 @@ std::string CamsimSetup();
         GTEST_SKIP() << "no camera" << (*(setup) ? " set up as " setup : "") << ": run under with-camsim"; \
     else                                                                                                 \
         (void)0
+
+}  // namespace qern

@@ -11,7 +11,9 @@
 #include "tools/camhost/ControlSite.h"
 #include "tools/camhost/HostFrame.h"
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 class InPlaceContainer {
 public:
@@ -29,14 +31,16 @@ public:
     void Shutdown();
 
     HWND Window() const { return frame.Window(); }
-    HWND Control() const { return site_->ControlWindow(); }
-    camhost::ControlSite& Site() { return *site_; }
+    HWND Control() const { return m_site->ControlWindow(); }
+    camhost::ControlSite& Site() { return *m_site; }
 
     camhost::HostFrame frame;
     std::string error;
 
 private:
-    camhost::ControlSite* site_ = nullptr;
+    camhost::ControlSite* m_site = nullptr;
 };
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

@@ -7,7 +7,9 @@
 #include "tests/support/Screen.h"
 #include "tests/support/Wait.h"
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 int ThreadCount() {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -58,4 +60,6 @@ MessageBox FindMessageBox(int ms) {
     return box;
 }
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

@@ -4,7 +4,9 @@
 
 #include <string>
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 // Threads of this process now.
 int ThreadCount();
@@ -23,4 +25,6 @@ struct MessageBox {
 // null when none came.
 MessageBox FindMessageBox(int ms);
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

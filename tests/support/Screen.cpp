@@ -6,7 +6,9 @@
 
 #include "tools/camhost/WindowCapture.h"
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 namespace {
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -40,25 +42,25 @@ TestWindow::TestWindow(int width, int height) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"QernTestWindow";
     RegisterClassW(&wc);
-    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
+    m_hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
                             nullptr, wc.hInstance, nullptr);
-    UpdateWindow(hwnd_);
+    UpdateWindow(m_hwnd);
     PumpMessages(100);
 }
 
 TestWindow::~TestWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (m_hwnd) DestroyWindow(m_hwnd);
 }
 
 bool Near(const Rgb& c, int r, int g, int b, int tolerance) {
     return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
 }
 
-Capture::Capture(HWND hwnd) { camhost::CaptureClientArea(hwnd, picture_); }
+Capture::Capture(HWND hwnd) { camhost::CaptureClientArea(hwnd, m_picture); }
 
 Rgb Capture::At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= picture_.width || y >= picture_.height) return {0, 0, 0};
-    const uint8_t* p = &picture_.bgrx[(size_t(y) * picture_.width + x) * 4];
+    if (x < 0 || y < 0 || x >= m_picture.width || y >= m_picture.height) return {0, 0, 0};
+    const uint8_t* p = &m_picture.bgrx[(size_t(y) * m_picture.width + x) * 4];
     return {p[2], p[1], p[0]};
 }
 
@@ -139,4 +141,6 @@ std::string CamsimPictureFaults(const Capture& c, bool upsideDown, bool mirror) 
     return faults;
 }
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

@@ -9,7 +9,9 @@
 
 #include "tools/camhost/BmpFile.h"
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 // Serves the calling thread's messages for about ms milliseconds (at least once).
 void PumpMessages(int ms = 0);
@@ -21,10 +23,10 @@ public:
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
-    HWND hwnd() const { return hwnd_; }
+    HWND hwnd() const { return m_hwnd; }
 
 private:
-    HWND hwnd_ = nullptr;
+    HWND m_hwnd = nullptr;
 };
 
 struct Rgb {
@@ -36,15 +38,15 @@ bool Near(const Rgb& c, int r, int g, int b, int tolerance);
 class Capture {
 public:
     explicit Capture(HWND hwnd);
-    int width() const { return picture_.width; }
-    int height() const { return picture_.height; }
+    int width() const { return m_picture.width; }
+    int height() const { return m_picture.height; }
     Rgb At(int x, int y) const;  // black outside
     bool Is(int x, int y, COLORREF colour) const;
     // Pixels of exactly `colour` within [x0, x1) x [y0, y1) (clipped to the capture).
     int Count(COLORREF colour, int x0 = 0, int y0 = 0, int x1 = 1 << 30, int y1 = 1 << 30) const;
 
 private:
-    camhost::Picture picture_;
+    camhost::Picture m_picture;
 };
 
 // Fraction (0..1) of the pixels GDI draws for `text` at (x, y) in `colour` (default font of `like`'s
@@ -60,4 +62,6 @@ inline int RedCount(const Capture& c) { return c.Count(RGB(255, 0, 0)); }
 // the capture, upright or turned; returns what does not match, empty when it is all there.
 std::string CamsimPictureFaults(const Capture& c, bool upsideDown = false, bool mirror = false);
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

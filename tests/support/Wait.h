@@ -5,7 +5,9 @@
 #include <functional>
 #include <thread>
 
-namespace qern::test {
+namespace qern {
+
+namespace test {
 
 // Polls `done` every 5 ms until it holds or `ms` milliseconds have passed; `pump` runs between
 // polls (a window thread passes its message pump). True when `done` held.
@@ -48,4 +50,6 @@ inline long MsFromStopToEnd(const std::function<void()>& blocking, const std::fu
     return long(std::chrono::duration_cast<std::chrono::milliseconds>(returned - stoppedAt).count());
 }
 
-}  // namespace qern::test
+}  // namespace test
+
+}  // namespace qern

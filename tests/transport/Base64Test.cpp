@@ -4,6 +4,8 @@
 
 #include "transport/Base64.h"
 
+namespace qern {
+
 namespace {
 
 TEST(Base64, VectorsAndCredentials) {
@@ -21,3 +23,5 @@ TEST(Base64, VectorsAndCredentials) {
 }
 
 }  // namespace
+
+}  // namespace qern

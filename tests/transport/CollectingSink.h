@@ -6,6 +6,8 @@
 
 #include "transport/RecordSink.h"
 
+namespace qern {
+
 struct CollectingSink : RecordSink {
   bool WriteFrame(const uint8_t* data, size_t size) override {
     frames.emplace_back(reinterpret_cast<const char*>(data), size);
@@ -13,3 +15,5 @@ struct CollectingSink : RecordSink {
   }
   std::vector<std::string> frames;
 };
+
+}  // namespace qern

@@ -9,6 +9,8 @@
 #include "transport/Base64.h"
 #include "transport/HttpClient.h"
 
+namespace qern {
+
 namespace {
 
 const char kAgent[] = "Mozilla/4.0 (compatible; )";
@@ -162,3 +164,5 @@ TEST(HttpClient, FailuresWhatTheyLeaveAndASilentPeer) {
 }
 
 }  // namespace
+
+}  // namespace qern

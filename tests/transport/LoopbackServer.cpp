@@ -2,45 +2,47 @@
 
 #include <cstdlib>
 
-LoopbackServer::LoopbackServer(Handler h) : handler(std::move(h)) {
+namespace qern {
+
+LoopbackServer::LoopbackServer(Handler h) : m_handler(std::move(h)) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
-  listener = socket(AF_INET, SOCK_STREAM, 0);
+  m_listener = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  listen(listener, 8);
+  bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  listen(m_listener, 8);
   int len = sizeof addr;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
-  port = ntohs(addr.sin_port);
-  thread = std::thread([this] { Run(); });
+  getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  m_port = ntohs(addr.sin_port);
+  m_thread = std::thread([this] { Run(); });
 }
 
 LoopbackServer::~LoopbackServer() {
-  stopping = true;
+  m_stopping = true;
   release = true;
-  closesocket(listener);
-  thread.join();
+  closesocket(m_listener);
+  m_thread.join();
   WSACleanup();
 }
 
 void LoopbackServer::Run() {
   // One thread per connection, as a camera serves a retry while an earlier one still waits.
   std::vector<std::thread> connections;
-  while (!stopping) {
-    SOCKET client = accept(listener, nullptr, nullptr);
+  while (!m_stopping) {
+    SOCKET client = accept(m_listener, nullptr, nullptr);
     if (client == INVALID_SOCKET) break;
     connections.emplace_back([this, client] {
       const std::string request = ReadRequest(client);
       if (!request.empty()) {
         int index;
         {
-          std::lock_guard<std::mutex> g(lock);
-          index = int(requests.size());
-          requests.push_back(request);
+          std::lock_guard<std::mutex> g(m_lock);
+          index = int(m_requests.size());
+          m_requests.push_back(request);
         }
-        handler(client, request, index);
+        m_handler(client, request, index);
       }
       shutdown(client, SD_SEND);
       closesocket(client);
@@ -65,8 +67,8 @@ std::string LoopbackServer::ReadRequest(SOCKET s) {
 }
 
 std::vector<std::string> LoopbackServer::Requests() {
-  std::lock_guard<std::mutex> g(lock);
-  return requests;
+  std::lock_guard<std::mutex> g(m_lock);
+  return m_requests;
 }
 
 void LoopbackServer::Send(SOCKET s, const std::string& bytes) {
@@ -89,3 +91,5 @@ std::string HeaderValue(const std::string& request, const std::string& name, int
   if (count) *count = n;
   return value;
 }
+
+}  // namespace qern

@@ -14,6 +14,8 @@
 
 #include "tests/support/Wait.h"
 
+namespace qern {
+
 class LoopbackServer {
  public:
   // Called on the server thread once a request has been read; index counts requests from 0.
@@ -22,8 +24,8 @@ class LoopbackServer {
   explicit LoopbackServer(Handler handler);
   ~LoopbackServer();
 
-  int Port() const { return port; }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
+  int Port() const { return m_port; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
   std::vector<std::string> Requests();
   bool WaitForRequests(size_t n, int timeoutMs = 5000) {
     return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
@@ -38,15 +40,17 @@ class LoopbackServer {
   void Run();
   static std::string ReadRequest(SOCKET s);
 
-  Handler handler;
-  SOCKET listener = INVALID_SOCKET;
-  int port = 0;
-  std::atomic<bool> stopping{false};
-  std::mutex lock;
-  std::vector<std::string> requests;
-  std::thread thread;
+  Handler m_handler;
+  SOCKET m_listener = INVALID_SOCKET;
+  int m_port = 0;
+  std::atomic<bool> m_stopping{false};
+  std::mutex m_lock;
+  std::vector<std::string> m_requests;
+  std::thread m_thread;
 };
 
 // The value of the first header line "name: value" (exact name) in a request's head, "" without
 // one; `count` gets the number of such lines.
 std::string HeaderValue(const std::string& request, const std::string& name, int* count = nullptr);
+
+}  // namespace qern

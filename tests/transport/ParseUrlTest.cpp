@@ -4,6 +4,8 @@
 
 #include "common/Url.h"
 
+namespace qern {
+
 namespace {
 
 TEST(ParseUrl, Shapes) {
@@ -45,3 +47,5 @@ TEST(ParseUrl, Shapes) {
 }
 
 }  // namespace
+
+}  // namespace qern

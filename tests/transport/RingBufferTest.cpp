@@ -5,6 +5,8 @@
 
 #include "transport/RingBuffer.h"
 
+namespace qern {
+
 namespace {
 
 std::vector<uint8_t> Sequence(size_t n, uint8_t first = 0) {
@@ -40,3 +42,5 @@ TEST(RingBuffer, WrapFullEmptyAndClampedBounds) {
 }
 
 }  // namespace
+
+}  // namespace qern

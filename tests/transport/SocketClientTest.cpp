@@ -5,6 +5,8 @@
 #include "transport/Base64.h"
 #include "transport/SocketClient.h"
 
+namespace qern {
+
 namespace {
 
 TEST(SocketClient, SendsLongRequestsExactlyRefusesWhatItCannotSendAndCloseEndsAReceive) {
@@ -46,3 +48,5 @@ TEST(SocketClient, SendsLongRequestsExactlyRefusesWhatItCannotSendAndCloseEndsAR
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -9,6 +9,8 @@
 #include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
+namespace qern {
+
 namespace {
 
 using qern::test::FakeJpeg;
@@ -240,3 +242,5 @@ TEST(StreamSessionCoreTest, BacklogKeepsTheNewestAndReadPushesTheOvershootBack) 
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -8,6 +8,8 @@
 #include "tests/support/Wait.h"
 #include "transport/StreamSession.h"
 
+namespace qern {
+
 namespace {
 
 using qern::test::FakeJpeg;
@@ -92,3 +94,5 @@ TEST(StreamSession, TextsNeverOverflow) {
 }
 
 }  // namespace
+
+}  // namespace qern

@@ -24,8 +24,8 @@ std::string Reference(const std::string& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (Base64Encode(data, size) != Reference(bytes)) __builtin_trap();
+  if (qern::Base64Encode(data, size) != Reference(bytes)) __builtin_trap();
   const std::string user = bytes.substr(0, size / 2).c_str(), password = bytes.substr(size / 2).c_str();
-  if (MakeBasicCredentials(user.c_str(), password.c_str()) != Reference(user + ":" + password)) __builtin_trap();
+  if (qern::MakeBasicCredentials(user.c_str(), password.c_str()) != Reference(user + ":" + password)) __builtin_trap();
   return 0;
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-struct CheckingSink : RecordSink {
+struct CheckingSink : qern::RecordSink {
   bool WriteFrame(const uint8_t* d, size_t n) override {
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8 || d[n - 2] != 0xFF || d[n - 1] != 0xD9) __builtin_trap();
     return true;
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
   if (size < 2) return 0;
   // A small ring so that wrapping, full rings and oversized parts all happen.
   const int32_t capacity = 4096 + (data[0] % 16) * 1024;
-  StreamSessionCore session(capacity);
+  qern::StreamSessionCore session(capacity);
   // Piece sizes from the input too, so that reads end anywhere.
   std::vector<int32_t> pieces;
   for (size_t i = 2; i < size && pieces.size() < 64; ++i) pieces.push_back(int32_t(1 + (data[i] * 37u) % 6000u));

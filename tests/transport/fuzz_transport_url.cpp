@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);
-  const ParsedUrl parts = ParseUrl(url);
+  const qern::ParsedUrl parts = qern::ParseUrl(url);
   for (const std::string* p : {&parts.user, &parts.password, &parts.host}) {
     if (!p->empty() && url.find(*p) == std::string::npos) __builtin_trap();
   }

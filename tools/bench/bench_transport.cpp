@@ -37,7 +37,7 @@ int main() {
     }
   };
   const auto parse = [&](qern::test::PieceStream& stream) {
-    StreamSessionCore session;
+    qern::StreamSessionCore session;
     std::vector<uint8_t> out(4096);
     session.SetVideoStream(&stream);
     session.SetThreshold(50000);

@@ -11,7 +11,7 @@
 #include "tests/support/ByteFeed.h"
 #include "transport/StreamSessionCore.h"
 
-namespace liveview {
+namespace qern {
 namespace {
 
 using qern::test::CalendarTime;
@@ -144,4 +144,4 @@ TEST(PaintGeometry, TruncatedTowardZeroAndHeldToItsLimits) {
 }
 
 }  // namespace
-}  // namespace liveview
+}  // namespace qern

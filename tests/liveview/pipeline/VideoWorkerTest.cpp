@@ -20,7 +20,7 @@
 #include "tools/camsim/JpegEncoder.h"
 #include "transport/StreamSessionCore.h"
 
-namespace liveview {
+namespace qern {
 namespace {
 
 using qern::test::Part;
@@ -357,4 +357,4 @@ TEST(WatchdogPeriod, OneSecondUnlessTheEnvironmentAsksForAnotherInRange) {
 }
 
 }  // namespace
-}  // namespace liveview
+}  // namespace qern
