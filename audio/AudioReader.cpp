@@ -213,12 +213,11 @@ void AudioReader::WriteStats() const {
         "audio opens=%u received=%llu played=%llu dropped=%llu refills=%u silent=%u short=%u lost=%u toolong=%u "
         "delays=%u delay_ms=%.0f delay_min_ms=%.0f delay_max_ms=%.0f delay_sd_ms=%.0f\r\n",
         s.opens, static_cast<unsigned long long>(s.queue.received), static_cast<unsigned long long>(s.queue.played),
-        static_cast<unsigned long long>(s.queue.dropped), s.queue.refills, s.queue.silentRefills,
-        s.queue.shortRefills, s.framesLost, s.framesTooLong, s.delays, s.delayMeanMs, s.delayMinMs, s.delayMaxMs,
-        s.delaySpreadMs);
+        static_cast<unsigned long long>(s.queue.dropped), s.queue.refills, s.queue.silentRefills, s.queue.shortRefills,
+        s.framesLost, s.framesTooLong, s.delays, s.delayMeanMs, s.delayMinMs, s.delayMaxMs, s.delaySpreadMs);
     if (len <= 0) return;
     KernelHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     DWORD written = 0;
     WriteFile(file.Get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);

@@ -42,10 +42,10 @@ public:
 
     struct Stats {
         AudioSampleQueue::Counters queue;
-        uint32_t opens = 0;        // sound connections opened
-        uint32_t framesLost = 0;   // sequence gaps
+        uint32_t opens = 0;       // sound connections opened
+        uint32_t framesLost = 0;  // sequence gaps
         uint32_t framesTooLong = 0;
-        uint32_t delays = 0;       // seconds whose delay was measured
+        uint32_t delays = 0;  // seconds whose delay was measured
         double delayMeanMs = 0, delayMinMs = 0, delayMaxMs = 0, delaySpreadMs = 0;
     };
 

@@ -81,8 +81,9 @@ uint32_t AudioSampleQueue::Fill(uint8_t* out, uint32_t wanted, int32_t leadMs, u
     uint32_t delivered = 0;
     if (!m_dry) {
         // What is left of an older connection plays on; the new one starts at its own time.
-        const uint32_t older = m_newStream ? uint32_t(std::min<uint64_t>(m_count, m_streamStart - std::min(m_streamStart, m_consumed)))
-                                          : m_count;
+        const uint32_t older =
+            m_newStream ? uint32_t(std::min<uint64_t>(m_count, m_streamStart - std::min(m_streamStart, m_consumed)))
+                        : m_count;
         const uint32_t take = std::min(older, wanted);
         CopyOut(out, take);
         delivered = take;

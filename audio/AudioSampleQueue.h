@@ -15,12 +15,12 @@ namespace qern {
 class AudioSampleQueue {
 public:
     struct Counters {
-        uint64_t received = 0;      // samples added
-        uint64_t played = 0;        // camera samples handed to the player
-        uint64_t dropped = 0;       // samples thrown away to stay close to the camera
-        uint32_t refills = 0;       // seconds asked for
-        uint32_t silentRefills = 0; // seconds without camera sound (before it starts, while it is away)
-        uint32_t shortRefills = 0;  // seconds that ran out part-way: a gap in the sound
+        uint64_t received = 0;       // samples added
+        uint64_t played = 0;         // camera samples handed to the player
+        uint64_t dropped = 0;        // samples thrown away to stay close to the camera
+        uint32_t refills = 0;        // seconds asked for
+        uint32_t silentRefills = 0;  // seconds without camera sound (before it starts, while it is away)
+        uint32_t shortRefills = 0;   // seconds that ran out part-way: a gap in the sound
     };
 
     // perSecond: samples the player asks for at a time (one second of sound).
@@ -58,9 +58,9 @@ private:
     std::vector<uint8_t> m_ring;
     uint32_t m_head = 0;  // oldest sample
     uint32_t m_count = 0;
-    bool m_dry = true;    // nothing played yet, or the last second ran out
-    uint64_t m_pushed = 0;    // samples ever added
-    uint64_t m_consumed = 0;  // samples ever played or dropped
+    bool m_dry = true;           // nothing played yet, or the last second ran out
+    uint64_t m_pushed = 0;       // samples ever added
+    uint64_t m_consumed = 0;     // samples ever played or dropped
     uint64_t m_streamStart = 0;  // m_pushed when the newest connection began
     bool m_newStream = false;    // an older connection's samples are still queued
     Counters m_counters;

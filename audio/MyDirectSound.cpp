@@ -35,7 +35,8 @@ void MyDirectSound::SetFormat(const WAVEFORMATEX& wanted) {
     if (FAILED(DirectSoundCreate(nullptr, m_device.put(), nullptr))) return FormatFailed("Create DirectSound Failed!");
     HWND window = GetForegroundWindow();
     if (!window) window = GetDesktopWindow();
-    if (FAILED(m_device->SetCooperativeLevel(window, DSSCL_PRIORITY))) return FormatFailed("SetCooperativeLevel Failed");
+    if (FAILED(m_device->SetCooperativeLevel(window, DSSCL_PRIORITY)))
+        return FormatFailed("SetCooperativeLevel Failed");
 
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
@@ -57,7 +58,8 @@ void MyDirectSound::SetFormat(const WAVEFORMATEX& wanted) {
     positions[0].hEventNotify = m_notifyEvents[0].Get();
     positions[1].dwOffset = 3 * a / 2 - 1;
     positions[1].hEventNotify = m_notifyEvents[1].Get();
-    if (FAILED(m_notify->SetNotificationPositions(2, positions))) return FormatFailed("Set NotificationPosition Failed!");
+    if (FAILED(m_notify->SetNotificationPositions(2, positions)))
+        return FormatFailed("Set NotificationPosition Failed!");
     m_notifyOffsets[0] = positions[0].dwOffset;
     m_notifyOffsets[1] = positions[1].dwOffset;
 
@@ -93,8 +95,10 @@ void MyDirectSound::CopyStaging(void* first, DWORD firstBytes, void* second, DWO
 }
 
 void MyDirectSound::Play() {
-    if (!m_device) m_lastError = "DirectSound was not created!";
-    else if (!m_callback) m_lastError = "Callback Function is NULL!";
+    if (!m_device)
+        m_lastError = "DirectSound was not created!";
+    else if (!m_callback)
+        m_lastError = "Callback Function is NULL!";
     if (!m_device || !m_callback || lstrcmpiA(m_lastError.c_str(), kSetFormatFailed) == 0) {
         Report(m_lastError.c_str());
         return;
@@ -119,8 +123,8 @@ void MyDirectSound::Play() {
         m_buffer->Unlock(p1, n1, p2, n2);
     }
     m_buffer->Play(0, 0, DSBPLAY_LOOPING);
-    m_timerId = timeSetEvent(kPollMs, kPollResolutionMs, &MyDirectSound::TimerRoutine, reinterpret_cast<DWORD_PTR>(this),
-                           TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
+    m_timerId = timeSetEvent(kPollMs, kPollResolutionMs, &MyDirectSound::TimerRoutine,
+                             reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
 }
 
 void CALLBACK MyDirectSound::TimerRoutine(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {

@@ -120,7 +120,9 @@ private:
     // The non-delegating unknown an aggregating object holds.
     struct Inner : IUnknown {
         explicit Inner(ComObject* o) : owner(o) {}
-        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return owner->InternalQueryInterface(riid, ppv); }
+        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+            return owner->InternalQueryInterface(riid, ppv);
+        }
         STDMETHODIMP_(ULONG) AddRef() override { return owner->InnerAddRef(); }
         STDMETHODIMP_(ULONG) Release() override { return owner->InnerRelease(); }
         ComObject* owner;

@@ -11,7 +11,9 @@ public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference on p.
-    explicit ComPtr(T* p) noexcept : m_p(p) { if (m_p) m_p->AddRef(); }
+    explicit ComPtr(T* p) noexcept : m_p(p) {
+        if (m_p) m_p->AddRef();
+    }
     ComPtr(const ComPtr& other) noexcept : ComPtr(other.m_p) {}
     ComPtr(ComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
     ~ComPtr() { reset(); }
@@ -78,6 +80,8 @@ private:
 };
 
 template <class T, class U>
-bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) { return a.get() == b.get(); }
+bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) {
+    return a.get() == b.get();
+}
 
 }  // namespace qern

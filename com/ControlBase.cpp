@@ -33,21 +33,21 @@ STDMETHODIMP ControlBase::Close(DWORD saveOption) {
 
 STDMETHODIMP ControlBase::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT pos) {
     switch (verb) {
-    case OLEIVERB_PRIMARY:
-    case OLEIVERB_SHOW:
-    case OLEIVERB_INPLACEACTIVATE:
-    case OLEIVERB_UIACTIVATE:
-        return InPlaceActivate(verb, pos);
-    case OLEIVERB_HIDE:
-        UIDeactivate();
-        if (m_hWnd) ShowWindow(m_hWnd, SW_HIDE);
-        return S_OK;
-    case OLEIVERB_OPEN:
-    case OLEIVERB_DISCARDUNDOSTATE:
-    case OLEIVERB_PROPERTIES:  // no property pages to show
-        return S_OK;
-    default:
-        return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_SHOW:
+        case OLEIVERB_INPLACEACTIVATE:
+        case OLEIVERB_UIACTIVATE:
+            return InPlaceActivate(verb, pos);
+        case OLEIVERB_HIDE:
+            UIDeactivate();
+            if (m_hWnd) ShowWindow(m_hWnd, SW_HIDE);
+            return S_OK;
+        case OLEIVERB_OPEN:
+        case OLEIVERB_DISCARDUNDOSTATE:
+        case OLEIVERB_PROPERTIES:  // no property pages to show
+            return S_OK;
+        default:
+            return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
     }
 }
 
@@ -162,7 +162,8 @@ STDMETHODIMP ControlBase::QuickActivate(QACONTAINER* container, QACONTROL* contr
 
     DWORD cookie = 0;
     ComPtr<IConnectionPointContainer> cpc;
-    if (container->pPropertyNotifySink && SUCCEEDED(InternalQueryInterface(IID_IConnectionPointContainer, cpc.put_void())))
+    if (container->pPropertyNotifySink &&
+        SUCCEEDED(InternalQueryInterface(IID_IConnectionPointContainer, cpc.put_void())))
         m_notify.Advise(container->pPropertyNotifySink, &cookie);
 
     GetMiscStatus(DVASPECT_CONTENT, &control->dwMiscStatus);
@@ -218,8 +219,7 @@ STDMETHODIMP ControlBase::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWO
     if (FAILED(InternalQueryInterface(riid, probe.put_void()))) return E_NOINTERFACE;
     probe = nullptr;
     m_safetyOptions |= mask & enabled;  // options are only ever added
-    if (IsEqualIID(riid, IID_IDispatch))
-        return (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) ? S_OK : E_FAIL;
+    if (IsEqualIID(riid, IID_IDispatch)) return (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) ? S_OK : E_FAIL;
     if (IsEqualIID(riid, IID_IPersistStreamInit) || IsEqualIID(riid, IID_IPersistStorage) ||
         IsEqualIID(riid, IID_IPersistPropertyBag))
         return (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_DATA) ? S_OK : E_FAIL;

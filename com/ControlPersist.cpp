@@ -39,16 +39,21 @@ HRESULT ControlBase::SaveToBytes(std::vector<BYTE>& out) {
         WORD vt = e.vt;
         Append(out, &vt, sizeof(vt));
         switch (e.vt) {
-        case VT_BOOL: Append(out, &V_BOOL(v.get()), sizeof(VARIANT_BOOL)); break;
-        case VT_I4: Append(out, &V_I4(v.get()), sizeof(LONG)); break;
-        case VT_BSTR: {
-            BSTR s = V_BSTR(v.get());
-            DWORD bytes = s ? SysStringByteLen(s) : kNullText;
-            Append(out, &bytes, sizeof(bytes));
-            if (s) Append(out, s, bytes);
-            break;
-        }
-        default: return DISP_E_BADVARTYPE;
+            case VT_BOOL:
+                Append(out, &V_BOOL(v.get()), sizeof(VARIANT_BOOL));
+                break;
+            case VT_I4:
+                Append(out, &V_I4(v.get()), sizeof(LONG));
+                break;
+            case VT_BSTR: {
+                BSTR s = V_BSTR(v.get());
+                DWORD bytes = s ? SysStringByteLen(s) : kNullText;
+                Append(out, &bytes, sizeof(bytes));
+                if (s) Append(out, s, bytes);
+                break;
+            }
+            default:
+                return DISP_E_BADVARTYPE;
         }
     }
     return S_OK;
@@ -71,26 +76,27 @@ HRESULT ControlBase::LoadFromStream(IStream* stream) {
         if (vt != e.vt) return E_FAIL;
         Variant v;
         switch (vt) {
-        case VT_BOOL:
-            hr = ReadExact(stream, &V_BOOL(v.get()), sizeof(VARIANT_BOOL));
-            break;
-        case VT_I4:
-            hr = ReadExact(stream, &V_I4(v.get()), sizeof(LONG));
-            break;
-        case VT_BSTR: {
-            DWORD bytes = 0;
-            if (FAILED(hr = ReadExact(stream, &bytes, sizeof(bytes)))) return hr;
-            V_BSTR(v.get()) = nullptr;
-            if (bytes == kNullText) break;
-            if (bytes > kMaxTextBytes || bytes % sizeof(wchar_t) != 0) return E_FAIL;
-            BSTR s = SysAllocStringByteLen(nullptr, bytes);
-            if (!s) return E_OUTOFMEMORY;
-            V_VT(v.get()) = VT_BSTR;  // owned from here, freed by the holder
-            V_BSTR(v.get()) = s;
-            hr = ReadExact(stream, s, bytes);
-            break;
-        }
-        default: return E_FAIL;
+            case VT_BOOL:
+                hr = ReadExact(stream, &V_BOOL(v.get()), sizeof(VARIANT_BOOL));
+                break;
+            case VT_I4:
+                hr = ReadExact(stream, &V_I4(v.get()), sizeof(LONG));
+                break;
+            case VT_BSTR: {
+                DWORD bytes = 0;
+                if (FAILED(hr = ReadExact(stream, &bytes, sizeof(bytes)))) return hr;
+                V_BSTR(v.get()) = nullptr;
+                if (bytes == kNullText) break;
+                if (bytes > kMaxTextBytes || bytes % sizeof(wchar_t) != 0) return E_FAIL;
+                BSTR s = SysAllocStringByteLen(nullptr, bytes);
+                if (!s) return E_OUTOFMEMORY;
+                V_VT(v.get()) = VT_BSTR;  // owned from here, freed by the holder
+                V_BSTR(v.get()) = s;
+                hr = ReadExact(stream, s, bytes);
+                break;
+            }
+            default:
+                return E_FAIL;
         }
         if (FAILED(hr)) return hr;
         V_VT(v.get()) = vt;
@@ -134,8 +140,8 @@ STDMETHODIMP ControlBase::Load(IStorage* storage) {
 STDMETHODIMP ControlBase::Save(IStorage* storage, BOOL) {
     if (!storage) return E_POINTER;
     ComPtr<IStream> stream;
-    HRESULT hr = storage->CreateStream(kContentsStream, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, 0,
-                                       stream.put());
+    HRESULT hr =
+        storage->CreateStream(kContentsStream, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, 0, stream.put());
     return FAILED(hr) ? hr : Save(stream.get(), TRUE);
 }
 

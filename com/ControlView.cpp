@@ -3,8 +3,8 @@
 
 namespace qern {
 
-STDMETHODIMP ControlBase::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw, LPCRECTL bounds,
-                               LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+STDMETHODIMP ControlBase::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw, LPCRECTL bounds, LPCRECTL,
+                               BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
     if (aspect != DVASPECT_CONTENT && aspect != DVASPECT_DOCPRINT) return DV_E_DVASPECT;
     if (!hdcDraw) return E_INVALIDARG;
     if (!bounds) return E_INVALIDARG;  // only windowless drawing may omit the bounds

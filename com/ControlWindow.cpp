@@ -34,7 +34,7 @@ HRESULT ControlBase::InPlaceActivate(LONG verb, const RECT*) {
         ComPtr<IOleInPlaceSiteEx> siteEx;
         BOOL noRedraw = FALSE;
         hr = SUCCEEDED(site.query(IID_IOleInPlaceSiteEx, siteEx)) ? siteEx->OnInPlaceActivateEx(&noRedraw, 0)
-                                                                    : site->OnInPlaceActivate();
+                                                                  : site->OnInPlaceActivate();
         if (FAILED(hr)) {
             m_inPlaceActive = false;
             m_inPlaceSite = nullptr;
@@ -161,28 +161,28 @@ LRESULT CALLBACK ControlBase::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT ControlBase::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hWnd, &ps);
-        RECT rc;
-        GetClientRect(m_hWnd, &rc);
-        if (hdc) OnDraw(hdc, rc);
-        EndPaint(m_hWnd, &ps);
-        return 0;
-    }
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-        if (msg == WM_SETFOCUS && !m_uiActive && m_inPlaceActive) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr);
-        ComPtr<IOleControlSite> site;
-        if (m_clientSite && SUCCEEDED(m_clientSite.query(IID_IOleControlSite, site)))
-            site->OnFocus(msg == WM_SETFOCUS);
-        break;
-    }
-    case WM_MOUSEACTIVATE:
-        if (!m_uiActive && m_inPlaceActive) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr);
-        break;
-    default:
-        break;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC hdc = BeginPaint(m_hWnd, &ps);
+            RECT rc;
+            GetClientRect(m_hWnd, &rc);
+            if (hdc) OnDraw(hdc, rc);
+            EndPaint(m_hWnd, &ps);
+            return 0;
+        }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            if (msg == WM_SETFOCUS && !m_uiActive && m_inPlaceActive) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr);
+            ComPtr<IOleControlSite> site;
+            if (m_clientSite && SUCCEEDED(m_clientSite.query(IID_IOleControlSite, site)))
+                site->OnFocus(msg == WM_SETFOCUS);
+            break;
+        }
+        case WM_MOUSEACTIVATE:
+            if (!m_uiActive && m_inPlaceActive) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr);
+            break;
+        default:
+            break;
     }
     LRESULT result = 0;
     if (OnMessage(msg, wp, lp, result)) return result;

@@ -27,8 +27,8 @@ public:
         HRESULT hr = ComModule::Get().GetTypeInfo(*piid, info.put());
         return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
     }
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override {
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                        UINT* argErr) override {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         ComPtr<ITypeInfo> info;
         HRESULT hr = ComModule::Get().GetTypeInfo(*piid, info.put());

@@ -53,8 +53,7 @@ struct PropertyMapBuilder {
                 [](ControlBase* self, const VARIANT& in) -> HRESULT { return (As(self)->*Put)(V_I4(&in)); }};
     }
 
-    template <HRESULT (STDMETHODCALLTYPE Itf::*Get)(VARIANT_BOOL*),
-              HRESULT (STDMETHODCALLTYPE Itf::*Put)(VARIANT_BOOL)>
+    template <HRESULT (STDMETHODCALLTYPE Itf::*Get)(VARIANT_BOOL*), HRESULT (STDMETHODCALLTYPE Itf::*Put)(VARIANT_BOOL)>
     static PropertyEntry Bool(const wchar_t* name, DISPID id) {
         return {name, id, VT_BOOL,
                 [](ControlBase* self, VARIANT* out) -> HRESULT {

@@ -12,15 +12,15 @@ namespace qern {
 
 #ifdef QERN_TRACE
 void QernTrace(const char* fmt, ...) {
-  char line[1024];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(line, sizeof line, fmt, args);  // truncates, never overflows
-  va_end(args);
+    char line[1024];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(line, sizeof line, fmt, args);  // truncates, never overflows
+    va_end(args);
 #ifdef _WIN32
-  OutputDebugStringA(line);
+    OutputDebugStringA(line);
 #else
-  std::fputs(line, stderr);
+    std::fputs(line, stderr);
 #endif
 }
 #else

@@ -21,10 +21,14 @@ constexpr Layout kLayouts[5] = {
 inline const uint8_t* LumaRow(int layout, const uint8_t* mcu, int row, int x) {
     const int blockCol = x >> 3;
     switch (layout) {
-        case 2: return mcu + blockCol * 64 + row * 8;
-        case 3: return mcu + (row >> 3) * 64 + (row & 7) * 8;
-        case 4: return mcu + ((row >> 3) * 2 + blockCol) * 64 + (row & 7) * 8;
-        default: return mcu + row * 8;
+        case 2:
+            return mcu + blockCol * 64 + row * 8;
+        case 3:
+            return mcu + (row >> 3) * 64 + (row & 7) * 8;
+        case 4:
+            return mcu + ((row >> 3) * 2 + blockCol) * 64 + (row & 7) * 8;
+        default:
+            return mcu + row * 8;
     }
 }
 
@@ -42,8 +46,7 @@ void BuildTables(Tables& t) {
 
 const Layout& LayoutInfo(int layout) { return kLayouts[layout]; }
 
-void ConvertRowsScalar(int layout, const Tables& t, const uint8_t* samples, int mcus, int r, uint8_t* a,
-                       uint8_t* b) {
+void ConvertRowsScalar(int layout, const Tables& t, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b) {
     const Layout& info = kLayouts[layout];
     const int mcuBytes = info.blocksPerMcu * 64;
     if (layout == 0) {
@@ -87,8 +90,10 @@ inline Terms ChromaTerms(const uint8_t* cbp, const uint8_t* crp) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i c128 = _mm_set1_epi16(128);
     const __m128i one = _mm_set1_epi16(1);
-    const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbp)), zero), c128);
-    const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crp)), zero), c128);
+    const __m128i cb =
+        _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cbp)), zero), c128);
+    const __m128i cr =
+        _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crp)), zero), c128);
     Terms t;
     t.red = _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(cr, 3), _mm_set1_epi16(22970)), one), 1);
     t.blue = _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(cb, 3), _mm_set1_epi16(29033)), one), 1);

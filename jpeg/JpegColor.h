@@ -41,8 +41,7 @@ inline void ConvertPixel(const Tables& t, int y, int cb, int cr, uint8_t* out) {
 
 // Builds row r of an MCU row (r = 0..mcuHeight-1) from `samples` (mcus MCUs) into `a`; layouts 3 and 4 take
 // an even r and also build row r + 1 into `b`. The rows must hold mcus x mcuWidth pixels.
-void ConvertRowsScalar(int layout, const Tables& t, const uint8_t* samples, int mcus, int r, uint8_t* a,
-                       uint8_t* b);
+void ConvertRowsScalar(int layout, const Tables& t, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b);
 #if defined(__SSE2__)
 void ConvertRowsSse2(int layout, const uint8_t* samples, int mcus, int r, uint8_t* a, uint8_t* b);
 #endif

@@ -178,7 +178,6 @@ int JpegDecoder::StartDecompress() {
     }
 }
 
-
 void JpegDecoder::TransformMcuRow() {
     if (!m_progressive && m_accelerate) {
         const int16_t* tables[kMaxBlocksPerMcu];
@@ -193,7 +192,8 @@ void JpegDecoder::TransformMcuRow() {
             int16_t* coef;
             int last;
             if (m_progressive) {
-                const size_t index = ProgressiveBlock(c, m * m_comp[c].h + m_outBlockX[k], m_mcuRowIndex * m_comp[c].v + m_outBlockY[k]);
+                const size_t index =
+                    ProgressiveBlock(c, m * m_comp[c].h + m_outBlockX[k], m_mcuRowIndex * m_comp[c].v + m_outBlockY[k]);
                 coef = m_comp[c].coef + index * 64;
                 last = m_comp[c].coefLast[index];
             } else {
@@ -203,7 +203,8 @@ void JpegDecoder::TransformMcuRow() {
             uint8_t* out = m_sampleBuffer + static_cast<size_t>(slot) * 64;
             const QuantTable& q = *m_quant[m_comp[c].quant];
             if (!m_accelerate) {
-                for (int n = 0; n < 64; ++n) m_scratch[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
+                for (int n = 0; n < 64; ++n)
+                    m_scratch[n] = static_cast<int16_t>(static_cast<uint16_t>(coef[n] * q.plain[n]));
                 jpegidct::PlainIdct(m_scratch, m_scratch, out, 8);
             } else if (last == 0) {
                 // DC only: every step of the transform passes the one value through unchanged.

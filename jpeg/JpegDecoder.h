@@ -51,13 +51,13 @@ public:
 
 private:
     struct Component {
-        int h, v;          // sampling factors
-        int quant;         // quantisation table selector
-        int id;            // component identifier
+        int h, v;   // sampling factors
+        int quant;  // quantisation table selector
+        int id;     // component identifier
         int widthBlocks, heightBlocks;
-        int dcSlot, acSlot;  // Huffman slots chosen by the last SOS naming this component
-        int16_t* coef;     // progressive: whole-image coefficients, 64 per block
-        uint8_t* coefLast; // progressive: per block, highest zigzag index any scan wrote
+        int dcSlot, acSlot;         // Huffman slots chosen by the last SOS naming this component
+        int16_t* coef;              // progressive: whole-image coefficients, 64 per block
+        uint8_t* coefLast;          // progressive: per block, highest zigzag index any scan wrote
         int coefWidth, coefHeight;  // progressive array size in blocks
     };
     struct QuantTable {
@@ -127,7 +127,7 @@ private:
     // Output geometry
     int m_mcuWidth = 8, m_mcuHeight = 8;
     int m_outMcusPerRow = 0, m_outBlocksPerMcu = 0, m_outMcuRows = 0, m_blocksPerRow = 0;
-    int m_outBlockComp[kMaxBlocksPerMcu] = {};   // component of each block of an output MCU
+    int m_outBlockComp[kMaxBlocksPerMcu] = {};  // component of each block of an output MCU
     int m_outBlockX[kMaxBlocksPerMcu] = {}, m_outBlockY[kMaxBlocksPerMcu] = {};
     uint32_t m_rowsLeft = 0;
     int m_rowsLeftInMcuRow = 0;
@@ -147,8 +147,8 @@ private:
     uint32_t m_restartInterval = 0;
     uint32_t m_restartsToGo = 0;
     int m_nextRestart = 0;
-    int16_t* m_coefBuffer = nullptr;   // 64 per block of an MCU row
-    uint8_t* m_blockLast = nullptr;    // per block of an MCU row: last non-zero AC index, 0 = DC only
+    int16_t* m_coefBuffer = nullptr;    // 64 per block of an MCU row
+    uint8_t* m_blockLast = nullptr;     // per block of an MCU row: last non-zero AC index, 0 = DC only
     uint8_t* m_sampleBuffer = nullptr;  // 64 per block of an MCU row
     JpegBitReader m_bits;
 

@@ -57,12 +57,20 @@ int JpegDecoder::ProcessMarkers() {
         const int m = NextMarker();
         if (IsFrameMarker(m) || m == kSoi || m == kEoi || m == kSos) return m;
         switch (m) {
-            case kDht: ParseDht(); break;
-            case kDqt: ParseDqt(); break;
-            case kDri: ParseDri(); break;
-            case kDac: Fail(kJpegArithmetic);
+            case kDht:
+                ParseDht();
+                break;
+            case kDqt:
+                ParseDqt();
+                break;
+            case kDri:
+                ParseDri();
+                break;
+            case kDac:
+                Fail(kJpegArithmetic);
             case kTem:
-            case kJpg: Fail(kJpegMarkerOutOfPlace);
+            case kJpg:
+                Fail(kJpegMarkerOutOfPlace);
             default: {
                 if (m >= 0xD0 && m <= 0xD7) Fail(kJpegMarkerOutOfPlace);
                 const uint16_t length = m_input.Read16();

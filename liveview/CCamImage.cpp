@@ -16,7 +16,6 @@
 
 namespace qern {
 
-
 const char CCamImage::kVersionText[] = "ver070912 qern-1.0.1.5";
 
 namespace {
@@ -121,17 +120,17 @@ void CCamImage::WriteStats() {
     if (n == 0 || n >= sizeof path) return;
     const LiveViewStats& st = m_state.stats;
     char line[400];
-    const int len = std::snprintf(
-        line, sizeof line,
-        "liveview parsed=%u decoded=%u painted=%u dropped=%u modechanges=%u mode=%d fps=%d workers=%u "
-        "streams=%u watchdogrestarts=%u reconnects=%u terminated=%ld\r\n",
-        st.framesParsed.load(), st.framesDecoded.load(), st.framesPainted.load(), st.framesDropped.load(),
-        st.modeChanges.load(), static_cast<int>(m_state.m_mode), static_cast<int>(m_state.m_fps),
-        st.workerRuns.load(), st.streamsOpened.load(), st.watchdogRestarts.load(), st.reconnects.load(),
-        static_cast<long>(g_terminatedWorkers.load()));
+    const int len =
+        std::snprintf(line, sizeof line,
+                      "liveview parsed=%u decoded=%u painted=%u dropped=%u modechanges=%u mode=%d fps=%d workers=%u "
+                      "streams=%u watchdogrestarts=%u reconnects=%u terminated=%ld\r\n",
+                      st.framesParsed.load(), st.framesDecoded.load(), st.framesPainted.load(), st.framesDropped.load(),
+                      st.modeChanges.load(), static_cast<int>(m_state.m_mode), static_cast<int>(m_state.m_fps),
+                      st.workerRuns.load(), st.streamsOpened.load(), st.watchdogRestarts.load(), st.reconnects.load(),
+                      static_cast<long>(g_terminatedWorkers.load()));
     if (len <= 0) return;
     KernelHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Get()) return;
     DWORD written = 0;
     WriteFile(file.Get(), line, static_cast<DWORD>(std::min<int>(len, sizeof line - 1)), &written, nullptr);
@@ -240,8 +239,8 @@ STDMETHODIMP CCamImage::put_URL(BSTR value) {
 
     BStr base = address.hasBase ? BStr::fromAnsi(address.base.c_str()) : BStr();
     // A path text is kept as given; an http URL contributes its path part.
-    BStr path = (cracked && parts.schemeNumber == kUrlSchemeHttp) ? BStr::fromAnsi(address.path.c_str())
-                                                                   : BStr::copy(value);
+    BStr path =
+        (cracked && parts.schemeNumber == kUrlSchemeHttp) ? BStr::fromAnsi(address.path.c_str()) : BStr::copy(value);
     {
         ScopedLock lock(m_textLock);
         m_URL = std::move(base);
@@ -321,55 +320,55 @@ STDMETHODIMP CCamImage::setaction(int iaction, LONG* pVal) {
     QernTrace("CCamImage::setaction(%d)..\n", iaction);
     LiveViewShared& shared = SharedLiveView();
     switch (iaction) {
-    case 0:
-        EndRecord();
-        if (pVal) *pVal = 1;
-        break;
-    case 1: {
-        const bool started = RecordWithDialog();
-        if (pVal) *pVal = started ? 1 : 0;
-        break;
-    }
-    case 2: {
-        int32_t zoom = shared.zoomCounter.load();
-        if (zoom < 15) {
-            shared.zoomCounter = ++zoom;
-            m_state.m_zoom = zoom;
+        case 0:
+            EndRecord();
             if (pVal) *pVal = 1;
+            break;
+        case 1: {
+            const bool started = RecordWithDialog();
+            if (pVal) *pVal = started ? 1 : 0;
+            break;
         }
-        break;
-    }
-    case 3: {
-        int32_t zoom = shared.zoomCounter.load();
-        if (zoom > 0) {
-            shared.zoomCounter = --zoom;
-            m_state.m_zoom = zoom;
-            if (pVal) *pVal = 1;
+        case 2: {
+            int32_t zoom = shared.zoomCounter.load();
+            if (zoom < 15) {
+                shared.zoomCounter = ++zoom;
+                m_state.m_zoom = zoom;
+                if (pVal) *pVal = 1;
+            }
+            break;
         }
-        break;
-    }
-    case 4: {
-        const int ir = SettingsChannel::Instance().QueryIrState(SettingsEndpoint());
-        if (pVal) *pVal = ir;
-        break;
-    }
-    case 5:
-        if (pVal) *pVal = shared.recordingActive.load() == 1 ? 1 : 0;
-        break;
-    case 6:
-        if (pVal) *pVal = m_state.m_fps;
-        break;
-    case 7:
-        m_actionMode = 7;
-        break;
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-        Pan(iaction);
-        break;
-    default:
-        break;
+        case 3: {
+            int32_t zoom = shared.zoomCounter.load();
+            if (zoom > 0) {
+                shared.zoomCounter = --zoom;
+                m_state.m_zoom = zoom;
+                if (pVal) *pVal = 1;
+            }
+            break;
+        }
+        case 4: {
+            const int ir = SettingsChannel::Instance().QueryIrState(SettingsEndpoint());
+            if (pVal) *pVal = ir;
+            break;
+        }
+        case 5:
+            if (pVal) *pVal = shared.recordingActive.load() == 1 ? 1 : 0;
+            break;
+        case 6:
+            if (pVal) *pVal = m_state.m_fps;
+            break;
+        case 7:
+            m_actionMode = 7;
+            break;
+        case 21:
+        case 22:
+        case 23:
+        case 24:
+            Pan(iaction);
+            break;
+        default:
+            break;
     }
     return S_OK;
 }
@@ -422,24 +421,24 @@ bool CCamImage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     }
     switch (msg) {
-    case WM_TIMER:
-        OnTimer();
-        result = 0;
-        return true;
-    case WM_RBUTTONDOWN:
-    case WM_KEYUP:
-        result = 0;
-        return true;
-    case WM_KEYDOWN:
-        if (wp == 0x4B && GetKeyState(VK_CONTROL) < 0) {
-            BStr version;
-            get_Version(version.put());
-            MessageBoxA(m_hWnd, version.toAnsi().c_str(), "", MB_OK);
-        }
-        result = 0;
-        return true;
-    default:
-        return false;
+        case WM_TIMER:
+            OnTimer();
+            result = 0;
+            return true;
+        case WM_RBUTTONDOWN:
+        case WM_KEYUP:
+            result = 0;
+            return true;
+        case WM_KEYDOWN:
+            if (wp == 0x4B && GetKeyState(VK_CONTROL) < 0) {
+                BStr version;
+                get_Version(version.put());
+                MessageBoxA(m_hWnd, version.toAnsi().c_str(), "", MB_OK);
+            }
+            result = 0;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -462,9 +461,7 @@ void CCamImage::OnWindowDestroying() {
     m_paintWindow = nullptr;
 }
 
-WatchdogOutcome CCamImage::OnTimer() {
-    return Watchdog::OnTimer(m_state, m_Reconnect, m_watchdogLink);
-}
+WatchdogOutcome CCamImage::OnTimer() { return Watchdog::OnTimer(m_state, m_Reconnect, m_watchdogLink); }
 
 std::string CCamImage::OverlayText() const {
     char text[kOverlayTextSize];

@@ -22,8 +22,7 @@ bool CCamImage::RestartRecord(const char* path, void (*restart)()) { return Star
 bool CCamImage::StartRecording(const char* path, void (*restart)(), bool withClock) {
     QernTrace("CCamImage::StartRecord()..%s\n", path ? path : "");
     m_recordRestart = restart;
-    const FrameSize size =
-        IsKnownMode(m_state.m_mode) ? ModeSize(m_state.m_mode) : FrameSize{0, 0};
+    const FrameSize size = IsKnownMode(m_state.m_mode) ? ModeSize(m_state.m_mode) : FrameSize{0, 0};
     const bool ok = withClock ? m_recorder->StartRecord(path, size.width, size.height)
                               : m_recorder->RestartRecord(path, size.width, size.height);
     if (ok) SharedLiveView().recordingActive = 1;
@@ -134,8 +133,9 @@ bool CCamImage::RecordWithDialog() {
     if (enable) {
         char minute[16] = {};
         const DWORD n = GetEnvironmentVariableA(RecordPeriod::kMinuteVariable, minute, sizeof minute);
-        m_recordTimerId = SetTimer(nullptr, 0, RecordPeriod::Milliseconds(period, n > 0 && n < sizeof minute ? minute : nullptr),
-                                   &CCamImage::PeriodTimerProc);
+        m_recordTimerId =
+            SetTimer(nullptr, 0, RecordPeriod::Milliseconds(period, n > 0 && n < sizeof minute ? minute : nullptr),
+                     &CCamImage::PeriodTimerProc);
     }
     return true;
 }
@@ -143,19 +143,19 @@ bool CCamImage::RecordWithDialog() {
 void CCamImage::Pan(int iaction) {
     LiveViewShared& shared = SharedLiveView();
     switch (iaction) {
-    case 21:
-    case 22:
-        if (shared.panSteps.load() < shared.zoomCounter.load()) {
-            m_panX += iaction == 21 ? -10 : 10;
-            ++shared.panSteps;
-        }
-        break;
-    case 23:
-    case 24:
-        if (shared.zoomCounter.load() > 0) m_panY += iaction == 23 ? 10 : -10;
-        break;
-    default:
-        break;
+        case 21:
+        case 22:
+            if (shared.panSteps.load() < shared.zoomCounter.load()) {
+                m_panX += iaction == 21 ? -10 : 10;
+                ++shared.panSteps;
+            }
+            break;
+        case 23:
+        case 24:
+            if (shared.zoomCounter.load() > 0) m_panY += iaction == 23 ? 10 : -10;
+            break;
+        default:
+            break;
     }
 }
 

@@ -7,7 +7,7 @@ namespace qern {
 
 namespace {
 const int32_t kHeaderBytes = sizeof(BITMAPINFOHEADER);  // 40
-const LONG kPelsPerMeter = 3780;                          // 96 dots per inch
+const LONG kPelsPerMeter = 3780;                        // 96 dots per inch
 }  // namespace
 
 DibBuffer::~DibBuffer() {
@@ -51,8 +51,16 @@ bool DibBuffer::IsValid() const {
     const BITMAPINFOHEADER* h = Header();
     if (h->biSize != static_cast<DWORD>(kHeaderBytes) || h->biPlanes != 1 || h->biCompression != BI_RGB) return false;
     switch (h->biBitCount) {
-    case 0: case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return false;
+        case 0:
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
     }
     int64_t expected = int64_t(h->biWidth) * h->biHeight * h->biBitCount / 8;
     return expected == int64_t(h->biSizeImage) && expected == int64_t(m_size) - kHeaderBytes;
@@ -65,7 +73,7 @@ HBITMAP DibBuffer::GetBitmap(HDC hdc) {
     if (m_bitmap) DeleteObject(m_bitmap);
     const BITMAPINFOHEADER* h = Header();
     m_bitmap = CreateDIBitmap(hdc, h, CBM_INIT, m_block + kHeaderBytes, reinterpret_cast<const BITMAPINFO*>(h),
-                            DIB_RGB_COLORS);
+                              DIB_RGB_COLORS);
     return m_bitmap;
 }
 

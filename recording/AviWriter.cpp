@@ -97,8 +97,8 @@ bool AviWriter::WriteFrame(const uint8_t* data, size_t size) {
         return false;
     LARGE_INTEGER start, end, frequency;
     QueryPerformanceCounter(&start);
-    const bool written = (!m_rollover.NeedsNewFile(FrameClock::Now(), size) || RollOver()) &&
-                         WriteFrame(-1, size, data, nullptr);
+    const bool written =
+        (!m_rollover.NeedsNewFile(FrameClock::Now(), size) || RollOver()) && WriteFrame(-1, size, data, nullptr);
     QueryPerformanceCounter(&end);
     QueryPerformanceFrequency(&frequency);
     const double ms = 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);

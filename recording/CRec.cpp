@@ -112,20 +112,20 @@ INT_PTR CALLBACK CRec::StripProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg != WM_COMMAND || HIWORD(wp) != 0) return FALSE;
     switch (LOWORD(wp)) {
-    case kRecButton:
-        self->Start();
-        return TRUE;
-    case kStopButton:
-        self->Stop();
-        return TRUE;
-    case kZoomInButton:
-        self->Zoom(1);
-        return TRUE;
-    case kZoomOutButton:
-        self->Zoom(-1);
-        return TRUE;
-    default:
-        return FALSE;  // "snap" does nothing
+        case kRecButton:
+            self->Start();
+            return TRUE;
+        case kStopButton:
+            self->Stop();
+            return TRUE;
+        case kZoomInButton:
+            self->Zoom(1);
+            return TRUE;
+        case kZoomOutButton:
+            self->Zoom(-1);
+            return TRUE;
+        default:
+            return FALSE;  // "snap" does nothing
     }
 }
 

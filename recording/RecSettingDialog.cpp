@@ -27,20 +27,20 @@ INT_PTR CALLBACK RecSettingDialog::Proc(HWND dialog, UINT msg, WPARAM wp, LPARAM
     auto* self = reinterpret_cast<RecSettingDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (!self || msg != WM_COMMAND || HIWORD(wp) != BN_CLICKED) return FALSE;
     switch (LOWORD(wp)) {
-    case kEnableBox:
-        self->OnEnableClicked(dialog);
-        return TRUE;
-    case kFolderButton:
-        self->OnFolderClicked(dialog);
-        return TRUE;
-    case IDOK:
-        self->OnStart(dialog);
-        return TRUE;
-    case IDCANCEL:
-        EndDialog(dialog, -1);
-        return TRUE;
-    default:
-        return FALSE;
+        case kEnableBox:
+            self->OnEnableClicked(dialog);
+            return TRUE;
+        case kFolderButton:
+            self->OnFolderClicked(dialog);
+            return TRUE;
+        case IDOK:
+            self->OnStart(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, -1);
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 

@@ -21,7 +21,8 @@ public:
     static int Show(HWND owner, char* folder, int32_t& period, bool& enable);
 
 private:
-    RecSettingDialog(char* folder, int32_t& period, bool& enable) : m_folder(folder), m_period(period), m_enable(enable) {}
+    RecSettingDialog(char* folder, int32_t& period, bool& enable)
+        : m_folder(folder), m_period(period), m_enable(enable) {}
     static INT_PTR CALLBACK Proc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp);
     void OnInit(HWND dialog);
     void OnEnableClicked(HWND dialog);

@@ -39,40 +39,40 @@ void BitmapSlider::MoveToMouse(LPARAM lp) {
 bool BitmapSlider::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
     switch (msg) {
-    case WM_PAINT:
-        Paint();
-        return true;
-    case WM_ERASEBKGND:
-        return true;
-    case WM_LBUTTONDOWN:
-        SetCapture(Window());
-        SetFocus(Window());
-        MoveToMouse(lp);
-        return true;
-    case WM_MOUSEMOVE:
-        if (GetCapture() == Window()) MoveToMouse(lp);
-        return true;
-    case WM_LBUTTONUP:
-        NotifyParent();
-        if (GetCapture() == Window()) ReleaseCapture();
-        return true;
-    case WM_KEYDOWN: {
-        int32_t step = 0;
-        if (wp == VK_UP || wp == VK_RIGHT) step = 1;
-        if (wp == VK_LEFT || wp == VK_DOWN) step = -1;
-        if (step == 0) return true;
-        m_position = std::clamp(m_position + step, 0, Span());
-        NotifyParent();
-        InvalidateRect(Window(), nullptr, FALSE);
-        return true;
-    }
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        m_focused = msg == WM_SETFOCUS ? 1 : 0;
-        InvalidateRect(Window(), nullptr, FALSE);
-        return true;
-    default:
-        return false;
+        case WM_PAINT:
+            Paint();
+            return true;
+        case WM_ERASEBKGND:
+            return true;
+        case WM_LBUTTONDOWN:
+            SetCapture(Window());
+            SetFocus(Window());
+            MoveToMouse(lp);
+            return true;
+        case WM_MOUSEMOVE:
+            if (GetCapture() == Window()) MoveToMouse(lp);
+            return true;
+        case WM_LBUTTONUP:
+            NotifyParent();
+            if (GetCapture() == Window()) ReleaseCapture();
+            return true;
+        case WM_KEYDOWN: {
+            int32_t step = 0;
+            if (wp == VK_UP || wp == VK_RIGHT) step = 1;
+            if (wp == VK_LEFT || wp == VK_DOWN) step = -1;
+            if (step == 0) return true;
+            m_position = std::clamp(m_position + step, 0, Span());
+            NotifyParent();
+            InvalidateRect(Window(), nullptr, FALSE);
+            return true;
+        }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            m_focused = msg == WM_SETFOCUS ? 1 : 0;
+            InvalidateRect(Window(), nullptr, FALSE);
+            return true;
+        default:
+            return false;
     }
 }
 

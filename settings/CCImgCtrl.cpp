@@ -9,7 +9,6 @@
 
 namespace qern {
 
-
 const InterfaceEntry* CCImgCtrl::InterfaceMap() {
     static const ControlInterfaceMap<CCImgCtrl, ICImgCtrl> map(IID_ICImgCtrl, false);
     return map.get();

@@ -49,19 +49,19 @@ INT_PTR CALLBACK ImagePanel::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 INT_PTR ImagePanel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_INITDIALOG:
-        Initialise();
-        return TRUE;
-    case WM_COMMAND:
-        if (HIWORD(wp) == BN_CLICKED && lp != 0) OnCommand(LOWORD(wp));
-        return TRUE;
-    case WM_HSCROLL:
-        OnScroll(wp, lp);
-        return TRUE;
-    case WM_NOTIFY:
-        return TRUE;  // the brightness slider's NM_RELEASEDCAPTURE needs nothing
-    default:
-        return FALSE;
+        case WM_INITDIALOG:
+            Initialise();
+            return TRUE;
+        case WM_COMMAND:
+            if (HIWORD(wp) == BN_CLICKED && lp != 0) OnCommand(LOWORD(wp));
+            return TRUE;
+        case WM_HSCROLL:
+            OnScroll(wp, lp);
+            return TRUE;
+        case WM_NOTIFY:
+            return TRUE;  // the brightness slider's NM_RELEASEDCAPTURE needs nothing
+        default:
+            return FALSE;
     }
 }
 
@@ -114,7 +114,10 @@ void ImagePanel::Show(const int32_t (&v)[SettingsChannel::kImageKeyCount]) {
     // The frame rate is reported in frames per second.
     const int32_t fps = v[2];
     Select(IDC_RATE_SLOW, IDC_RATE_FAST,
-           fps >= 20 ? IDC_RATE_FAST : fps >= 10 ? IDC_RATE_NORMAL : fps >= 1 ? IDC_RATE_SLOW : 0);
+           fps >= 20   ? IDC_RATE_FAST
+           : fps >= 10 ? IDC_RATE_NORMAL
+           : fps >= 1  ? IDC_RATE_SLOW
+                       : 0);
     Select(IDC_EXPOSURE_ON, IDC_EXPOSURE_OFF, pick(v[3], {{1, IDC_EXPOSURE_ON}, {0, IDC_EXPOSURE_OFF}}));
     Select(IDC_WHITE_ON, IDC_WHITE_OFF, pick(v[4], {{1, IDC_WHITE_ON}, {0, IDC_WHITE_OFF}}));
     Select(IDC_SHARP_LOW, IDC_SHARP_HIGH, pick(v[5], {{1, IDC_SHARP_LOW}, {2, IDC_SHARP_MID}, {3, IDC_SHARP_HIGH}}));
@@ -149,23 +152,23 @@ void ImagePanel::OnScroll(WPARAM wp, LPARAM lp) {
 
 void ImagePanel::OnCommand(int id) {
     switch (id) {
-    case IDC_RES_VGA:
-    case IDC_RES_QVGA:
-    case IDC_RES_QCIF: {
-        const int32_t resl = id == IDC_RES_VGA ? 1 : id == IDC_RES_QVGA ? 2 : 3;
-        Send([&](SettingsChannel& channel) { channel.SetResolution(resl); });
-        break;
-    }
-    case IDC_STOP:
-        if (m_host.stopRecording) m_host.stopRecording();
-        EnableWindow(GetDlgItem(m_hwnd, IDC_RECORD), TRUE);
-        EnableWindow(GetDlgItem(m_hwnd, IDC_STOP), FALSE);
-        break;
-    case IDC_BROWSE:
-        Browse();
-        break;
-    default:
-        break;  // "&Record" and the rows without commands send nothing
+        case IDC_RES_VGA:
+        case IDC_RES_QVGA:
+        case IDC_RES_QCIF: {
+            const int32_t resl = id == IDC_RES_VGA ? 1 : id == IDC_RES_QVGA ? 2 : 3;
+            Send([&](SettingsChannel& channel) { channel.SetResolution(resl); });
+            break;
+        }
+        case IDC_STOP:
+            if (m_host.stopRecording) m_host.stopRecording();
+            EnableWindow(GetDlgItem(m_hwnd, IDC_RECORD), TRUE);
+            EnableWindow(GetDlgItem(m_hwnd, IDC_STOP), FALSE);
+            break;
+        case IDC_BROWSE:
+            Browse();
+            break;
+        default:
+            break;  // "&Record" and the rows without commands send nothing
     }
 }
 

@@ -8,8 +8,8 @@
 
 namespace qern {
 
-const char* const SettingsChannel::kImageKeys[kImageKeyCount] = {
-    "Resl", "Ligt", "Frte", "Auex", "Auwb", "Shap", "Nhum", "Brne", "Cont", "Sarn", "Freq", "Mirr", "Vflp"};
+const char* const SettingsChannel::kImageKeys[kImageKeyCount] = {"Resl", "Ligt", "Frte", "Auex", "Auwb", "Shap", "Nhum",
+                                                                 "Brne", "Cont", "Sarn", "Freq", "Mirr", "Vflp"};
 
 SettingsChannel& SettingsChannel::Instance() {
     static SettingsChannel channel;
@@ -36,8 +36,8 @@ bool SettingsChannel::Open(const char* host, int32_t port, const char* user, con
     m_lock.Acquire();
     ++m_opens;
     m_notify = notify;
-    const bool fits = (!user || std::strlen(user) <= kMaxCredential) &&
-                      (!password || std::strlen(password) <= kMaxCredential);
+    const bool fits =
+        (!user || std::strlen(user) <= kMaxCredential) && (!password || std::strlen(password) <= kMaxCredential);
     m_user = Credential(user);
     m_password = Credential(password);
     const bool connected = fits && host && m_socket.Connect(host, port);

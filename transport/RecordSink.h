@@ -8,9 +8,9 @@
 namespace qern {
 
 class RecordSink {
- public:
-  virtual ~RecordSink() = default;
-  virtual bool WriteFrame(const uint8_t* data, size_t size) = 0;
+public:
+    virtual ~RecordSink() = default;
+    virtual bool WriteFrame(const uint8_t* data, size_t size) = 0;
 };
 
 }  // namespace qern

@@ -22,10 +22,14 @@ int32_t ModeFromWidth(uint32_t width) {
 
 int32_t FillLimits::Cap(int32_t mode) {
     switch (mode) {
-    case kMode640: return kCap640;
-    case kMode320: return kCap320;
-    case kMode176: return kCap176;
-    default: return 0;
+        case kMode640:
+            return kCap640;
+        case kMode320:
+            return kCap320;
+        case kMode176:
+            return kCap176;
+        default:
+            return 0;
     }
 }
 

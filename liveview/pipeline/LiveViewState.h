@@ -12,15 +12,15 @@ namespace qern {
 
 // Counts of one live view, for diagnostics, the demo and the benchmarks.
 struct LiveViewStats {
-    std::atomic<uint32_t> framesParsed{0};    // part headers found
-    std::atomic<uint32_t> framesDecoded{0};   // decoded into a buffer
-    std::atomic<uint32_t> framesPainted{0};   // painted into the window
-    std::atomic<uint32_t> framesDropped{0};   // failed or did not fit a buffer
+    std::atomic<uint32_t> framesParsed{0};   // part headers found
+    std::atomic<uint32_t> framesDecoded{0};  // decoded into a buffer
+    std::atomic<uint32_t> framesPainted{0};  // painted into the window
+    std::atomic<uint32_t> framesDropped{0};  // failed or did not fit a buffer
     std::atomic<uint32_t> modeChanges{0};
-    std::atomic<uint32_t> workerRuns{0};      // video workers started
-    std::atomic<uint32_t> streamsOpened{0};   // connections that delivered a stream
+    std::atomic<uint32_t> workerRuns{0};     // video workers started
+    std::atomic<uint32_t> streamsOpened{0};  // connections that delivered a stream
     std::atomic<uint32_t> watchdogRestarts{0};
-    std::atomic<uint32_t> reconnects{0};      // stopped streams started again by the tick
+    std::atomic<uint32_t> reconnects{0};  // stopped streams started again by the tick
 };
 
 struct LiveViewState {

@@ -12,8 +12,8 @@ namespace qern {
 namespace {
 // x + k without overflow, held to the range of int.
 int Shifted(int32_t x, int k) {
-    return static_cast<int>(std::clamp<int64_t>(int64_t{x} + k, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<int64_t>(int64_t{x} + k, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 }  // namespace
 

@@ -81,27 +81,27 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
 
         const int32_t mode = m_state.m_mode;
         switch (mode) {
-        case kMode640:
-            ShowFrame640(decoder, whole);
-            m_session.SetThreshold(m_limits.AfterFrame(kMode640, lengthDeclared));
-            break;
-        case kMode320:
-            ShowFrame320(decoder, whole);
-            m_session.SetThreshold(m_limits.AfterFrame(kMode320, lengthDeclared));
-            break;
-        case kMode176:
-            ShowFrame176(decoder, whole);
-            m_session.SetThreshold(m_limits.AfterFrame(kMode176, lengthDeclared));
-            break;
-        default:
-            if (decoder.StartDecompress() == 0 && decoder.ImageWidth() != 0) {
-                const int32_t seen = ModeFromWidth(decoder.ImageWidth());
-                if (seen != kModeUnknown) {
-                    m_state.m_modeChanged = 1;
-                    m_state.m_mode = seen;
+            case kMode640:
+                ShowFrame640(decoder, whole);
+                m_session.SetThreshold(m_limits.AfterFrame(kMode640, lengthDeclared));
+                break;
+            case kMode320:
+                ShowFrame320(decoder, whole);
+                m_session.SetThreshold(m_limits.AfterFrame(kMode320, lengthDeclared));
+                break;
+            case kMode176:
+                ShowFrame176(decoder, whole);
+                m_session.SetThreshold(m_limits.AfterFrame(kMode176, lengthDeclared));
+                break;
+            default:
+                if (decoder.StartDecompress() == 0 && decoder.ImageWidth() != 0) {
+                    const int32_t seen = ModeFromWidth(decoder.ImageWidth());
+                    if (seen != kModeUnknown) {
+                        m_state.m_modeChanged = 1;
+                        m_state.m_mode = seen;
+                    }
                 }
-            }
-            break;
+                break;
         }
 
         const int32_t now = m_state.m_mode;
@@ -123,8 +123,7 @@ VideoWorker::RunEnd VideoWorker::StreamLoop(JpegDecoder& decoder) {
     return RunEnd::StreamEnded;
 }
 
-int32_t VideoWorker::DecodeToDib(JpegDecoder& decoder, uint8_t* pixels, int32_t expectedWidth,
-                                 int32_t expectedHeight) {
+int32_t VideoWorker::DecodeToDib(JpegDecoder& decoder, uint8_t* pixels, int32_t expectedWidth, int32_t expectedHeight) {
     if (decoder.Error() != 0) return kHeaderFailed;
     if (decoder.StartDecompress() != 0) return kStartFailed;
     const uint32_t width = decoder.ImageWidth();

@@ -24,13 +24,13 @@ protected:
 };
 
 enum class WatchdogOutcome {
-    Idle,            // stopped and not to reconnect
-    Counted,         // one more tick without progress
-    Repainted,       // counted and repainted the last frame
-    Restarted,       // stalled beyond the limit: workers started again, limit grown
-    Reconnected,     // stopped: started again with the known address
-    PageReconnected, // stopped: started again with the hosting page's address
-    TimerKilled,     // stopped and no address anywhere: the ticks end
+    Idle,             // stopped and not to reconnect
+    Counted,          // one more tick without progress
+    Repainted,        // counted and repainted the last frame
+    Restarted,        // stalled beyond the limit: workers started again, limit grown
+    Reconnected,      // stopped: started again with the known address
+    PageReconnected,  // stopped: started again with the hosting page's address
+    TimerKilled,      // stopped and no address anywhere: the ticks end
 };
 
 class Watchdog {

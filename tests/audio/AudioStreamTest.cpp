@@ -30,7 +30,8 @@ Bytes operator+(Bytes a, const Bytes& b) {
 // A frame whose samples count on from first; declared: the length its header gives.
 Bytes Frame(uint8_t seq, size_t samples = 128, uint16_t first = 0, int declared = -1) {
     const size_t len = declared < 0 ? samples * 2 : size_t(declared);
-    return Bytes{0x1A, 0x2B, 0x3C, 0x4D, 7, seq, uint8_t(len >> 8), uint8_t(len & 0xFF)} + Counter(first, uint32_t(samples));
+    return Bytes{0x1A, 0x2B, 0x3C, 0x4D, 7, seq, uint8_t(len >> 8), uint8_t(len & 0xFF)} +
+           Counter(first, uint32_t(samples));
 }
 
 Bytes Head(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
@@ -65,8 +66,12 @@ TEST(AudioFrameParser, CutsFramesCarriesAndChecksSequences) {
         {"254 255 0 1", {Frames(254, 4)}, 1024, 0, 0, 0},
         {"3 after 1, then on", {Frame(1) + Frame(3) + Frame(4) + Frame(5)}, 1024, 0, 1, 0},
         {"no magic at all", {Bytes(5000, 0x55)}, 0, 0, 0, 0},
-        {"split magic carried", {Frame(9) + Bytes{0x1A, 0x2B}, Bytes{0x3C, 0x4D, 7, 10, 1, 0} + Bytes(256, 1)},
-         512, 0, 0, 0},
+        {"split magic carried",
+         {Frame(9) + Bytes{0x1A, 0x2B}, Bytes{0x3C, 0x4D, 7, 10, 1, 0} + Bytes(256, 1)},
+         512,
+         0,
+         0,
+         0},
         {"header cut short", {Head(Frame(9), 6)}, 0, 6, 0, 0},
         {"too long while searching", {Frame(0, 150, 0) + Frame(1)}, 256, 0, 0, 1},
         {"too long while following", {Frame(0) + Frame(1, 200, 0, 400) + Frame(2) + Frame(3)}, 768, 0, 0, 1},
@@ -126,8 +131,7 @@ Played Drive(const std::vector<double>& leads, double cameraStops = 1e9, double 
         std::memset(second.data() + n * 2, 0, 16000 - n * 2);
         // The counter wraps every 65536 samples (8.192 s).
         if (n == 8000 && (second[0] | second[1]) != 0)
-            r.delays.push_back(
-                std::fmod(k + 1 - (first + (second[0] | second[1] << 8)) / 8000.0 + 100 * 8.192, 8.192));
+            r.delays.push_back(std::fmod(k + 1 - (first + (second[0] | second[1] << 8)) / 8000.0 + 100 * 8.192, 8.192));
         r.sound.insert(r.sound.end(), second.begin(), second.end());
     }
     r.counters = q.Snapshot();

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::memcpy(parser.Space(), block.data(), n);
         const size_t carriedBefore = parser.Carried();
         const size_t got = parser.Commit(n, out.data());
-        if (got > carriedBefore + n || got % 2 || parser.Carried() >= qern::AudioFrameParser::kMaxFrame) __builtin_trap();
+        if (got > carriedBefore + n || got % 2 || parser.Carried() >= qern::AudioFrameParser::kMaxFrame)
+            __builtin_trap();
         queue.Push(out.data(), got / 2);
         if (data[pos] & 1) {
             const uint32_t wanted = 800 + data[0] * 8;

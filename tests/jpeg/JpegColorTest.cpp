@@ -34,8 +34,9 @@ int64_t CheckBatch(int layout, Converter convert, uint32_t first, int mcus) {
                 mcu[((py / 8) * hs + px / 8) * 64 + (py % 8) * 8 + px % 8] = static_cast<uint8_t>(t);
                 cb[c] = static_cast<uint8_t>(t >> 8);
                 cb[64 + c] = static_cast<uint8_t>(t >> 16);
-                jpegtest::ReferenceBgrx(t & 255, cb[c], cb[64 + c],
-                                        expected.data() + (static_cast<size_t>(py) * rowPixels + m * info.mcuWidth + px) * 4);
+                jpegtest::ReferenceBgrx(
+                    t & 255, cb[c], cb[64 + c],
+                    expected.data() + (static_cast<size_t>(py) * rowPixels + m * info.mcuWidth + px) * 4);
             }
         }
     }
@@ -62,13 +63,17 @@ const Tables kTables = [] {
     return t;
 }();
 
-void ScalarConvert(int layout, const uint8_t* s, int mcus, int r, uint8_t* a, uint8_t* b) { ConvertRowsScalar(layout, kTables, s, mcus, r, a, b); }
+void ScalarConvert(int layout, const uint8_t* s, int mcus, int r, uint8_t* a, uint8_t* b) {
+    ConvertRowsScalar(layout, kTables, s, mcus, r, a, b);
+}
 
 }  // namespace
 
 TEST(JpegColor, KnownPixels) {
-    for (const auto& [y, cb, cr, b, g, r] : std::vector<std::array<int, 6>>{
-             {128, 128, 128, 128, 128, 128}, {100, 128, 200, 100, 49, 201}, {50, 200, 60, 178, 74, 0}, {235, 16, 240, 37, 194, 255}}) {
+    for (const auto& [y, cb, cr, b, g, r] : std::vector<std::array<int, 6>>{{128, 128, 128, 128, 128, 128},
+                                                                            {100, 128, 200, 100, 49, 201},
+                                                                            {50, 200, 60, 178, 74, 0},
+                                                                            {235, 16, 240, 37, 194, 255}}) {
         uint8_t p[4];
         ConvertPixel(kTables, y, cb, cr, p);
         EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{b, g, r, 0xFF})) << y << "," << cb << "," << cr;

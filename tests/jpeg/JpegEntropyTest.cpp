@@ -41,8 +41,16 @@ Bytes RestartFrame(size_t i, int code) {
 
 // Two flat blocks with interval 1, the restart marker hidden behind `garbage` zero bytes.
 Bytes RestartAfterGarbage(size_t garbage) {
-    return Stream().GreyHeaders(8, 16).Dri(1).Sos({{1, 0x00}}).Raw(kFlatBlock).Raw(Bytes(garbage, 0x00)).Marker(0xD0)
-        .Raw(kFlatBlock).Eoi().bytes();
+    return Stream()
+        .GreyHeaders(8, 16)
+        .Dri(1)
+        .Sos({{1, 0x00}})
+        .Raw(kFlatBlock)
+        .Raw(Bytes(garbage, 0x00))
+        .Marker(0xD0)
+        .Raw(kFlatBlock)
+        .Eoi()
+        .bytes();
 }
 
 // `values` AC values of 1, then the AC code run/value (default ZRL).
@@ -60,7 +68,10 @@ TEST(JpegEntropy, StreamsThatDecode) {
     // Cut short by EOI: the rest reads 1-bits, 11111 no DC code (symbol 0: no change), 11111111 no AC code
     // (symbol 0: end of block). The TEM behind the EOI would fail the frame if the EOI were consumed.
     BitWriter cut, ended, wide, nine;
-    auto dcOnly = [](BitWriter& w, int diff) { PutDc(w, diff); PutAc(w, 0, 0); };
+    auto dcOnly = [](BitWriter& w, int diff) {
+        PutDc(w, diff);
+        PutAc(w, 0, 0);
+    };
     int pred = 0;
     const int first[64] = {30, 0, -7};
     PutBlock(cut, first, pred);
@@ -87,7 +98,8 @@ TEST(JpegEntropy, StreamsThatDecode) {
         {"16-bit DC", Grey(8, 16, wide), Column(Column({}, 0, 1), 1, 1)},
         {"ZRL at 48", AfterOnes(47), ExpectedBlock(ones, kOnes)},
         // A non-interleaved second scan of a sequential frame is ignored.
-        {"second scan", Stream().GreyHeaders(8, 8).Sos({{1, 0x00}}).Entropy(nine).Sos({{1, 0x00}}).Raw(Bytes(20, 0x55)).Eoi().bytes(),
+        {"second scan",
+         Stream().GreyHeaders(8, 8).Sos({{1, 0x00}}).Entropy(nine).Sos({{1, 0x00}}).Raw(Bytes(20, 0x55)).Eoi().bytes(),
          Column({}, 9, 1)},
         {"restart after 1500 bytes", RestartAfterGarbage(1500), Column({}, 0, 2)},
     };
@@ -111,8 +123,15 @@ TEST(JpegEntropy, StreamsThatFail) {
     } cases[] = {
         {"ZRL from 49", AfterOnes(48), kJpegBadEntropyData},
         {"run past 63", AfterOnes(60, 5, 1), kJpegBadEntropyData},  // index 61 + 5
-        {"DC size 17", Stream().GreyHeaders(8, 8).Dht(0x00, {0, 0, 0, 0, 18}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
-             .Sos({{1, 0x00}}).Entropy(dc17).Eoi().bytes(), kJpegBadEntropyData},
+        {"DC size 17",
+         Stream()
+             .GreyHeaders(8, 8)
+             .Dht(0x00, {0, 0, 0, 0, 18}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
+             .Sos({{1, 0x00}})
+             .Entropy(dc17)
+             .Eoi()
+             .bytes(),
+         kJpegBadEntropyData},
         // A wrong restart number must fail even though every later one is right.
         {"RST2 for RST1", RestartFrame(1, 0xD2), kJpegBadRestart},
         {"RST1 first", RestartFrame(0, 0xD1), kJpegBadRestart},
@@ -121,7 +140,8 @@ TEST(JpegEntropy, StreamsThatFail) {
         {"EOI for a restart", RestartFrame(0, 0xD9), kJpegBadRestart},
         {"restart after 1600 bytes", RestartAfterGarbage(1600), kJpegBadRestart, 8},
         // Two MCU rows, then a TEM marker that fails the marker loop at the end of the image: the last row fails.
-        {"TEM after the data", Stream().GreyHeaders(8, 16).Sos({{1, 0x00}}).Raw(kTwoFlatBlocks).Marker(0x01).Eoi().bytes(),
+        {"TEM after the data",
+         Stream().GreyHeaders(8, 16).Sos({{1, 0x00}}).Raw(kTwoFlatBlocks).Marker(0x01).Eoi().bytes(),
          kJpegMarkerOutOfPlace, 8},
     };
     for (const auto& c : cases) {

@@ -48,44 +48,57 @@ TEST(JpegIdct, ScalarFastPathKnownBlocks) {
         coef[c[0]] = static_cast<int16_t>(c[1]);
         uint8_t out[64];
         FastIdctScalar(coef, table, out, 8);
-        for (int i = 0; i < 64; ++i) ASSERT_EQ(out[i], c[3] >= 0 ? c[3] : ramp[i % 8]) << c[0] << " " << c[1] << " " << i;
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(out[i], c[3] >= 0 ? c[3] : ramp[i % 8]) << c[0] << " " << c[1] << " " << i;
     }
 }
 
 #if defined(__SSE2__)
 TEST(JpegIdct, Sse2MatchesScalarOnRandomAndExtremeBlocks) {
-    ExpectSameAsScalar(12345, 200000, [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
-        for (int n = 0; n < 64; ++n) {
-            const int kind = iter % 5;
-            // Typical camera data; anything at all; extremes; sparse with 16-bit tables; large DC.
-            coef[n] = kind == 0 ? static_cast<int16_t>(static_cast<int>(rng() % 64) - 32)
-                    : kind == 1 ? static_cast<int16_t>(rng())
-                    : kind == 2 ? kExtremes[rng() % 16]
-                    : kind == 3 ? ((rng() % 8 == 0) ? static_cast<int16_t>(rng() % 4096) - 2048 : 0)
-                    : n == 0    ? static_cast<int16_t>(rng()) : static_cast<int16_t>(rng() % 512) - 256;
-            table[n] = kind == 1 ? static_cast<int16_t>(rng())
-                     : kind == 2 ? kExtremes[rng() % 16]
-                     : FastQuant(n, kind == 3 ? rng() % 65536 : 1 + rng() % (kind == 0 ? 100 : 255));
-        }
-    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2(c, t, out, 8); });
+    ExpectSameAsScalar(
+        12345, 200000,
+        [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
+            for (int n = 0; n < 64; ++n) {
+                const int kind = iter % 5;
+                // Typical camera data; anything at all; extremes; sparse with 16-bit tables; large DC.
+                coef[n] = kind == 0   ? static_cast<int16_t>(static_cast<int>(rng() % 64) - 32)
+                          : kind == 1 ? static_cast<int16_t>(rng())
+                          : kind == 2 ? kExtremes[rng() % 16]
+                          : kind == 3 ? ((rng() % 8 == 0) ? static_cast<int16_t>(rng() % 4096) - 2048 : 0)
+                          : n == 0    ? static_cast<int16_t>(rng())
+                                      : static_cast<int16_t>(rng() % 512) - 256;
+                table[n] = kind == 1   ? static_cast<int16_t>(rng())
+                           : kind == 2 ? kExtremes[rng() % 16]
+                                       : FastQuant(n, kind == 3 ? rng() % 65536 : 1 + rng() % (kind == 0 ? 100 : 255));
+            }
+        },
+        [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2(c, t, out, 8); });
     // Coefficients only at zigzag indexes 0..9 take the shortened transform.
-    ExpectSameAsScalar(777, 200000, [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
-        static const int kNatural[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
-        for (int n = 0; n < 64; ++n) table[n] = (iter % 3 == 0) ? static_cast<int16_t>(rng()) : FastQuant(n, 1 + rng() % 255);
-        const int last = static_cast<int>(rng() % 10);
-        for (int k = 0; k <= last; ++k) {
-            if (rng() % 3 == 0) continue;
-            coef[kNatural[k]] = (iter % 2) ? kExtremes[rng() % 16] : static_cast<int16_t>(static_cast<int>(rng() % 400) - 200);
-        }
-    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2Low(c, t, out, 8); });
+    ExpectSameAsScalar(
+        777, 200000,
+        [](std::mt19937& rng, int iter, int16_t* coef, int16_t* table) {
+            static const int kNatural[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
+            for (int n = 0; n < 64; ++n)
+                table[n] = (iter % 3 == 0) ? static_cast<int16_t>(rng()) : FastQuant(n, 1 + rng() % 255);
+            const int last = static_cast<int>(rng() % 10);
+            for (int k = 0; k <= last; ++k) {
+                if (rng() % 3 == 0) continue;
+                coef[kNatural[k]] =
+                    (iter % 2) ? kExtremes[rng() % 16] : static_cast<int16_t>(static_cast<int>(rng() % 400) - 200);
+            }
+        },
+        [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctSse2Low(c, t, out, 8); });
 }
 #endif
 
 TEST(JpegIdct, DcOnlyShortcutMatchesTheTransform) {
-    ExpectSameAsScalar(31, 100000, [](std::mt19937& rng, int, int16_t* coef, int16_t* table) {
-        for (int n = 0; n < 64; ++n) table[n] = static_cast<int16_t>(rng());
-        coef[0] = static_cast<int16_t>(rng());
-    }, [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctDcOnly(c[0], t[0], out, 8); });
+    ExpectSameAsScalar(
+        31, 100000,
+        [](std::mt19937& rng, int, int16_t* coef, int16_t* table) {
+            for (int n = 0; n < 64; ++n) table[n] = static_cast<int16_t>(rng());
+            coef[0] = static_cast<int16_t>(rng());
+        },
+        [](const int16_t* c, const int16_t* t, uint8_t* out) { FastIdctDcOnly(c[0], t[0], out, 8); });
 }
 
 TEST(JpegIdct, PlainTransformIsCloseToTheExactDct) {

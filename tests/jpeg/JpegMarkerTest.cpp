@@ -28,14 +28,18 @@ Bytes Sof(uint8_t precision, uint16_t h, uint16_t w, uint8_t n, int extraLength 
 Bytes Progressive(const std::vector<std::array<uint8_t, 4>>& scans) {
     Stream s = Tables(Stream().Soi().Dqt(0, 1).Sof(0xC2, 16, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}}));
     for (const auto& scan : scans) {
-        s.Sos(scan[3] == 3 ? std::vector<ScanComponent>{{1, 0}, {2, 0}, {3, 0}} : std::vector<ScanComponent>{{1, 0}}, scan[0],
-              scan[1], scan[2]).Raw(Bytes(4, 0));
+        s.Sos(scan[3] == 3 ? std::vector<ScanComponent>{{1, 0}, {2, 0}, {3, 0}} : std::vector<ScanComponent>{{1, 0}},
+              scan[0], scan[1], scan[2])
+            .Raw(Bytes(4, 0));
     }
     return s.Eoi().bytes();
 }
 
 Bytes Sampling(uint8_t y, uint8_t cb, uint8_t cr) {
-    return Tables(Stream().Soi().Dqt(0, 1).Sof(0xC0, 16, 16, {{1, y, 0}, {2, cb, 0}, {3, cr, 0}})).Sos({{1, 0}, {2, 0}, {3, 0}}).Eoi().bytes();
+    return Tables(Stream().Soi().Dqt(0, 1).Sof(0xC0, 16, 16, {{1, y, 0}, {2, cb, 0}, {3, cr, 0}}))
+        .Sos({{1, 0}, {2, 0}, {3, 0}})
+        .Eoi()
+        .bytes();
 }
 
 }  // namespace
@@ -47,7 +51,9 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
     late.insert(late.begin() + 9, 0x00);  // a slid-to SOI must be followed by FF, one at offset 0 need not be
     early.insert(early.begin() + 2, {0x00, 0x12});
     // A scan header given byte by byte, then one flat block.
-    auto scan = [](const Bytes& sos) { return Stream().GreyHeaders(8, 8).Segment(0xDA, sos).Raw(kFlatBlock).Eoi().bytes(); };
+    auto scan = [](const Bytes& sos) {
+        return Stream().GreyHeaders(8, 8).Segment(0xDA, sos).Raw(kFlatBlock).Eoi().bytes();
+    };
     std::vector<std::pair<Bytes, int>> cases = {
         // Where the SOI may be.
         {Stream().Raw(Bytes(511, 0x11)).Raw(minimal).bytes(), 0},
@@ -57,7 +63,14 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
         {early, 0},
         {Bytes{}, kJpegNoImage},
         // Fill bytes and stray stuffed zeros between segments.
-        {GreyFrame(Tables(Stream().Soi().Raw({0xFF, 0xFF, 0xFF}).Dqt(0, 1).Raw({0xFF, 0x00, 0x12, 0x34}).Sof(0xC0, 8, 8, {{1, 0x11, 0}}).Raw({0xFF, 0xFF}))), 0},
+        {GreyFrame(Tables(Stream()
+                              .Soi()
+                              .Raw({0xFF, 0xFF, 0xFF})
+                              .Dqt(0, 1)
+                              .Raw({0xFF, 0x00, 0x12, 0x34})
+                              .Sof(0xC0, 8, 8, {{1, 0x11, 0}})
+                              .Raw({0xFF, 0xFF}))),
+         0},
         // Segments the decoder refuses.
         {Stream().Soi().Marker(0xDD).Word(5).Raw({0, 1, 0}).bytes(), kJpegBadRestartLength},
         {Stream().Soi().Dqt(0, 1).Sof(0xC9, 8, 8, {{1, 0x11, 0}}).bytes(), kJpegArithmetic},
@@ -79,16 +92,26 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
         {Stream().Soi().Marker(0xDB).Word(1).bytes(), kJpegBadQuantLength},
         {Stream().Soi().Dqt(4, 1).bytes(), kJpegBadQuantId},
         {Stream().Soi().Dqt(0, std::vector<uint16_t>(60, 1)).Raw(Bytes(10, 1)).bytes(), kJpegShortQuantTable},
-        {Stream().Soi().Dqt(0, std::vector<uint16_t>(32, 0x0101), true).Raw(Bytes(70, 1)).bytes(), kJpegShortQuantTable},
+        {Stream().Soi().Dqt(0, std::vector<uint16_t>(32, 0x0101), true).Raw(Bytes(70, 1)).bytes(),
+         kJpegShortQuantTable},
         {GreyFrame(GreySof()), kJpegMissingHuffmanTable},
         {GreyFrame(GreySof().FlatDcTable()), kJpegMissingHuffmanTable},
         {GreyFrame(Tables(Stream().Soi().Sof(0xC0, 8, 8, {{1, 0x11, 0}}))), kJpegMissingQuantTable},
         {GreyFrame(Tables(GreySof(0x11, 9))), kJpegMissingQuantTable},  // a selector above 3 names no table
         // Class/id 0x05 (a DC table with id 5) lands where AC table 1 lives.
         {GreySof().FlatDcTable().FlatAcTable(0x05).Sos({{1, 0x01}}).Raw(kFlatBlock).Eoi().bytes(), 0},
-        {GreyFrame(Tables(Stream().Soi().Dqt(0, std::vector<uint16_t>(64, 300), true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}))), 0},
+        {GreyFrame(Tables(Stream().Soi().Dqt(0, std::vector<uint16_t>(64, 300), true).Sof(0xC0, 8, 8, {{1, 0x11, 0}}))),
+         0},
         // Skipped segments: any length of two or more.
-        {GreyFrame(Tables(Stream().Soi().Segment(0xE0, {}).Segment(0xFE, Bytes(300, 0xFF)).Segment(0x02, {}).Dqt(0, 1).Sof(0xC0, 8, 8, {{1, 0x11, 0}}))), 0},
+        {
+            GreyFrame(Tables(Stream()
+                                 .Soi()
+                                 .Segment(0xE0, {})
+                                 .Segment(0xFE, Bytes(300, 0xFF))
+                                 .Segment(0x02, {})
+                                 .Dqt(0, 1)
+                                 .Sof(0xC0, 8, 8, {{1, 0x11, 0}}))),
+            0},
         // Frame header fields; height is checked before width, the largest size passes the header.
         {Sof(12, 8, 8, 1), kJpegBadPrecision},
         {Sof(8, 8193, 8, 1), kJpegBadHeight},
@@ -105,7 +128,7 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
         {scan({1, 1, 0x00, 5, 2, 0x31}), 0},
         {scan({0, 0, 63, 0}), kJpegBadScanComponents},
         {scan({5, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 63, 0}), kJpegBadScanComponents},
-        {scan({1, 1, 0x00, 0, 63, 0, 0}), kJpegBadScanComponents},  // length not 6 + 2n
+        {scan({1, 1, 0x00, 0, 63, 0, 0}), kJpegBadScanComponents},        // length not 6 + 2n
         {scan({2, 1, 0x00, 1, 0x00, 0, 63, 0}), kJpegBadScanComponents},  // the same component twice
         {scan({1, 7, 0x00, 0, 63, 0}), kJpegUnknownComponent},
         {scan({1, 1, 0x40, 0, 63, 0}), kJpegMissingHuffmanTable},  // DC id 4
@@ -135,9 +158,12 @@ TEST(JpegMarkers, OutcomeOfEveryHeaderCase) {
     for (uint8_t code : {0xC3, 0xC5, 0xC6, 0xC7, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF})
         cases.push_back({Stream().Soi().Dqt(0, 1).Sof(code, 8, 8, {{1, 0x11, 0}}).bytes(), kJpegUnsupportedFrame});
     for (uint8_t code : {0xE0, 0xEF, 0xFE, 0xDC, 0xF0, 0x02}) {
-        for (uint16_t length : {0, 1}) cases.push_back({Stream().Soi().Marker(code).Word(length).Raw(Bytes(10, 0)).bytes(), kJpegBadSegmentLength});
+        for (uint16_t length : {0, 1})
+            cases.push_back(
+                {Stream().Soi().Marker(code).Word(length).Raw(Bytes(10, 0)).bytes(), kJpegBadSegmentLength});
     }
-    for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(DecodeAll(cases[i].first).code, cases[i].second) << "case " << i;
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(DecodeAll(cases[i].first).code, cases[i].second) << "case " << i;
 }
 
 }  // namespace qern

@@ -25,19 +25,23 @@ namespace {
 
 // A camera-like picture (gradients, hard edges, text, sensor noise) of w x h, piped into `encoder`.
 Bytes Encode(int w, int h, const std::string& encoder) {
-    const std::string command = "ffmpeg -nostdin -loglevel error -f lavfi -i 'testsrc2=s=656x496,format=rgb24,crop=" +
-        std::to_string(w) + ":" + std::to_string(h) + ":5:7,noise=alls=12:allf=t' -frames:v 1 " + encoder;
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -f lavfi -i 'testsrc2=s=656x496,format=rgb24,crop=" + std::to_string(w) + ":" +
+        std::to_string(h) + ":5:7,noise=alls=12:allf=t' -frames:v 1 " + encoder;
     Bytes out;
     FILE* p = popen(command.c_str(), "r");
     uint8_t buffer[65536];
-    for (size_t n; p != nullptr && (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.insert(out.end(), buffer, buffer + n);
+    for (size_t n; p != nullptr && (n = fread(buffer, 1, sizeof buffer, p)) > 0;)
+        out.insert(out.end(), buffer, buffer + n);
     EXPECT_TRUE(p != nullptr && pclose(p) == 0) << command;
     return out;
 }
 
 Bytes Cjpeg(const std::string& args, int w, int h) { return Encode(w, h, "-c:v ppm -f image2pipe - | cjpeg " + args); }
 
-Bytes Ffmpeg(const std::string& pixfmt, int w, int h) { return Encode(w, h, "-pix_fmt " + pixfmt + " -q:v 4 -c:v mjpeg -f mjpeg -"); }
+Bytes Ffmpeg(const std::string& pixfmt, int w, int h) {
+    return Encode(w, h, "-pix_fmt " + pixfmt + " -q:v 4 -c:v mjpeg -f mjpeg -");
+}
 
 void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
     ASSERT_FALSE(jpeg.empty()) << what;
@@ -48,9 +52,10 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
         const bool grey = d.header == 1;
         Bytes ref(static_cast<size_t>(d.width) * d.height * (grey ? 1 : 4));
         tjhandle tj = tjInitDecompress();
-        const int rc = tjDecompress2(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), ref.data(), static_cast<int>(d.width), 0,
-                                     static_cast<int>(d.height), grey ? TJPF_GRAY : TJPF_BGRX,
-                                     TJFLAG_FASTUPSAMPLE | (accelerate ? TJFLAG_FASTDCT : 0));
+        const int rc =
+            tjDecompress2(tj, jpeg.data(), static_cast<unsigned long>(jpeg.size()), ref.data(),
+                          static_cast<int>(d.width), 0, static_cast<int>(d.height), grey ? TJPF_GRAY : TJPF_BGRX,
+                          TJFLAG_FASTUPSAMPLE | (accelerate ? TJFLAG_FASTDCT : 0));
         tjDestroy(tj);
         ASSERT_EQ(rc, 0) << what;
         ASSERT_EQ(d.pixels.size(), ref.size()) << what;
@@ -63,7 +68,8 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
                 sq += diff * diff;
             }
             const double mse = sq / static_cast<double>(ref.size() / (grey ? 1 : 4));
-            EXPECT_GE(mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse), 50.0) << what << " " << int(accelerate) << " channel " << ch;
+            EXPECT_GE(mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse), 50.0)
+                << what << " " << int(accelerate) << " channel " << ch;
             EXPECT_LE(maxDiff, 4) << what << " " << int(accelerate) << " channel " << ch;
         }
     }
@@ -79,14 +85,21 @@ TEST(JpegReference, CjpegAndFfmpegFiles) {
         }
         ExpectMatchesReference(Ffmpeg("yuvj420p", size.first, size.second), "ffmpeg " + std::to_string(size.first));
     }
-    for (const auto& [args, w, h] : std::vector<std::tuple<const char*, int, int>>{
-                          {"-progressive -sample 2x1", 640, 480}, {"-progressive -sample 2x2", 175, 143},
-                          {"-progressive -sample 1x1", 17, 13}, {"-progressive -sample 1x2", 64, 48},
-                          {"-progressive -grayscale", 641, 479}, {"-progressive -sample 2x2 -restart 2B", 320, 240},
-                          {"-restart 1B -sample 2x1", 640, 480}, {"-restart 3B -sample 2x2", 175, 143},
-                          {"-restart 1 -grayscale", 176, 144}, {"-optimize -sample 2x1", 320, 240},
-                          {"-quality 50 -sample 2x1", 176, 144}, {"-quality 90 -sample 2x1", 640, 480},
-                          {"-quality 30 -sample 2x2", 641, 479}, {"-baseline -quality 10 -sample 2x1", 320, 240}}) {
+    for (const auto& [args, w, h] :
+         std::vector<std::tuple<const char*, int, int>>{{"-progressive -sample 2x1", 640, 480},
+                                                        {"-progressive -sample 2x2", 175, 143},
+                                                        {"-progressive -sample 1x1", 17, 13},
+                                                        {"-progressive -sample 1x2", 64, 48},
+                                                        {"-progressive -grayscale", 641, 479},
+                                                        {"-progressive -sample 2x2 -restart 2B", 320, 240},
+                                                        {"-restart 1B -sample 2x1", 640, 480},
+                                                        {"-restart 3B -sample 2x2", 175, 143},
+                                                        {"-restart 1 -grayscale", 176, 144},
+                                                        {"-optimize -sample 2x1", 320, 240},
+                                                        {"-quality 50 -sample 2x1", 176, 144},
+                                                        {"-quality 90 -sample 2x1", 640, 480},
+                                                        {"-quality 30 -sample 2x2", 641, 479},
+                                                        {"-baseline -quality 10 -sample 2x1", 320, 240}}) {
         ExpectMatchesReference(Cjpeg(args, w, h), args);
     }
 }
@@ -94,7 +107,7 @@ TEST(JpegReference, CjpegAndFfmpegFiles) {
 TEST(JpegReference, UnsupportedFilesAreRefusedWithTheirCode) {
     EXPECT_EQ(DecodeAll(Cjpeg("-arithmetic", 64, 48)).code, kJpegArithmetic);
     EXPECT_EQ(DecodeAll(Cjpeg("-arithmetic -progressive", 64, 48)).code, kJpegUnsupportedFrame);  // SOF10
-    EXPECT_EQ(DecodeAll(Cjpeg("-sample 4x1", 64, 48)).code, kJpegBadSampling);                   // 4:1:1
+    EXPECT_EQ(DecodeAll(Cjpeg("-sample 4x1", 64, 48)).code, kJpegBadSampling);                    // 4:1:1
     EXPECT_EQ(DecodeAll(Cjpeg("-sample 2x2,2x1,1x1", 64, 48)).code, kJpegBadSampling);
     // ffmpeg's MJPEG encoder writes 4:2:2 as luma 2x2 with chroma 1x2, and 4:4:4 (also for grey input) as
     // 1x2 for every component: neither is one of the decoder's layouts.
@@ -115,7 +128,8 @@ TEST(JpegCrashers, EveryFileDecodesOrIsRefused) {
         const Bytes data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
         ++files;
         const Decoded whole = DecodeAll(data, 0, 1, d.get()), pieces = DecodeAll(data, 61, 1, d.get());
-        EXPECT_TRUE(whole.last == 1 ? whole.rows == static_cast<int>(whole.height) : whole.code <= -200 && whole.code >= -233)
+        EXPECT_TRUE(whole.last == 1 ? whole.rows == static_cast<int>(whole.height)
+                                    : whole.code <= -200 && whole.code >= -233)
             << entry.path() << " ended with " << whole.last << " / " << whole.code;
         EXPECT_EQ(pieces.code, whole.code) << entry.path();
         EXPECT_EQ(pieces.pixels, whole.pixels) << entry.path();

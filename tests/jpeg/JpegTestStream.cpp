@@ -86,8 +86,12 @@ Stream& Stream::Dqt(uint8_t id, const std::vector<uint16_t>& zigzag, bool wide) 
 }
 
 Stream& Stream::Sof(uint8_t marker, uint16_t width, uint16_t height, const std::vector<FrameComponent>& c) {
-    Bytes p{8, static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height), static_cast<uint8_t>(width >> 8),
-            static_cast<uint8_t>(width), static_cast<uint8_t>(c.size())};
+    Bytes p{8,
+            static_cast<uint8_t>(height >> 8),
+            static_cast<uint8_t>(height),
+            static_cast<uint8_t>(width >> 8),
+            static_cast<uint8_t>(width),
+            static_cast<uint8_t>(c.size())};
     for (const auto& k : c) p.insert(p.end(), {k.id, k.hv, k.tq});
     return Segment(marker, p);
 }
@@ -154,7 +158,8 @@ Scene MakeScene(const SceneOptions& o) {
     Stream s;
     s.Soi().Dqt(0, quant[0], o.wideQuant).Dqt(1, quant[1], o.wideQuant);
     const auto w = static_cast<uint16_t>(o.width), h = static_cast<uint16_t>(o.height);
-    const std::vector<FrameComponent> all = {{1, static_cast<uint8_t>(lumaH << 4 | lumaV), 0}, {2, 0x11, 1}, {3, 0x11, 1}};
+    const std::vector<FrameComponent> all = {
+        {1, static_cast<uint8_t>(lumaH << 4 | lumaV), 0}, {2, 0x11, 1}, {3, 0x11, 1}};
     s.Sof(0xC0, w, h, {all.begin(), all.begin() + comps}).FlatDcTable().FlatAcTable();
     if (o.restartInterval != 0) s.Dri(static_cast<uint16_t>(o.restartInterval));
     s.Sos(grey ? std::vector<ScanComponent>{{1, 0x00}} : std::vector<ScanComponent>{{1, 0x00}, {2, 0x00}, {3, 0x00}});
@@ -183,7 +188,8 @@ Scene MakeScene(const SceneOptions& o) {
                 PutBlock(bits, zz, pred[c]);
                 const Bytes out = ExpectedBlock(zz, quant[c == 0 ? 0 : 1]);
                 const int x0 = ((mcu % mcusX) * bh + b % bh) * 8, y0 = ((mcu / mcusX) * bv + b / bh) * 8;
-                for (int i = 0; i < 64; ++i) plane[c][static_cast<size_t>(y0 + i / 8) * planeW[c] + x0 + i % 8] = out[i];
+                for (int i = 0; i < 64; ++i)
+                    plane[c][static_cast<size_t>(y0 + i / 8) * planeW[c] + x0 + i % 8] = out[i];
             }
         }
     }

@@ -20,7 +20,7 @@ struct ScanComponent {
     uint8_t id, tables;  // DC id << 4 | AC id
 };
 
-const Bytes& FlatAcSymbols();  // EOB, the 160 run/size pairs, ZRL, ascending
+const Bytes& FlatAcSymbols();   // EOB, the 160 run/size pairs, ZRL, ascending
 extern const Bytes kFlatBlock;  // one block with DC difference 0 and no AC, padded
 
 class BitWriter {
@@ -57,15 +57,21 @@ public:
     Stream& Sof(uint8_t marker, uint16_t width, uint16_t height, const std::vector<FrameComponent>& c);
     Stream& Dht(uint8_t classId, Bytes counts, const Bytes& symbols);  // counts: 16, zeros may be left off
     // The flat tables under a class/id byte (DC 0, AC 0 by default).
-    Stream& FlatDcTable(uint8_t classId = 0x00) { return Dht(classId, {0, 0, 0, 0, 17}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}); }
+    Stream& FlatDcTable(uint8_t classId = 0x00) {
+        return Dht(classId, {0, 0, 0, 0, 17}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    }
     Stream& FlatAcTable(uint8_t classId = 0x10) {
         return Dht(classId, {0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(FlatAcSymbols().size())}, FlatAcSymbols());
     }
     Stream& Sos(const std::vector<ScanComponent>& c, uint8_t ss = 0, uint8_t se = 63, uint8_t a = 0);
-    Stream& Dri(uint16_t interval) { return Segment(0xDD, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)}); }
+    Stream& Dri(uint16_t interval) {
+        return Segment(0xDD, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)});
+    }
     Stream& Entropy(BitWriter& w) { return Raw(w.Finish()); }
     // Baseline grey frame, quant table 0 all ones, flat tables.
-    Stream& GreyHeaders(uint16_t w, uint16_t h) { return Soi().Dqt(0, 1).Sof(0xC0, w, h, {{1, 0x11, 0}}).FlatDcTable().FlatAcTable(); }
+    Stream& GreyHeaders(uint16_t w, uint16_t h) {
+        return Soi().Dqt(0, 1).Sof(0xC0, w, h, {{1, 0x11, 0}}).FlatDcTable().FlatAcTable();
+    }
     const Bytes& bytes() const { return m_bytes; }
 
 private:

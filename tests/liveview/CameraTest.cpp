@@ -76,11 +76,13 @@ protected:
     }
     void WaitForStall() {
         uint32_t last = Painted();
-        WaitFor([&] {
-            PumpMessages(300);
-            const uint32_t now = Painted();
-            return std::exchange(last, now) == now;
-        }, 10000);
+        WaitFor(
+            [&] {
+                PumpMessages(300);
+                const uint32_t now = Painted();
+                return std::exchange(last, now) == now;
+            },
+            10000);
     }
     void Start(camhost::Rect pos = {0, 0, 320, 240}) {
         Activate(pos);
@@ -157,8 +159,9 @@ TEST(DibBuffer, InvalidBuffersGiveNoPixels) {
     DibBuffer dib;
     ASSERT_TRUE(dib.Create(16, 16, 32));
     auto* h = const_cast<BITMAPINFOHEADER*>(dib.Header());
-    for (auto spoil : {+[](BITMAPINFOHEADER& x) { x.biBitCount = 12; }, +[](BITMAPINFOHEADER& x) { x.biSizeImage += 4; },
-                       +[](BITMAPINFOHEADER& x) { x.biHeight = 32; }, +[](BITMAPINFOHEADER& x) { x.biCompression = BI_BITFIELDS; }}) {
+    for (auto spoil : {+[](BITMAPINFOHEADER& x) { x.biBitCount = 12; },
+                       +[](BITMAPINFOHEADER& x) { x.biSizeImage += 4; }, +[](BITMAPINFOHEADER& x) { x.biHeight = 32; },
+                       +[](BITMAPINFOHEADER& x) { x.biCompression = BI_BITFIELDS; }}) {
         const BITMAPINFOHEADER good = *h;
         spoil(*h);
         EXPECT_FALSE(dib.IsValid());
@@ -309,8 +312,8 @@ TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
         RECT dest;  // where the whole picture lands, in window pixels
     } cases[] = {
         {400, 320, 1, true, 0, {0, 0, 400, 300}},
-        {400, 320, 1, true, 5, {-100, -75, 600, 450}},  // factor 1.5 about the centre
-        {800, 640, 0, false, 5, {80, 60, 640, 480}},    // natural size centred; zoom has no effect
+        {400, 320, 1, true, 5, {-100, -75, 600, 450}},    // factor 1.5 about the centre
+        {800, 640, 0, false, 5, {80, 60, 640, 480}},      // natural size centred; zoom has no effect
         {200, 640, 0, false, 0, {-220, -165, 640, 480}},  // the centre of a larger picture
     };
     for (const Case& k : cases) {
@@ -498,16 +501,18 @@ TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
     Activate();
     Connect();
     std::vector<int32_t> seen;
-    WaitFor([&] {
-        if (!WaitPainted(1, 10000)) return true;
-        const int32_t mode = m_self->Mode();
-        if (!seen.empty() && seen.back() == mode) return false;
-        // A new size: three of its frames through, then look (the cycle is 60 frames).
-        if (!WaitPainted(3, 10000) || m_self->Mode() != mode) return false;
-        EXPECT_EQ(CamsimPictureFaults(Capture(m_hwnd)), "") << "mode " << mode;
-        seen.push_back(mode);
-        return seen.size() >= 4;
-    }, 40000);
+    WaitFor(
+        [&] {
+            if (!WaitPainted(1, 10000)) return true;
+            const int32_t mode = m_self->Mode();
+            if (!seen.empty() && seen.back() == mode) return false;
+            // A new size: three of its frames through, then look (the cycle is 60 frames).
+            if (!WaitPainted(3, 10000) || m_self->Mode() != mode) return false;
+            EXPECT_EQ(CamsimPictureFaults(Capture(m_hwnd)), "") << "mode " << mode;
+            seen.push_back(mode);
+            return seen.size() >= 4;
+        },
+        40000);
     ASSERT_GE(seen.size(), 4u);
     for (size_t i = 1; i < seen.size(); ++i) EXPECT_EQ(seen[i], (seen[i - 1] + 1) % 3);
 }

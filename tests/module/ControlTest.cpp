@@ -19,7 +19,6 @@
 
 namespace qern {
 
-
 namespace {
 
 template <class T>
@@ -53,8 +52,8 @@ std::wstring Snapshot(ICamImage* cam) {
 }
 
 // The live view's PARAM names in map order; the panel has all but the last.
-const std::vector<std::wstring> kCamImageNames = {L"_cx", L"_cy", L"AutoSize", L"Caption", L"Enabled",
-                                                  L"URL", L"Uname", L"Pword", L"Stretch"};
+const std::vector<std::wstring> kCamImageNames = {L"_cx", L"_cy",   L"AutoSize", L"Caption", L"Enabled",
+                                                  L"URL", L"Uname", L"Pword",    L"Stretch"};
 
 HRESULT LoadBytes(const std::vector<BYTE>& bytes, IUnknown* to) {
     auto stream = ComPtr<IStream>::attach(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
@@ -68,9 +67,10 @@ using Events = std::vector<std::pair<char, DISPID>>;
 class Recorder : public camhost::HeapObject<IPropertyNotifySink, IAdviseSink, IPropertyBag> {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        return Answer(riid, ppv, {{&IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this)},
-                                  {&IID_IAdviseSink, static_cast<IAdviseSink*>(this)},
-                                  {&IID_IPropertyBag, static_cast<IPropertyBag*>(this)}});
+        return Answer(riid, ppv,
+                      {{&IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this)},
+                       {&IID_IAdviseSink, static_cast<IAdviseSink*>(this)},
+                       {&IID_IPropertyBag, static_cast<IPropertyBag*>(this)}});
     }
     STDMETHODIMP OnChanged(DISPID id) override { return events.push_back({'c', id}), S_OK; }
     STDMETHODIMP OnRequestEdit(DISPID id) override { return events.push_back({'r', id}), refuse ? S_FALSE : S_OK; }
@@ -110,7 +110,7 @@ TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
         {cam.get(), 'S', &IID_IDispatch, S_OK, 1, 0},  // clearing is not possible
         {cam.get(), 'G', &IID_IDispatch, S_OK, 1, 1},
         {cam.get(), 'S', &IID_IPersistStreamInit, E_FAIL, 1, 1},  // not a persistence option
-        {cam.get(), 'S', &IID_IDispatch, S_OK, 2, 2},  // one set of options for all interfaces
+        {cam.get(), 'S', &IID_IDispatch, S_OK, 2, 2},             // one set of options for all interfaces
         {cam.get(), 'G', &IID_IPersistStorage, S_OK, 2, 2},
         {cam.get(), 'S', &IID_IPersistPropertyBag, S_OK, 2, 2},  // accepted but not reported
         {cam.get(), 'G', &IID_IPersistPropertyBag, E_FAIL, 0, 0},
@@ -136,7 +136,7 @@ TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
 // Each persistence interface saves one control and loads a fresh one from what it saved; the
 // property bag goes through text, as a page's PARAMs do.
 TEST(Persistence, EveryInterfaceCarriesEveryPropertyAndTheExtent) {
-    using Copy = HRESULT (*)(IUnknown* from, IUnknown* to, std::vector<BYTE>& saved);
+    using Copy = HRESULT (*)(IUnknown * from, IUnknown * to, std::vector<BYTE> & saved);
     const Copy media[] = {
         [](IUnknown* from, IUnknown* to, std::vector<BYTE>& saved) {
             auto save = As<IPersistStreamInit>(from, IID_IPersistStreamInit);
@@ -283,9 +283,20 @@ TEST(OleControl, StockPropertiesAskThenNotifyAndReachTheSinksDrawingAndMetafile)
     ASSERT_EQ(cam->put_Enabled(VARIANT_FALSE), S_OK);
     ASSERT_EQ(cam->put_AutoSize(VARIANT_TRUE), S_OK);
     cam->UpdateView();
-    EXPECT_EQ(sink->events, (Events{{'v', v}, {'r', DISPID_CAPTION}, {'c', DISPID_CAPTION}, {'v', v}, {'d', 0},
-                                    {'r', DISPID_ENABLED}, {'c', DISPID_ENABLED}, {'v', v}, {'d', 0},
-                                    {'r', DISPID_AUTOSIZE}, {'c', DISPID_AUTOSIZE}, {'v', v}, {'d', 0}, {'v', v}}));
+    EXPECT_EQ(sink->events, (Events{{'v', v},
+                                    {'r', DISPID_CAPTION},
+                                    {'c', DISPID_CAPTION},
+                                    {'v', v},
+                                    {'d', 0},
+                                    {'r', DISPID_ENABLED},
+                                    {'c', DISPID_ENABLED},
+                                    {'v', v},
+                                    {'d', 0},
+                                    {'r', DISPID_AUTOSIZE},
+                                    {'c', DISPID_AUTOSIZE},
+                                    {'v', v},
+                                    {'d', 0},
+                                    {'v', v}}));
 
     sink->events.clear();
     sink->refuse = true;

@@ -12,7 +12,6 @@
 
 namespace qern {
 
-
 namespace {
 
 // An outer object that only counts (never deleted: a wrong count shows as a failure, not a crash).
@@ -39,13 +38,26 @@ const ControlClass kControls[] = {
     {&CLSID_CRec, &IID_ICRec, nullptr},
 };
 
-const IID* const kCommonInterfaces[] = {&IID_IDispatch,        &IID_IViewObjectEx,         &IID_IViewObject2,
-            &IID_IViewObject,      &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject,
-            &IID_IOleWindow,       &IID_IOleInPlaceActiveObject, &IID_IOleControl,
-            &IID_IOleObject,       &IID_IPersistStreamInit,    &IID_IPersist,
-            &IID_ISpecifyPropertyPages, &IID_IQuickActivate,   &IID_IPersistStorage,
-            &IID_IDataObject,      &IID_IProvideClassInfo,     &IID_IProvideClassInfo2,
-            &IID_IPersistPropertyBag, &IID_IObjectSafety};
+const IID* const kCommonInterfaces[] = {&IID_IDispatch,
+                                        &IID_IViewObjectEx,
+                                        &IID_IViewObject2,
+                                        &IID_IViewObject,
+                                        &IID_IOleInPlaceObjectWindowless,
+                                        &IID_IOleInPlaceObject,
+                                        &IID_IOleWindow,
+                                        &IID_IOleInPlaceActiveObject,
+                                        &IID_IOleControl,
+                                        &IID_IOleObject,
+                                        &IID_IPersistStreamInit,
+                                        &IID_IPersist,
+                                        &IID_ISpecifyPropertyPages,
+                                        &IID_IQuickActivate,
+                                        &IID_IPersistStorage,
+                                        &IID_IDataObject,
+                                        &IID_IProvideClassInfo,
+                                        &IID_IProvideClassInfo2,
+                                        &IID_IPersistPropertyBag,
+                                        &IID_IObjectSafety};
 
 }  // namespace
 
@@ -78,8 +90,7 @@ TEST(ModuleTest, EachControlsFactoryInterfacesClassInfoAndAggregation) {
         ComPtr<IUnknown> cpc, runnable, dual, dispatch;
         EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()),
                   c.events ? S_OK : E_NOINTERFACE);
-        EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()),
-                  c.events ? S_OK : E_NOINTERFACE);
+        EXPECT_EQ(object->QueryInterface(IID_IRunnableObject, runnable.put_void()), c.events ? S_OK : E_NOINTERFACE);
         ASSERT_EQ(object->QueryInterface(*c.dual, dual.put_void()), S_OK);
         object->QueryInterface(IID_IDispatch, dispatch.put_void());
         EXPECT_EQ(dual.get(), dispatch.get());  // one vtable

@@ -21,11 +21,12 @@ struct ClassKeys {
 };
 
 const ClassKeys kClasses[] = {
-    {L"{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}", L"CamImage Class", L"QERN.CamImage.1", L"QERN.CamImage", 101, true, true},
+    {L"{0ECC5CE6-AD8E-43E7-BD31-D56FEA73F75A}", L"CamImage Class", L"QERN.CamImage.1", L"QERN.CamImage", 101, true,
+     true},
     {L"{8BC8DE92-D31B-4CEF-AD11-A1CEE1A3EB36}", L"CImgCtrl Class", L"QERNCamControl.CImgCtrl.1",
      L"QERNCamControl.CImgCtrl", 103, true, false},
-    {L"{F9A6C9FC-A97F-4817-B157-8A35609E7DA4}", L"CRec Class", L"QERNCamControl.CRec.1", L"QERNCamControl.CRec",
-     106, false, false},
+    {L"{F9A6C9FC-A97F-4817-B157-8A35609E7DA4}", L"CRec Class", L"QERNCamControl.CRec.1", L"QERNCamControl.CRec", 106,
+     false, false},
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
@@ -70,15 +71,27 @@ std::vector<std::wstring> ExpectedKeys(const std::wstring& module) {
         if (c.progIdInsertable) e.push_back(p + L"\\Insertable");
         e.insert(e.end(), {ip, ip + L"|@=" + c.name, ip + L"\\CLSID", ip + L"\\CLSID|@=" + c.clsid, ip + L"\\CurVer",
                            ip + L"\\CurVer|@=" + p});
-        e.insert(e.end(), {k, k + L"|@=" + c.name, k + L"\\ProgID", k + L"\\ProgID|@=" + p,
-                           k + L"\\VersionIndependentProgID", k + L"\\VersionIndependentProgID|@=" + ip,
-                           k + L"\\Programmable", k + L"\\Control", k + L"\\InprocServer32",
-                           k + L"\\InprocServer32|@=" + module, k + L"\\InprocServer32|ThreadingModel=Apartment",
+        e.insert(e.end(), {k,
+                           k + L"|@=" + c.name,
+                           k + L"\\ProgID",
+                           k + L"\\ProgID|@=" + p,
+                           k + L"\\VersionIndependentProgID",
+                           k + L"\\VersionIndependentProgID|@=" + ip,
+                           k + L"\\Programmable",
+                           k + L"\\Control",
+                           k + L"\\InprocServer32",
+                           k + L"\\InprocServer32|@=" + module,
+                           k + L"\\InprocServer32|ThreadingModel=Apartment",
                            k + L"\\ToolboxBitmap32",
                            k + L"\\ToolboxBitmap32|@=" + module + L", " + std::to_wstring(c.bitmap),
-                           k + L"\\MiscStatus", k + L"\\MiscStatus|@=0", k + L"\\MiscStatus\\1",
-                           k + L"\\MiscStatus\\1|@=131473", k + L"\\TypeLib", k + L"\\TypeLib|@=" + kLibId,
-                           k + L"\\Version", k + L"\\Version|@=1.0"});
+                           k + L"\\MiscStatus",
+                           k + L"\\MiscStatus|@=0",
+                           k + L"\\MiscStatus\\1",
+                           k + L"\\MiscStatus\\1|@=131473",
+                           k + L"\\TypeLib",
+                           k + L"\\TypeLib|@=" + kLibId,
+                           k + L"\\Version",
+                           k + L"\\Version|@=1.0"});
         if (c.insertable) e.push_back(k + L"\\Insertable");
     }
     return Sorted(e);
@@ -119,7 +132,8 @@ TEST(Registration, ExactKeysIdempotentAndUnregistrationLeavesForeignKeys) {
     EXPECT_TRUE(KeyExists(root, L"Interface\\{EE08BBC3-529B-45D2-B260-BC17C6F734B6}"));
     for (const ClassKeys& c : kClasses)
         EXPECT_TRUE(FindResourceW(CamControlDll::Get().Module(), MAKEINTRESOURCEW(c.bitmap),
-                                  reinterpret_cast<LPCWSTR>(RT_BITMAP))) << c.bitmap;
+                                  reinterpret_cast<LPCWSTR>(RT_BITMAP)))
+            << c.bitmap;
 
     ASSERT_EQ(CamControlDll::Get().Unregister(), S_OK);
     EXPECT_EQ(CamControlDll::Get().Unregister(), S_OK);

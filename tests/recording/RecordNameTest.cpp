@@ -76,8 +76,15 @@ TEST(RecordPeriod, MinutesAsGivenWithoutOverflow) {
         const char* minute;
         uint32_t ms;
     } cases[] = {
-        {5, nullptr, 300000}, {1, nullptr, 60000}, {0, nullptr, 0}, {-3, nullptr, 0}, {2, "500", 1000},
-        {2, "0", 120000}, {2, "junk", 120000}, {2, "60001", 120000}, {40000, nullptr, 0x7FFFFFFF},
+        {5, nullptr, 300000},
+        {1, nullptr, 60000},
+        {0, nullptr, 0},
+        {-3, nullptr, 0},
+        {2, "500", 1000},
+        {2, "0", 120000},
+        {2, "junk", 120000},
+        {2, "60001", 120000},
+        {40000, nullptr, 0x7FFFFFFF},
         {0x7FFFFFFF, nullptr, 0x7FFFFFFF},
     };
     for (const Case& c : cases) EXPECT_EQ(RecordPeriod::Milliseconds(c.minutes, c.minute), c.ms) << c.minutes;
@@ -92,9 +99,9 @@ TEST(JpegFrameSize, FromTheFrameHeaderWithinBounds) {
         uint8_t value;
         bool read;
     } cases[] = {
-        {jpeg.size(), 9, 0xC0, true}, {jpeg.size(), 9, 0xC2, true},  // baseline, progressive
-        {16, 0, 0xFF, false},           // cut inside the frame header
-        {jpeg.size(), 1, 0xD9, false},  // no start marker
+        {jpeg.size(), 9, 0xC0, true},  {jpeg.size(), 9, 0xC2, true},  // baseline, progressive
+        {16, 0, 0xFF, false},                                         // cut inside the frame header
+        {jpeg.size(), 1, 0xD9, false},                                // no start marker
         {jpeg.size(), 9, 0xC4, false},  // a Huffman table is no frame header: the scan comes first
         {jpeg.size(), 5, 0x40, false},  // a segment length that runs past the end
         {jpeg.size(), 5, 0x01, false},  // a segment length below 2

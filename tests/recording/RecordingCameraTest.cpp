@@ -75,7 +75,8 @@ protected:
         QERN_NEED_CAMSIM("");
         ASSERT_FALSE(Env("QERN_RECORD_DIR_WIN").empty()) << "run from recording-e2e.sh";
         const std::string url = qern::test::CamsimUrl("/video.cgi");
-        m_view.reset(new Placed<ICamImage>(CLSID_CamImage, IID_ICamImage, {0, 0, 640, 480},
+        m_view.reset(new Placed<ICamImage>(
+            CLSID_CamImage, IID_ICamImage, {0, 0, 640, 480},
             {{L"URL", std::wstring(url.begin(), url.end())}, {L"Uname", L"admin"}, {L"Pword", L"admin"}}));
         ASSERT_TRUE(m_view->control);
         m_logStart = qern::test::CamsimRequestLog().size();
@@ -86,7 +87,9 @@ protected:
         return out;
     }
     bool Active() { return Action(5) == 1; }
-    void WaitForPicture() { ASSERT_TRUE(PumpUntil([&] { return Action(6) > 0; }, 30000)) << "no frame rate shown"; }
+    void WaitForPicture() {
+        ASSERT_TRUE(PumpUntil([&] { return Action(6) > 0; }, 30000)) << "no frame rate shown";
+    }
     // Starts through setaction 1 and returns its out value.
     LONG RecordWithDialog(Answer a, Seen* seen = nullptr) {
         std::future<Seen> answer = Answering(a);

@@ -58,11 +58,12 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     const Placed view{new ControlSite(frame, nullptr, Rect{10, 10, 640, 480})};
     const Placed panel{new ControlSite(frame, nullptr, Rect{660, 10, 351, 497})};
     std::string error;
-    ASSERT_HRESULT_SUCCEEDED(view.site->Create(L"QERN.CamImage",
+    ASSERT_HRESULT_SUCCEEDED(view.site->Create(
+        L"QERN.CamImage",
         {{L"URL", base + L"/video.cgi"}, {L"Uname", L"admin"}, {L"Pword", L"admin"}, {L"Stretch", L"0"}}, error));
     ASSERT_HRESULT_SUCCEEDED(view.site->Activate(error)) << error;
-    ASSERT_HRESULT_SUCCEEDED(panel.site->Create(L"QERNCamControl.CImgCtrl",
-        {{L"URL", base + L"/"}, {L"Uname", L"admin"}, {L"Pword", L"admin"}}, error));
+    ASSERT_HRESULT_SUCCEEDED(panel.site->Create(
+        L"QERNCamControl.CImgCtrl", {{L"URL", base + L"/"}, {L"Uname", L"admin"}, {L"Pword", L"admin"}}, error));
     ASSERT_HRESULT_SUCCEEDED(panel.site->Activate(error)) << error;
     const HWND dialog = FindWindowExW(panel.site->ControlWindow(), nullptr, L"#32770", nullptr);
     const HWND viewWindow = view.site->ControlWindow();
@@ -135,8 +136,8 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     std::printf("Wait box after QVGA stood %.2f s\n", stood);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - clicked).count(), 8.0);
     // 320x240 at natural size in the middle of the view: black around it.
-    EXPECT_TRUE(qern::test::WaitFor([&] { return Pixel(Shot(), viewWindow, 4, 4) == RGB(0, 0, 0); },
-                                    10000, [] { PumpMessages(50); }));
+    EXPECT_TRUE(qern::test::WaitFor([&] { return Pixel(Shot(), viewWindow, 4, 4) == RGB(0, 0, 0); }, 10000,
+                                    [] { PumpMessages(50); }));
 
     // Brightness released at its right end: 7; contrast at its left end: 1.
     RECT r;
@@ -156,8 +157,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     const int rows[] = {IDC_LIGHT_NORMAL, IDC_RATE_SLOW, IDC_FREQ_50, IDC_EXPOSURE_ON, IDC_OVERTURN_ON};
     for (int id : rows) Click(id);
     Settle();
-    for (int id : rows)
-        EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
+    for (int id : rows) EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
     EXPECT_EQ(qern::test::CamsimRequestsSince(mark),
               (std::vector<std::string>{"auth=yes GET /imagectrl.cgi?Brne=7", "auth=yes GET /imagectrl.cgi?Cont=1",
                                         "auth=yes GET /imagectrl.cgi?Nhue=21", "auth=yes GET /imagectrl.cgi?Nhue=20"}));
@@ -169,8 +169,8 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     EnableWindow(contrast, FALSE);
     InvalidateRect(contrast, nullptr, FALSE);
     // A button face: the "REC" bitmap on an owner-draw button, whatever its state.
-    HWND button = CreateWindowExW(0, L"BUTTON", L"REC", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | WS_DISABLED, 20, 525,
-                                  81, 26, frame.Window(), nullptr, nullptr, nullptr);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"REC", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | WS_DISABLED, 20, 525, 81,
+                                  26, frame.Window(), nullptr, nullptr, nullptr);
     BitmapButton face;
     ASSERT_TRUE(face.Attach(button, CamControlDll::Get().Module()));
     face.SetBitmap(BitmapButton::kRecFace);
@@ -185,7 +185,7 @@ TEST(PanelPage, ShowsTheCamerasSettingsAndSendsWhatTheUserChanges) {
     EXPECT_EQ(Pixel(p, Item(IDC_HUE), 0, 0), BitmapSlider::kTrack);  // no outline without the focus
     EXPECT_EQ(Pixel(p, contrast, 1, r.bottom / 2), BitmapSlider::kDarkGrey);
     EXPECT_EQ(Pixel(p, contrast, r.right / 2, r.bottom / 2 + 2), BitmapSlider::kDarkGrey);
-    EXPECT_EQ(Pixel(p, button, 0, 0), RGB(0x00, 0x00, 0x80));  // dark blue ground
+    EXPECT_EQ(Pixel(p, button, 0, 0), RGB(0x00, 0x00, 0x80));   // dark blue ground
     EXPECT_EQ(Pixel(p, button, 8, 13), RGB(0xC0, 0xC0, 0xC0));  // the grey button
     DestroyWindow(button);
     EnableWindow(contrast, TRUE);

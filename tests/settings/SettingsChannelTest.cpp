@@ -63,7 +63,7 @@ TEST(SettingsChannel, BatchesAgainstTheCamera) {
     EXPECT_EQ(path, "c:\\QERN\\REC\\");
     EXPECT_EQ(period, 45);
     EXPECT_EQ(CamsimRequestsSince(mark), (Strings{"auth=yes GET /RdDVRctrl.cgi", "auth=yes GET /Rdimagectrl.cgi",
-                                          "auth=yes GET /Rdimagectrl.cgi"}));
+                                                  "auth=yes GET /Rdimagectrl.cgi"}));
     EXPECT_EQ(notes.seen, (Strings{"open", "closed"}));
 
     // Requests the camera could not take whole are refused, not cut; the batch says so.
@@ -116,9 +116,9 @@ TEST(SettingsChannel, OneReceivePerReply) {
     ASSERT_EQ(channel.ReadImageSettings(), 1);
     channel.Close();
     channel.CachedImageSettings(after);
-    EXPECT_EQ(after[8], 9);            // Cont
-    EXPECT_EQ(after[0], before[0]);    // Resl without its space
-    EXPECT_EQ(after[7], before[7]);    // Brne came in a later segment
+    EXPECT_EQ(after[8], 9);          // Cont
+    EXPECT_EQ(after[0], before[0]);  // Resl without its space
+    EXPECT_EQ(after[7], before[7]);  // Brne came in a later segment
     EXPECT_EQ(channel.QueryIrState(CameraEndpoint{"127.0.0.1", server.Port(), "a", "b", nullptr}), 0);
 }
 
@@ -148,7 +148,8 @@ TEST(SettingsChannel, CamerasThatDoNotAnswer) {
         {"127.0.0.1", silent.Port(), {"open", "read-failed", "closed"}},
         {"localhost", 80, {"failed", "applied Cont", "applied PathD", "read-failed", "closed"}},
     };
-    const auto limit = std::chrono::milliseconds(SocketClient::kConnectTimeoutMs + SocketClient::kReceiveTimeoutMs + 4000);
+    const auto limit =
+        std::chrono::milliseconds(SocketClient::kConnectTimeoutMs + SocketClient::kReceiveTimeoutMs + 4000);
     SettingsChannel& channel = SettingsChannel::Instance();
     for (const Case& c : cases) {
         Notes notes;
@@ -162,7 +163,8 @@ TEST(SettingsChannel, CamerasThatDoNotAnswer) {
             EXPECT_EQ(channel.GetImageSetting("Cont"), 0);
             channel.Close();
         } else {
-            EXPECT_FALSE(channel.GetOriginalSetting(CameraEndpoint{c.host, c.port, "admin", "admin", notes.hwnd}, path, period));
+            EXPECT_FALSE(
+                channel.GetOriginalSetting(CameraEndpoint{c.host, c.port, "admin", "admin", notes.hwnd}, path, period));
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, limit) << c.port;
         EXPECT_EQ(path, "kept") << c.port;

@@ -8,7 +8,6 @@ namespace qern {
 
 namespace {
 
-
 const char kHead[] = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 120\r\n\r\n";
 
 TEST(SettingsReply, ParseNumberCases) {
@@ -18,17 +17,17 @@ TEST(SettingsReply, ParseNumberCases) {
         bool written;
         int32_t value;  // -77 = unchanged
     } cases[] = {
-        {std::string(kHead) + "Cont 9.\r\n", "Cont", true, 9},       // header names never match
-        {std::string(kHead) + "Resl2.\r\n", "Resl", false, -77},     // no space after the key
-        {"Resl2. Resl 3.", "Resl", true, 3},                         // a later occurrence does
+        {std::string(kHead) + "Cont 9.\r\n", "Cont", true, 9},    // header names never match
+        {std::string(kHead) + "Resl2.\r\n", "Resl", false, -77},  // no space after the key
+        {"Resl2. Resl 3.", "Resl", true, 3},                      // a later occurrence does
         {"DvrTime : 30.\r\n", "DvrTime :", true, 30},
         {"DvrTime :   12.", "DvrTime :", true, 12},
-        {"Brne 4.7e1.", "Brne", true, 4},                            // the value ends at the first full stop
+        {"Brne 4.7e1.", "Brne", true, 4},  // the value ends at the first full stop
         {"Brne -3.", "Brne", true, -3},
-        {"Brne abc.", "Brne", true, 0},                              // no number gives 0
-        {"Brne 123456789.", "Brne", true, 123456789},                // long values are read whole
-        {"Brne 99999999999.", "Brne", false, -77},                   // beyond 32 bits: refused
-        {"Brne 7", "Brne", false, -77},                              // cut before its full stop
+        {"Brne abc.", "Brne", true, 0},                // no number gives 0
+        {"Brne 123456789.", "Brne", true, 123456789},  // long values are read whole
+        {"Brne 99999999999.", "Brne", false, -77},     // beyond 32 bits: refused
+        {"Brne 7", "Brne", false, -77},                // cut before its full stop
         {"Nhum 50.", "Nhue", false, -77},
         {"Nhue 50.", "Nhum", false, -77},
         {"Sarn ", "Sarn", false, -77},
@@ -48,8 +47,8 @@ TEST(SettingsReply, ParseTextAndIrFlag) {
         std::string value;
     } cases[] = {
         {"DvrTime : 30.\r\nDvrPath : c:\\QERN\\REC\\.\r\n", true, "c:\\QERN\\REC\\"},
-        {"DvrPath :d:\\a.b.", true, "d:\\a"},                        // cut at its own full stop
-        {"DvrPath : c:\\x", false, "old"},                           // no full stop
+        {"DvrPath :d:\\a.b.", true, "d:\\a"},  // cut at its own full stop
+        {"DvrPath : c:\\x", false, "old"},     // no full stop
         {"DvrPath : " + std::string(259, 'p') + ".", true, std::string(259, 'p')},
         {"DvrPath : " + std::string(260, 'p') + ".", false, "old"},  // would not fit with its terminator
         {"DvrTime : 30.", false, "old"},
@@ -61,7 +60,9 @@ TEST(SettingsReply, ParseTextAndIrFlag) {
     }
     EXPECT_TRUE(ParseIrFlag("HTTP/1.0 200 OK\r\n\r\nIR_set:1\r\n"));
     for (const char* off : {"IR_set:0", "IR_set: 1", "IR_set:", "", "IR_SET:1"}) EXPECT_FALSE(ParseIrFlag(off)) << off;
-    const char zeroed[] = "IR_set:\0" "1";
+    const char zeroed[] =
+        "IR_set:\0"
+        "1";
     EXPECT_FALSE(ParseIrFlag(ReplyText(zeroed, sizeof zeroed)));
 }
 

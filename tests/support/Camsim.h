@@ -26,10 +26,10 @@ std::string CamsimSetup();
 }  // namespace test
 
 // Skips a test that needs the simulator (started as `setup`, or any set-up for "") when it is not there.
-#define QERN_NEED_CAMSIM(setup)                                                                          \
-    if (qern::test::CamsimPort() == 0 || (*(setup) && qern::test::CamsimSetup() != (setup)))             \
+#define QERN_NEED_CAMSIM(setup)                                                                            \
+    if (qern::test::CamsimPort() == 0 || (*(setup) && qern::test::CamsimSetup() != (setup)))               \
         GTEST_SKIP() << "no camera" << (*(setup) ? " set up as " setup : "") << ": run under with-camsim"; \
-    else                                                                                                 \
+    else                                                                                                   \
         (void)0
 
 }  // namespace qern

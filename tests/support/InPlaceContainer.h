@@ -18,8 +18,8 @@ namespace test {
 class InPlaceContainer {
 public:
     using Params = std::vector<std::pair<std::wstring, std::wstring>>;
-    explicit InPlaceContainer(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"",
-                              int width = 800, int height = 600);
+    explicit InPlaceContainer(camhost::Rect pos = {0, 0, 320, 240}, const std::wstring& pageUrl = L"", int width = 800,
+                              int height = 600);
     ~InPlaceContainer();
     InPlaceContainer(const InPlaceContainer&) = delete;
     InPlaceContainer& operator=(const InPlaceContainer&) = delete;

@@ -43,7 +43,7 @@ TestWindow::TestWindow(int width, int height) {
     wc.lpszClassName = L"QernTestWindow";
     RegisterClassW(&wc);
     m_hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
-                            nullptr, wc.hInstance, nullptr);
+                             nullptr, wc.hInstance, nullptr);
     UpdateWindow(m_hwnd);
     PumpMessages(100);
 }
@@ -122,7 +122,9 @@ std::string CamsimPictureFaults(const Capture& c, bool upsideDown, bool mirror) 
         double x;
         int r, g, b;
         const char* name;
-    } bars[] = {{0.125, 255, 0, 0, "red"}, {0.375, 0, 255, 0, "green"}, {0.625, 0, 0, 255, "blue"},
+    } bars[] = {{0.125, 255, 0, 0, "red"},
+                {0.375, 0, 255, 0, "green"},
+                {0.625, 0, 0, 255, "blue"},
                 {0.875, 128, 128, 128, "grey"}};
     std::string faults;
     for (const Bar& bar : bars)

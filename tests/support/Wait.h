@@ -33,8 +33,8 @@ inline bool EndsWithin(const std::function<void()>& action, int ms, long* tookMs
 
 // Runs `blocking` here while another thread calls `stop` `stopAfterMs` later; returns how many ms
 // after the stop `blocking` returned (<= 0: before it) and puts the whole wait in `blockedMs`.
-inline long MsFromStopToEnd(const std::function<void()>& blocking, const std::function<void()>& stop,
-                            int stopAfterMs, long* blockedMs = nullptr) {
+inline long MsFromStopToEnd(const std::function<void()>& blocking, const std::function<void()>& stop, int stopAfterMs,
+                            long* blockedMs = nullptr) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point stoppedAt = Clock::time_point::max();
     std::thread stopper([&] {

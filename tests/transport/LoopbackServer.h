@@ -17,36 +17,38 @@
 namespace qern {
 
 class LoopbackServer {
- public:
-  // Called on the server thread once a request has been read; index counts requests from 0.
-  using Handler = std::function<void(SOCKET client, const std::string& request, int index)>;
+public:
+    // Called on the server thread once a request has been read; index counts requests from 0.
+    using Handler = std::function<void(SOCKET client, const std::string& request, int index)>;
 
-  explicit LoopbackServer(Handler handler);
-  ~LoopbackServer();
+    explicit LoopbackServer(Handler handler);
+    ~LoopbackServer();
 
-  int Port() const { return m_port; }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
-  std::vector<std::string> Requests();
-  bool WaitForRequests(size_t n, int timeoutMs = 5000) {
-    return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
-  }
-  // Set by the test to end a handler that stalls.
-  std::atomic<bool> release{false};
+    int Port() const { return m_port; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    std::vector<std::string> Requests();
+    bool WaitForRequests(size_t n, int timeoutMs = 5000) {
+        return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
+    }
+    // Set by the test to end a handler that stalls.
+    std::atomic<bool> release{false};
 
-  static void Send(SOCKET s, const std::string& bytes);
-  void Pause(int ms) { qern::test::WaitFor([&] { return bool(release); }, ms); }
+    static void Send(SOCKET s, const std::string& bytes);
+    void Pause(int ms) {
+        qern::test::WaitFor([&] { return bool(release); }, ms);
+    }
 
- private:
-  void Run();
-  static std::string ReadRequest(SOCKET s);
+private:
+    void Run();
+    static std::string ReadRequest(SOCKET s);
 
-  Handler m_handler;
-  SOCKET m_listener = INVALID_SOCKET;
-  int m_port = 0;
-  std::atomic<bool> m_stopping{false};
-  std::mutex m_lock;
-  std::vector<std::string> m_requests;
-  std::thread m_thread;
+    Handler m_handler;
+    SOCKET m_listener = INVALID_SOCKET;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::mutex m_lock;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
 };
 
 // The value of the first header line "name: value" (exact name) in a request's head, "" without

@@ -46,7 +46,9 @@ std::vector<unsigned char> Scene(int w, int h) {
             const double texture = 10 * std::sin(x * 0.8) * std::cos(y * 0.6);
             for (int c = 0; c < 3; ++c) {
                 const double v = base[c] + texture + static_cast<int>(rng() % 41) - 20;
-                rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
+                rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<unsigned char>(v < 0     ? 0
+                                                                                           : v > 255 ? 255
+                                                                                                     : v);
             }
         }
     }
@@ -127,7 +129,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") medians[r.run_name.function_name + "/" + r.run_name.args] = r.GetAdjustedCPUTime();
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                medians[r.run_name.function_name + "/" + r.run_name.args] = r.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }

@@ -100,9 +100,10 @@ int main() {
     for (int i = 0; i < kFrames; ++i) {
         frames.push_back(Encode(640, 480, i));
         char header[160];
-        std::snprintf(header, sizeof header,
-                      "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: %zu\r\nContent-Auth: %02X%08X%05X\r\n\r\n",
-                      frames.back().size(), i & 0xFF, 1796592249u + unsigned(i / 25), unsigned(i % 25) * 40000u);
+        std::snprintf(
+            header, sizeof header,
+            "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: %zu\r\nContent-Auth: %02X%08X%05X\r\n\r\n",
+            frames.back().size(), i & 0xFF, 1796592249u + unsigned(i / 25), unsigned(i % 25) * 40000u);
         stream += header;
         stream.append(reinterpret_cast<const char*>(frames.back().data()), frames.back().size());
         stream += "\r\n";

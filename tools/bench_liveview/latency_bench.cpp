@@ -117,7 +117,8 @@ struct Camera {
 
 class TimedView : public qern::bench::CameraViewHost {
 public:
-    TimedView(int port, int frames) : CameraViewHost(640, 480, port), decoded(size_t(frames), 0), painted(size_t(frames), 0) {}
+    TimedView(int port, int frames)
+        : CameraViewHost(640, 480, port), decoded(size_t(frames), 0), painted(size_t(frames), 0) {}
     int FrameNumber() const {
         const qern::CameraTime& t = session.cameraTime;
         const long seconds = long(t.hours % 24) * 3600 % 3600 + t.minutes * 60 + t.seconds;  // hour-proof below an hour
@@ -167,8 +168,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot listen\n");
         return 1;
     }
-    std::printf("frames of %zu bytes on average, %d frames at %d fps\n", bytes / camera.jpegs.size(),
-                camera.frames, kFps);
+    std::printf("frames of %zu bytes on average, %d frames at %d fps\n", bytes / camera.jpegs.size(), camera.frames,
+                kFps);
     camera.thread = std::thread([&] { camera.Serve(); });
     TimedView view(camera.port, camera.frames);
     view.Start();

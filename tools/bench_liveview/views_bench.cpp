@@ -90,12 +90,14 @@ int main(int argc, char** argv) {
         lowest = fps < lowest ? fps : lowest;
         LONG shown = 0;
         views[i].cam->setaction(6, &shown);
-        std::printf("view %zu: %5.1f frames/s painted, overlay FPS %ld, dropped %u, terminated workers %ld\n", i,
-                    fps, long(shown), views[i].self->Stats().framesDropped.load(), long(qern::CCamImage::TerminatedWorkers()));
+        std::printf("view %zu: %5.1f frames/s painted, overlay FPS %ld, dropped %u, terminated workers %ld\n", i, fps,
+                    long(shown), views[i].self->Stats().framesDropped.load(),
+                    long(qern::CCamImage::TerminatedWorkers()));
     }
-    std::printf("%zu views: lowest %.1f frames/s, %u frames in %.1f s, CPU %.2f s (%.0f%% of one core), "
-                "%.2f ms CPU per painted frame\n",
-                views.size(), lowest, total, wall, cpu, 100.0 * cpu / wall, total ? 1000.0 * cpu / total : 0.0);
+    std::printf(
+        "%zu views: lowest %.1f frames/s, %u frames in %.1f s, CPU %.2f s (%.0f%% of one core), "
+        "%.2f ms CPU per painted frame\n",
+        views.size(), lowest, total, wall, cpu, 100.0 * cpu / wall, total ? 1000.0 * cpu / total : 0.0);
     for (View& v : views) {
         v.container.reset();
         v.cam = nullptr;

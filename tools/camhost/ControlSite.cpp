@@ -189,8 +189,8 @@ STDMETHODIMP ControlSite::OnInPlaceActivate() {
     return S_OK;
 }
 
-STDMETHODIMP ControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
-                                           LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+STDMETHODIMP ControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                           LPOLEINPLACEFRAMEINFO info) {
     if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
     *frame = &m_frame;
     m_frame.AddRef();

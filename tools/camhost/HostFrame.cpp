@@ -96,22 +96,22 @@ LRESULT CALLBACK HostFrame::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT HostFrame::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_TIMER:
-        if (wp == kTickTimer && onTick) onTick();
-        return 0;
-    case WM_CLOSE:
-        // The host leaves its loop and takes the controls down before the window goes.
-        if (onClose) onClose();
-        return 0;
-    case WM_ACTIVATE:
-        if (m_active) m_active->OnFrameWindowActivate(LOWORD(wp) != WA_INACTIVE);
-        break;
-    case WM_DESTROY:
-        if (m_timer) KillTimer(m_hwnd, m_timer);
-        m_timer = 0;
-        break;
-    default:
-        break;
+        case WM_TIMER:
+            if (wp == kTickTimer && onTick) onTick();
+            return 0;
+        case WM_CLOSE:
+            // The host leaves its loop and takes the controls down before the window goes.
+            if (onClose) onClose();
+            return 0;
+        case WM_ACTIVATE:
+            if (m_active) m_active->OnFrameWindowActivate(LOWORD(wp) != WA_INACTIVE);
+            break;
+        case WM_DESTROY:
+            if (m_timer) KillTimer(m_hwnd, m_timer);
+            m_timer = 0;
+            break;
+        default:
+            break;
     }
     return DefWindowProcW(m_hwnd, msg, wp, lp);
 }

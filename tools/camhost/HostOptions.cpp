@@ -140,7 +140,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
             if (out.screenshots.empty()) return bad(opt + " comes after a --screenshot");
             double v = 0;
             if (!ParseSeconds(value, v) || (opt == "--every" && v < 0.05))
-                return bad(opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " + value);
+                return bad(opt + " needs a number of seconds" + (opt == "--every" ? " (at least 0.05)" : "") + ": " +
+                           value);
             (opt == "--after" ? out.screenshots.back().after : out.screenshots.back().every) = v;
         } else if (opt == "--record") {
             const size_t comma = value.find(',');

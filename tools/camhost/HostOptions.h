@@ -33,11 +33,11 @@ struct HostOptions {
     std::string pageUrl;
     double seconds = 0;  // 0: until the window is closed
     std::vector<ScreenshotSpec> screenshots;
-    int grid = 0;                   // > 0: at least this many live views, laid out in a grid
+    int grid = 0;                       // > 0: at least this many live views, laid out in a grid
     int cellWidth = 0, cellHeight = 0;  // 0: the layout's default
-    int frameHook = -1;             // -1: on with exactly one live view; 0 off; 1 on
-    double recordAt = -1;       // >= 0: press the strip's "REC" this many seconds after the start
-    double recordFor = 0;       // ... and "STOP" this many seconds later
+    int frameHook = -1;                 // -1: on with exactly one live view; 0 off; 1 on
+    double recordAt = -1;               // >= 0: press the strip's "REC" this many seconds after the start
+    double recordFor = 0;               // ... and "STOP" this many seconds later
     std::string reportFile;
     std::string title = "camhost";
     bool help = false;

@@ -77,21 +77,21 @@ PageLayout LayOut(const std::vector<ControlSpec>& controls, int cellWidth, int c
             continue;
         }
         switch (KindOfProgId(controls[i].progId)) {
-        case ControlKind::LiveView:
-            page.rects[i] = Rect{kMargin + (view % columns) * (cellWidth + kMargin),
-                                 kMargin + (view / columns) * (cellHeight + kMargin), cellWidth, cellHeight};
-            ++view;
-            break;
-        case ControlKind::SettingsPanel:
-            page.rects[i] = Rect{(views > 0 ? areaRight : 0) + kMargin, panelY, kPanelWidth, kPanelHeight};
-            panelY += kPanelHeight + kMargin;
-            break;
-        case ControlKind::RecordStrip:
-            page.rects[i] = Rect{kMargin, belowY, kStripWidth, kStripHeight};
-            belowY += kStripHeight + kMargin;
-            break;
-        case ControlKind::Other:
-            break;
+            case ControlKind::LiveView:
+                page.rects[i] = Rect{kMargin + (view % columns) * (cellWidth + kMargin),
+                                     kMargin + (view / columns) * (cellHeight + kMargin), cellWidth, cellHeight};
+                ++view;
+                break;
+            case ControlKind::SettingsPanel:
+                page.rects[i] = Rect{(views > 0 ? areaRight : 0) + kMargin, panelY, kPanelWidth, kPanelHeight};
+                panelY += kPanelHeight + kMargin;
+                break;
+            case ControlKind::RecordStrip:
+                page.rects[i] = Rect{kMargin, belowY, kStripWidth, kStripHeight};
+                belowY += kStripHeight + kMargin;
+                break;
+            case ControlKind::Other:
+                break;
         }
     }
     // Other controls flow in a row below everything else.

@@ -4,8 +4,9 @@ namespace camhost {
 
 STDMETHODIMP PageBrowser::QueryInterface(REFIID riid, void** ppv) {
     IWebBrowser2* self = this;
-    return Answer(riid, ppv, {{&IID_IWebBrowser2, self}, {&IID_IWebBrowserApp, self}, {&IID_IWebBrowser, self},
-                              {&IID_IDispatch, self}});
+    return Answer(
+        riid, ppv,
+        {{&IID_IWebBrowser2, self}, {&IID_IWebBrowserApp, self}, {&IID_IWebBrowser, self}, {&IID_IDispatch, self}});
 }
 
 STDMETHODIMP PageBrowser::get_LocationURL(BSTR* url) {

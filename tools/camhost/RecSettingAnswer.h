@@ -6,10 +6,10 @@
 namespace camhost {
 
 struct RecSettingAnswer {
-    bool start = true;              // "Start to Record", else Cancel
-    bool clearEnable = true;        // "Enable" cleared first
-    const char* period = nullptr;   // typed in when given
-    int lookMs = 0;                 // how long the dialog stands before the answer
+    bool start = true;             // "Start to Record", else Cancel
+    bool clearEnable = true;       // "Enable" cleared first
+    const char* period = nullptr;  // typed in when given
+    int lookMs = 0;                // how long the dialog stands before the answer
 };
 
 // What the dialog showed; found is false when it did not come within the wait.

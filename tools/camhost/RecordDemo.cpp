@@ -33,7 +33,8 @@ void RecordDemo::OnTick(double elapsed, HWND strip) {
 }
 
 DWORD WINAPI RecordDemo::Answer(void* self) {
-    static_cast<RecordDemo*>(self)->m_answered = AnswerRecSetting({true, true, nullptr, 500}).found;  // 0.5 s to be seen
+    static_cast<RecordDemo*>(self)->m_answered =
+        AnswerRecSetting({true, true, nullptr, 500}).found;  // 0.5 s to be seen
     return 0;
 }
 

@@ -221,14 +221,13 @@ int Run(const HostOptions& options, Report& report) {
             RECT r;
             GetWindowRect(hwnd, &r);
             MapWindowPoints(nullptr, frame.Window(), reinterpret_cast<POINT*>(&r), 2);
-            report.Line("control %d: %s window %ldx%ld at %ld,%ld", static_cast<int>(i + 1), h.spec.progId.c_str(), r.right - r.left,
-                        r.bottom - r.top, r.left, r.top);
+            report.Line("control %d: %s window %ldx%ld at %ld,%ld", static_cast<int>(i + 1), h.spec.progId.c_str(),
+                        r.right - r.left, r.bottom - r.top, r.left, r.top);
         } else if (h.site->Object()) {
             report.Line("control %d: %s has no window", static_cast<int>(i + 1), h.spec.progId.c_str());
         }
         std::string reads;
-        for (const auto& r : h.site->ParamReads())
-            reads += " " + Narrow(r.first) + (r.second ? "=given" : "=missing");
+        for (const auto& r : h.site->ParamReads()) reads += " " + Narrow(r.first) + (r.second ? "=given" : "=missing");
         if (!reads.empty()) report.Line("control %d: params read%s", static_cast<int>(i + 1), reads.c_str());
         if (h.view) {
             qern::BStr url;
@@ -305,7 +304,8 @@ int Run(const HostOptions& options, Report& report) {
                         static_cast<int>(i + 1), MedianFps(f), static_cast<int>(f.size()), f.empty() ? -1L : f.back(),
                         f.empty() ? -1L : *std::max_element(f.begin(), f.end()));
         }
-        report.Line("control %d: view changes %ld, property changes %ld", static_cast<int>(i + 1), viewChanges[i], propertyChanges[i]);
+        report.Line("control %d: view changes %ld, property changes %ld", static_cast<int>(i + 1), viewChanges[i],
+                    propertyChanges[i]);
     }
     if (hookedView) {
         report.Line("frames decoded: %ld", frames);

@@ -12,8 +12,8 @@ std::optional<std::string> DecodeBase64(std::string_view text);
 
 // The user and password a camera accepts.
 struct Credentials {
-  std::string user;
-  std::string password;
+    std::string user;
+    std::string password;
 };
 
 // True when an Authorization header value ("Basic <base64 of user:password>")

@@ -10,18 +10,18 @@ namespace camsim {
 // Misbehaviour on request, for the reliability tests of clients. Counts are per
 // connection; 0 switches a fault off.
 struct FaultPlan {
-  int stallAfter = 0;         // after N frames send nothing more but keep the connection open
-  int dropAfter = 0;          // after N frames close the connection
-  bool noAnswer = false;      // accept connections and never answer them
-  double answerAfter = 0;     // seconds each request waits before it is answered
-  double refuseFrom = 0;      // seconds after start when refusing begins
-  double refuseFor = 0;       // how long connections are refused
-  int garbageBytes = 0;       // bytes of noise between parts
-  int truncateEvery = 0;      // every Nth frame is cut in half (its Content-Length stays whole)
-  int wrongLengthEvery = 0;   // every Nth frame's Content-Length is off by wrongLengthBy
-  int wrongLengthBy = 512;
-  int dripBytesPerSecond = 0; // the video response trickles out at this rate
-  int sizeCycle = 0;          // every N frames the picture moves on to the next size
+    int stallAfter = 0;        // after N frames send nothing more but keep the connection open
+    int dropAfter = 0;         // after N frames close the connection
+    bool noAnswer = false;     // accept connections and never answer them
+    double answerAfter = 0;    // seconds each request waits before it is answered
+    double refuseFrom = 0;     // seconds after start when refusing begins
+    double refuseFor = 0;      // how long connections are refused
+    int garbageBytes = 0;      // bytes of noise between parts
+    int truncateEvery = 0;     // every Nth frame is cut in half (its Content-Length stays whole)
+    int wrongLengthEvery = 0;  // every Nth frame's Content-Length is off by wrongLengthBy
+    int wrongLengthBy = 512;
+    int dripBytesPerSecond = 0;  // the video response trickles out at this rate
+    int sizeCycle = 0;           // every N frames the picture moves on to the next size
 };
 
 enum class StreamAction { Send, Stall, Drop };
@@ -30,8 +30,8 @@ enum class StreamAction { Send, Stall, Drop };
 StreamAction ActionBeforeFrame(const FaultPlan& plan, uint64_t framesSent);
 
 struct PartFault {
-  bool truncate = false;
-  bool wrongLength = false;
+    bool truncate = false;
+    bool wrongLength = false;
 };
 
 PartFault FaultForFrame(const FaultPlan& plan, uint64_t frameIndex);

@@ -11,162 +11,169 @@ namespace {
 
 template <typename T>
 bool ParseNumber(const std::string& text, T& out) {
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, out);
-  return !text.empty() && ec == std::errc() && ptr == end;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, out);
+    return !text.empty() && ec == std::errc() && ptr == end;
 }
 
 bool ParseSeconds(const std::string& text, double& out) {
-  try {
-    size_t used = 0;
-    out = std::stod(text, &used);
-    return used == text.size() && out >= 0;
-  } catch (const std::exception&) {
-    return false;
-  }
+    try {
+        size_t used = 0;
+        out = std::stod(text, &used);
+        return used == text.size() && out >= 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 using Setter = std::function<bool(Options&, const std::string&)>;
 
 Setter Int(int Options::*field, int min, int max) {
-  return [=](Options& o, const std::string& v) { return ParseNumber(v, o.*field) && o.*field >= min && o.*field <= max; };
+    return [=](Options& o, const std::string& v) {
+        return ParseNumber(v, o.*field) && o.*field >= min && o.*field <= max;
+    };
 }
 
 template <typename S>
 Setter IntIn(S Options::*part, int S::*field, int min, int max) {
-  return [=](Options& o, const std::string& v) {
-    int& target = (o.*part).*field;
-    return ParseNumber(v, target) && target >= min && target <= max;
-  };
+    return [=](Options& o, const std::string& v) {
+        int& target = (o.*part).*field;
+        return ParseNumber(v, target) && target >= min && target <= max;
+    };
 }
 
 Setter Text(std::string Options::*field) {
-  return [=](Options& o, const std::string& v) {
-    o.*field = v;
-    return true;
-  };
+    return [=](Options& o, const std::string& v) {
+        o.*field = v;
+        return true;
+    };
 }
 
 const std::map<std::string, Setter>& ValueOptions() {
-  static const std::map<std::string, Setter> options = {
-      {"--bind", Text(&Options::bindAddress)},
-      {"--port", Int(&Options::port, 0, 65535)},
-      {"--port-file", Text(&Options::portFile)},
-      {"--user", Text(&Options::user)},
-      {"--password", Text(&Options::password)},
-      {"--realm", Text(&Options::realm)},
-      {"--fps", Int(&Options::fps, 1, 100)},
-      {"--size", [](Options& o, const std::string& v) {
-         auto size = ParseSize(v);
-         if (size) o.size = *size;
-         return size.has_value();
-       }},
-      {"--subsampling", [](Options& o, const std::string& v) {
-         auto s = ParseSubsampling(v);
-         if (s) o.jpeg.subsampling = *s;
-         return s.has_value();
-       }},
-      {"--quality", IntIn(&Options::jpeg, &JpegSettings::quality, 1, 100)},
-      {"--restart", IntIn(&Options::jpeg, &JpegSettings::restartInterval, 0, 65535)},
-      {"--frames", Text(&Options::framesDir)},
-      {"--start-time", [](Options& o, const std::string& v) {
-         uint32_t t = 0;
-         if (!ParseNumber(v, t)) return false;
-         o.startTime = t;
-         return true;
-       }},
-      {"--ir", Int(&Options::irState, 0, 1)},
-      {"--setting", [](Options& o, const std::string& v) {
-         CameraSettings scratch;
-         if (!ApplyStartSetting(scratch, v)) return false;
-         o.startSettings.push_back(v);
-         return true;
-       }},
-      {"--log", Text(&Options::requestLog)},
-      {"--frame-log", Text(&Options::frameLog)},
-      {"--audio", [](Options& o, const std::string& v) {
-         auto s = ParseAudioSignal(v);
-         if (s) o.audio.signal = *s;
-         return s.has_value();
-       }},
-      {"--tone-hz", IntIn(&Options::audio, &AudioSettings::toneHz, 1, 3999)},
-      {"--tone-amplitude", IntIn(&Options::audio, &AudioSettings::toneAmplitude, 0, 32767)},
-      {"--audio-skip-every", IntIn(&Options::audio, &AudioSettings::skipEvery, 0, 1000000)},
-      {"--audio-drop-after", IntIn(&Options::audio, &AudioSettings::dropAfter, 0, 1000000000)},
-      {"--stall-after", IntIn(&Options::faults, &FaultPlan::stallAfter, 0, 1000000000)},
-      {"--drop-after", IntIn(&Options::faults, &FaultPlan::dropAfter, 0, 1000000000)},
-      {"--answer-after",
-       [](Options& o, const std::string& v) {
-         return ParseSeconds(v, o.faults.answerAfter) && o.faults.answerAfter <= 3600;
-       }},
-      {"--refuse-for", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFor); }},
-      {"--refuse-from", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFrom); }},
-      {"--garbage", IntIn(&Options::faults, &FaultPlan::garbageBytes, 0, 1000000)},
-      {"--truncate-every", IntIn(&Options::faults, &FaultPlan::truncateEvery, 0, 1000000000)},
-      {"--wrong-length-every", IntIn(&Options::faults, &FaultPlan::wrongLengthEvery, 0, 1000000000)},
-      {"--wrong-length-by", IntIn(&Options::faults, &FaultPlan::wrongLengthBy, -1000000, 1000000)},
-      {"--drip", IntIn(&Options::faults, &FaultPlan::dripBytesPerSecond, 0, 1000000000)},
-      {"--size-cycle", IntIn(&Options::faults, &FaultPlan::sizeCycle, 0, 1000000000)},
-  };
-  return options;
+    static const std::map<std::string, Setter> options = {
+        {"--bind", Text(&Options::bindAddress)},
+        {"--port", Int(&Options::port, 0, 65535)},
+        {"--port-file", Text(&Options::portFile)},
+        {"--user", Text(&Options::user)},
+        {"--password", Text(&Options::password)},
+        {"--realm", Text(&Options::realm)},
+        {"--fps", Int(&Options::fps, 1, 100)},
+        {"--size",
+         [](Options& o, const std::string& v) {
+             auto size = ParseSize(v);
+             if (size) o.size = *size;
+             return size.has_value();
+         }},
+        {"--subsampling",
+         [](Options& o, const std::string& v) {
+             auto s = ParseSubsampling(v);
+             if (s) o.jpeg.subsampling = *s;
+             return s.has_value();
+         }},
+        {"--quality", IntIn(&Options::jpeg, &JpegSettings::quality, 1, 100)},
+        {"--restart", IntIn(&Options::jpeg, &JpegSettings::restartInterval, 0, 65535)},
+        {"--frames", Text(&Options::framesDir)},
+        {"--start-time",
+         [](Options& o, const std::string& v) {
+             uint32_t t = 0;
+             if (!ParseNumber(v, t)) return false;
+             o.startTime = t;
+             return true;
+         }},
+        {"--ir", Int(&Options::irState, 0, 1)},
+        {"--setting",
+         [](Options& o, const std::string& v) {
+             CameraSettings scratch;
+             if (!ApplyStartSetting(scratch, v)) return false;
+             o.startSettings.push_back(v);
+             return true;
+         }},
+        {"--log", Text(&Options::requestLog)},
+        {"--frame-log", Text(&Options::frameLog)},
+        {"--audio",
+         [](Options& o, const std::string& v) {
+             auto s = ParseAudioSignal(v);
+             if (s) o.audio.signal = *s;
+             return s.has_value();
+         }},
+        {"--tone-hz", IntIn(&Options::audio, &AudioSettings::toneHz, 1, 3999)},
+        {"--tone-amplitude", IntIn(&Options::audio, &AudioSettings::toneAmplitude, 0, 32767)},
+        {"--audio-skip-every", IntIn(&Options::audio, &AudioSettings::skipEvery, 0, 1000000)},
+        {"--audio-drop-after", IntIn(&Options::audio, &AudioSettings::dropAfter, 0, 1000000000)},
+        {"--stall-after", IntIn(&Options::faults, &FaultPlan::stallAfter, 0, 1000000000)},
+        {"--drop-after", IntIn(&Options::faults, &FaultPlan::dropAfter, 0, 1000000000)},
+        {"--answer-after",
+         [](Options& o, const std::string& v) {
+             return ParseSeconds(v, o.faults.answerAfter) && o.faults.answerAfter <= 3600;
+         }},
+        {"--refuse-for", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFor); }},
+        {"--refuse-from", [](Options& o, const std::string& v) { return ParseSeconds(v, o.faults.refuseFrom); }},
+        {"--garbage", IntIn(&Options::faults, &FaultPlan::garbageBytes, 0, 1000000)},
+        {"--truncate-every", IntIn(&Options::faults, &FaultPlan::truncateEvery, 0, 1000000000)},
+        {"--wrong-length-every", IntIn(&Options::faults, &FaultPlan::wrongLengthEvery, 0, 1000000000)},
+        {"--wrong-length-by", IntIn(&Options::faults, &FaultPlan::wrongLengthBy, -1000000, 1000000)},
+        {"--drip", IntIn(&Options::faults, &FaultPlan::dripBytesPerSecond, 0, 1000000000)},
+        {"--size-cycle", IntIn(&Options::faults, &FaultPlan::sizeCycle, 0, 1000000000)},
+    };
+    return options;
 }
 
 const std::map<std::string, std::function<void(Options&)>>& FlagOptions() {
-  static const std::map<std::string, std::function<void(Options&)>> flags = {
-      {"--no-stamp", [](Options& o) { o.noStamp = true; }},
-      {"--exact-stamps", [](Options& o) { o.exactStamps = true; }},
-      {"--no-answer", [](Options& o) { o.faults.noAnswer = true; }},
-      {"--no-audio", [](Options& o) { o.audio.absent = true; }},
-      {"--progressive", [](Options& o) { o.jpeg.progressive = true; }},
-      {"--help", [](Options& o) { o.help = true; }},
-  };
-  return flags;
+    static const std::map<std::string, std::function<void(Options&)>> flags = {
+        {"--no-stamp", [](Options& o) { o.noStamp = true; }},
+        {"--exact-stamps", [](Options& o) { o.exactStamps = true; }},
+        {"--no-answer", [](Options& o) { o.faults.noAnswer = true; }},
+        {"--no-audio", [](Options& o) { o.audio.absent = true; }},
+        {"--progressive", [](Options& o) { o.jpeg.progressive = true; }},
+        {"--help", [](Options& o) { o.help = true; }},
+    };
+    return flags;
 }
 
 }  // namespace
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
-  Options options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    size_t eq = name.find('=');
-    if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        if (name == "-h") name = "--help";
+        auto flag = FlagOptions().find(name);
+        if (flag != FlagOptions().end()) {
+            if (value) {
+                error = name + " takes no value";
+                return std::nullopt;
+            }
+            flag->second(options);
+            continue;
+        }
+        auto it = ValueOptions().find(name);
+        if (it == ValueOptions().end()) {
+            error = "unknown option " + args[i];
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (!it->second(options, *value)) {
+            error = "bad value for " + name + ": " + *value;
+            return std::nullopt;
+        }
     }
-    if (name == "-h") name = "--help";
-    auto flag = FlagOptions().find(name);
-    if (flag != FlagOptions().end()) {
-      if (value) {
-        error = name + " takes no value";
-        return std::nullopt;
-      }
-      flag->second(options);
-      continue;
-    }
-    auto it = ValueOptions().find(name);
-    if (it == ValueOptions().end()) {
-      error = "unknown option " + args[i];
-      return std::nullopt;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return std::nullopt;
-      }
-      value = args[++i];
-    }
-    if (!it->second(options, *value)) {
-      error = "bad value for " + name + ": " + *value;
-      return std::nullopt;
-    }
-  }
-  return options;
+    return options;
 }
 
 std::string UsageText() {
-  return R"(Usage: camsim [options]
+    return R"(Usage: camsim [options]
 A network camera on this computer: Motion-JPEG video, PCM audio and the settings CGIs,
 behind HTTP Basic authorization.
 

@@ -11,9 +11,9 @@ constexpr const char* kBoundary = "camsimframe";
 // The camera's time stamp of one frame: a free byte (the frame index modulo 256 here),
 // seconds since 1970 UTC and the microseconds within that second.
 struct FrameStamp {
-  uint32_t tag = 0;
-  uint32_t seconds = 0;
-  uint32_t micros = 0;  // 0..999999, fits the five hex digits
+    uint32_t tag = 0;
+    uint32_t seconds = 0;
+    uint32_t micros = 0;  // 0..999999, fits the five hex digits
 };
 
 // "%02X%08X%05X": 15 upper-case hex digits.

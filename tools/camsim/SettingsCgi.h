@@ -12,8 +12,8 @@ constexpr size_t kMaxSettingsReply = 200;
 constexpr size_t kMaxImageSettingsReply = 1024;
 
 struct CgiReply {
-  int status = 200;
-  std::string body;
+    int status = 200;
+    std::string body;
 };
 
 // Answers the settings CGIs: the setters "/imagectrl.cgi" (Resl, Brne, Cont, Sarn,

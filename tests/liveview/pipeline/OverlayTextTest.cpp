@@ -27,7 +27,7 @@ TEST(OverlayText, DateTimeAndRateOrTheRateAloneAndHostileFieldsStayInside) {
         {CalendarTime(2001, 1, 1, 0, 0, 0), 9999, 3, false, "2001/01/01 00:00:00.000   FPS:03"},
         {CalendarTime(2026, 7, 15, 23, 59, 59), 123456, 100, false, "2026/07/15 23:59:59.120   FPS:100"},
         {CalendarTime(2000, 12, 31, 23, 59, 59), 500000, 7, false, "FPS:07"},  // up to the year 2000
-        {CameraTime{}, 0, 1, false, "FPS:01"},  // before the first stamp the year is 1900
+        {CameraTime{}, 0, 1, false, "FPS:01"},                            // before the first stamp the year is 1900
         {CalendarTime(2026, 12, 6, 1, 2, 3), 40000, 25, true, "FPS:25"},  // 176 x 144
     };
     char out[kOverlayTextSize];
@@ -80,12 +80,12 @@ TEST(FrameRate, WithoutStampsTheComputersClockGivesTheRate) {
         std::vector<int32_t> rates;
     };
     const Case cases[] = {
-        {{40}, 76, {25, 25, 25}},            // one rate per second, from the first frame's time
-        {{30, 50}, 53, {25, 25}},            // jitter evens out over the second
+        {{40}, 76, {25, 25, 25}},  // one rate per second, from the first frame's time
+        {{30, 50}, 53, {25, 25}},  // jitter evens out over the second
         {{33, 33, 34}, 31, {30}},
-        {{2000}, 4, {1, 1, 1}},              // slower than one a second: one frame per window
-        {{5000}, 3, {1, 1}},                 // a camera that sends at all never shows 0
-        {{1}, 1, {}},                        // one frame gives no rate yet
+        {{2000}, 4, {1, 1, 1}},  // slower than one a second: one frame per window
+        {{5000}, 3, {1, 1}},     // a camera that sends at all never shows 0
+        {{1}, 1, {}},            // one frame gives no rate yet
     };
     for (const Case& c : cases) {
         FrameRateCounter counter;

@@ -29,7 +29,8 @@ using qern::test::Part;
 std::vector<uint8_t> Jpeg(int width, int height, int index, camsim::Subsampling sub = camsim::Subsampling::S444) {
     std::vector<uint8_t> rgb(size_t(width) * height * 3, 255);
     for (size_t i = 0; i < rgb.size(); i += 3)
-        if (int(i / 3 % size_t(width)) < width / 2) rgb[i] = uint8_t(60 + 30 * (index % 6)), rgb[i + 1] = rgb[i + 2] = 0;
+        if (int(i / 3 % size_t(width)) < width / 2)
+            rgb[i] = uint8_t(60 + 30 * (index % 6)), rgb[i + 1] = rgb[i + 2] = 0;
     camsim::JpegSettings settings;
     settings.subsampling = sub;
     settings.quality = 95;
@@ -45,7 +46,8 @@ std::string Frames(int width, int height, int count, int firstIndex = 0) {
 // A picture whose pixel (x, y) is (x, y, 7, 0xFF) as blue, green, red, x bytes.
 std::vector<uint8_t> Row(int width, int y) {
     std::vector<uint8_t> row(size_t(width) * 4, 7);
-    for (size_t x = 0; x < size_t(width); ++x) row[x * 4] = uint8_t(x), row[x * 4 + 1] = uint8_t(y), row[x * 4 + 3] = 0xFF;
+    for (size_t x = 0; x < size_t(width); ++x)
+        row[x * 4] = uint8_t(x), row[x * 4 + 1] = uint8_t(y), row[x * 4 + 3] = 0xFF;
     return row;
 }
 
@@ -53,7 +55,10 @@ struct Buffer {
     Buffer(int w, int h) : bytes(size_t(w) * h * 4 + 64, 0xCC) {}
     uint8_t* pixels() { return bytes.data() + 32; }  // guard bytes on both sides
     const uint8_t* at(int64_t offset) const { return bytes.data() + 32 + offset; }
-    bool GuardsIntact() const { return std::count(bytes.begin(), bytes.begin() + 32, 0xCC) + std::count(bytes.end() - 32, bytes.end(), 0xCC) == 64; }
+    bool GuardsIntact() const {
+        return std::count(bytes.begin(), bytes.begin() + 32, 0xCC) + std::count(bytes.end() - 32, bytes.end(), 0xCC) ==
+               64;
+    }
     std::vector<uint8_t> bytes;
 };
 
@@ -185,9 +190,9 @@ TEST(VideoWorker, AFrameStillShortIsDecodedButNotPaintedAndRaisesTheThreshold) {
     last.resize(last.size() - 2 - missing);
     Rig rig(Frames(176, 144, 4) + last, 4096, true);
     EXPECT_EQ(rig.Run(), VideoWorker::RunEnd::StreamEnded);
-    EXPECT_EQ(rig.shown.size(), 3u);                    // frames 1..3 painted, the cut one not
-    EXPECT_EQ(rig.state.stats.framesDecoded.load(), 4u);     // but decoded into its buffer
-    EXPECT_EQ(rig.state.Shown(kMode176).load(), 4 % 3);      // and made the shown one
+    EXPECT_EQ(rig.shown.size(), 3u);                      // frames 1..3 painted, the cut one not
+    EXPECT_EQ(rig.state.stats.framesDecoded.load(), 4u);  // but decoded into its buffer
+    EXPECT_EQ(rig.state.Shown(kMode176).load(), 4 % 3);   // and made the shown one
     EXPECT_GT(rig.session.ring.Threshold(), FillLimits::kHeaderBytes + int32_t(missing) - 1);
     EXPECT_TRUE(rig.GuardsIntact());
 }
@@ -203,8 +208,8 @@ TEST(VideoWorker, WaitsForAddressAndSoundAreBoundedAndAStopEndsThem) {
     } cases[] = {
         {1000, true, 0, VideoWorker::RunEnd::NoAddress, 15 * 500, 0},
         {3, false, 0, VideoWorker::RunEnd::StreamEnded, 3 * 500 + 9 * 300, 1},  // 2.7 s for the sound at most
-        {1000, false, 500, VideoWorker::RunEnd::Stopped, 500, 0},  // a stop waiting for the address
-        {0, false, 900, VideoWorker::RunEnd::Stopped, 900, 0},     // and for the sound
+        {1000, false, 500, VideoWorker::RunEnd::Stopped, 500, 0},               // a stop waiting for the address
+        {0, false, 900, VideoWorker::RunEnd::Stopped, 900, 0},                  // and for the sound
     };
     for (const auto& c : cases) {
         Rig rig(Frames(640, 480, 2));
@@ -231,8 +236,8 @@ TEST(VideoWorker, MissingBuffersAndGarbageAreSurvived) {
 
     std::vector<uint8_t> broken = Jpeg(640, 480, 2);
     broken.resize(broken.size() / 3);  // cut short, declared with its own (short) length
-    Rig garbage(Frames(640, 480, 2) + std::string(9000, 'x') + Part(broken) +
-                Part(std::vector<uint8_t>(500, 0x11)) + Frames(640, 480, 1, 3));
+    Rig garbage(Frames(640, 480, 2) + std::string(9000, 'x') + Part(broken) + Part(std::vector<uint8_t>(500, 0x11)) +
+                Frames(640, 480, 1, 3));
     EXPECT_EQ(garbage.Run(), VideoWorker::RunEnd::StreamEnded);
     ASSERT_GE(garbage.shown.size(), 2u);
     EXPECT_EQ(garbage.shown.back().frame, 3);
@@ -290,12 +295,12 @@ TEST(DibRowWriter, OddLengthsAndUnknownPixelSizesAreSafeAndGreyBecomesOpaqueGrey
     std::vector<uint8_t> row = Row(8, 0);
     EXPECT_TRUE(w.PutRow(row.data(), 13, 4));  // three whole pixels
     EXPECT_FALSE(w.PutRow(row.data(), 24, 3));
-    EXPECT_TRUE(w.PutRow(row.data(), -5, 4));   // nothing copied, the line is used up
+    EXPECT_TRUE(w.PutRow(row.data(), -5, 4));  // nothing copied, the line is used up
     EXPECT_FALSE(w.PutRow(nullptr, 32, 4));
     const uint8_t grey[4] = {0, 50, 100, 255};
     EXPECT_TRUE(w.PutRow(grey, 4, 1));
     EXPECT_TRUE(b.GuardsIntact());
-    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 7, 0))[0], 0);  // mirrored: decoded pixel 0 at the right edge
+    EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 7, 0))[0], 0);     // mirrored: decoded pixel 0 at the right edge
     EXPECT_EQ(b.at(DibRowWriter::PixelOffset(8, 4, 4, 0))[0], 0xCC);  // pixels 3..7 not delivered
     for (int x = 0; x < 4; ++x) {
         const uint8_t* p = b.at(DibRowWriter::PixelOffset(8, 4, 7 - x, 2));
@@ -351,7 +356,7 @@ TEST(WatchdogPeriod, OneSecondUnlessTheEnvironmentAsksForAnotherInRange) {
     const struct {
         const char* value;
         uint32_t ms;
-    } cases[] = {{nullptr, 1000}, {"", 1000}, {"50", 50}, {"3", 10}, {"-20", 10},
+    } cases[] = {{nullptr, 1000},        {"", 1000},     {"50", 50},   {"3", 10}, {"-20", 10},
                  {"99999999999", 60000}, {"25ms", 1000}, {"abc", 1000}};
     for (const auto& c : cases) EXPECT_EQ(Watchdog::PeriodMs(c.value), c.ms) << (c.value ? c.value : "null");
 }
