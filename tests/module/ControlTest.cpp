@@ -113,10 +113,11 @@ TEST(ObjectSafety, OptionsAreOnlyAddedAndSharedByTheInterfaces) {
     };
     int n = 0;
     for (auto [object, call, iid, result, a, b] : steps) {
+        ++n;
         DWORD supported = 9, enabled = 9;
         HRESULT hr = call == 'S' ? object->SetInterfaceSafetyOptions(*iid, a, b)
                                  : object->GetInterfaceSafetyOptions(*iid, &supported, &enabled);
-        EXPECT_EQ(hr, result) << "step " << ++n;
+        EXPECT_EQ(hr, result) << "step " << n;
         if (call == 'G') {
             EXPECT_EQ(std::make_pair(supported, enabled), std::make_pair(a, b)) << n;
         }
