@@ -4,14 +4,7 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "com/ComPtr.h"
-
 namespace qern {
-
-CamControlDll& CamControlDll::Get() {
-    static CamControlDll dll;
-    return dll;
-}
 
 CamControlDll::CamControlDll() : m_module(LoadLibraryW(L"QERNCamControl.dll")) {
     auto resolve = [this](const char* name, auto& fn) {
@@ -26,12 +19,6 @@ CamControlDll::CamControlDll() : m_module(LoadLibraryW(L"QERNCamControl.dll")) {
     resolve("DllUnregisterServer", Unregister);
     resolve("DllCanUnloadNow", CanUnloadNow);
     resolve("DllGetClassObject", GetClassObject);
-}
-
-HRESULT CamControlDll::Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown* outer) {
-    qern::ComPtr<IClassFactory> factory;
-    HRESULT hr = GetClassObject(clsid, IID_IClassFactory, factory.put_void());
-    return FAILED(hr) ? hr : factory->CreateInstance(outer, riid, ppv);
 }
 
 }  // namespace qern

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "com/ComPtr.h"
 #include "module/QERNCamControl_h.h"
 #include "tests/module/OleApartment.h"
 
@@ -11,14 +12,20 @@ namespace qern {
 
 class CamControlDll {
 public:
-    static CamControlDll& Get();
+    static CamControlDll& Get() {
+        static CamControlDll dll;
+        return dll;
+    }
     // Registers once per process, so the type library serves late binding.
     void EnsureRegistered() {
         static const HRESULT registered = Register();
         ASSERT_EQ(registered, S_OK);
     }
-    // Creates through the class factory, stand-alone or aggregated.
-    HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown* outer = nullptr);
+    HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv, IUnknown* outer = nullptr) {
+        ComPtr<IClassFactory> factory;
+        HRESULT hr = GetClassObject(clsid, IID_IClassFactory, factory.put_void());
+        return FAILED(hr) ? hr : factory->CreateInstance(outer, riid, ppv);
+    }
     HMODULE Module() const { return m_module; }
 
     HRESULT(STDAPICALLTYPE* Register)() = nullptr;

@@ -16,35 +16,28 @@
 
 namespace qern {
 
-using qern::test::InPlaceContainer;
-
-namespace {
-
-std::vector<LONG> Place(HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-}  // namespace
-
 TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationRemovesIt) {
-    InPlaceContainer container({10, 20, 320, 240});
+    test::InPlaceContainer container({10, 20, 320, 240});
     ComPtr<IOleObject> ole;
     ASSERT_EQ(CamControlDll::Get().Create(CLSID_CamImage, IID_IOleObject, ole.put_void()), S_OK);
     ASSERT_EQ(container.Activate(ole.get()), S_OK) << container.error;
     ComPtr<IOleInPlaceObject> inplace;
     ASSERT_EQ(ole.query(IID_IOleInPlaceObject, inplace), S_OK);
     HWND hwnd = container.Control();
+    auto place = [&] {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(nullptr, container.Window(), reinterpret_cast<POINT*>(&r), 2);
+        return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(GetParent(hwnd), container.Window());
     EXPECT_TRUE(IsWindowVisible(hwnd) && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD));
-    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{10, 20, 320, 240}));
+    EXPECT_EQ(place(), (std::vector<LONG>{10, 20, 320, 240}));
     EXPECT_EQ(container.frame.ActiveObject(), nullptr);
     RECT moved = {40, 50, 680, 530};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
-    EXPECT_EQ(Place(hwnd), (std::vector<LONG>{40, 50, 640, 480}));
+    EXPECT_EQ(place(), (std::vector<LONG>{40, 50, 640, 480}));
 
     ComPtr<ICamImage> cam;
     ASSERT_EQ(ole.query(IID_ICamImage, cam), S_OK);
@@ -87,9 +80,9 @@ TEST(InPlace, ActivationPlacesTheChildWindowControlKShowsTheVersionDeactivationR
 }
 
 template <class I>
-std::wstring PutUrl(IOleObject* ole, REFIID iid, const wchar_t* value) {
+std::wstring PutUrl(IOleObject* ole, const wchar_t* value) {
     ComPtr<I> control;
-    EXPECT_EQ(ole->QueryInterface(iid, control.put_void()), S_OK);
+    EXPECT_EQ(ole->QueryInterface(__uuidof(I), control.put_void()), S_OK);
     EXPECT_EQ(control->put_URL(BStr(value).get()), S_OK);
     BStr url;
     EXPECT_EQ(control->get_URL(url.put()), S_OK);
@@ -109,14 +102,11 @@ TEST(InPlace, UrlsTakeThePagesServer) {
         {true, false, L"http://127.0.0.1:81/video.cgi", L"127.0.0.1"},
     };
     for (const auto& c : cases) {
-        InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
+        test::InPlaceContainer container({0, 0, 320, 240}, L"http://127.0.0.1:8080/cams/index.html");
         ComPtr<IOleObject> ole;
         const CLSID& clsid = c.panel ? CLSID_CImgCtrl : CLSID_CamImage;
         ASSERT_EQ(CamControlDll::Get().Create(clsid, IID_IOleObject, ole.put_void()), S_OK);
-        auto url = [&] {
-            return c.panel ? PutUrl<ICImgCtrl>(ole.get(), IID_ICImgCtrl, c.url)
-                           : PutUrl<ICamImage>(ole.get(), IID_ICamImage, c.url);
-        };
+        auto url = [&] { return c.panel ? PutUrl<ICImgCtrl>(ole.get(), c.url) : PutUrl<ICamImage>(ole.get(), c.url); };
         if (c.url[0] == L'/') {
             EXPECT_EQ(url(), L"") << c.url;  // no site, no page to ask
         }
@@ -150,7 +140,7 @@ TEST(InPlace, UnloadingTheModuleUnregistersItsWindowClass) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     {
-        InPlaceContainer container;
+        test::InPlaceContainer container;
         ComPtr<IClassFactory> factory;
         ASSERT_EQ(getClassObject(CLSID_CRec, IID_IClassFactory, factory.put_void()), S_OK);
         ComPtr<IOleObject> ole;
