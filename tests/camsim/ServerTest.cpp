@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <memory>
 
 #include "tools/camsim/AudioSource.h"
 #include "tools/camsim/Server.h"
@@ -20,14 +19,6 @@ namespace qern {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::unique_ptr<camsim::Server> Start(camsim::Options options) {
-    options.port = 0;
-    auto server = std::make_unique<camsim::Server>(options);
-    std::string error;
-    EXPECT_TRUE(server->Start(error)) << error;
-    return server;
-}
 
 // GETs `target` as admin and receives until the server closes (`closed`) or a receive waited 5 s.
 std::string Exchange(int port, const std::string& target, bool* closed = nullptr) {
@@ -49,24 +40,10 @@ std::string Exchange(int port, const std::string& target, bool* closed = nullptr
     return got;
 }
 
-TEST(CamsimServer, AudioSkipLeavesOutFramesAndTheirSamples) {
+TEST(CamsimServer, VideoGarbageTruncationWrongLengthsAndDripAsLoggedAndAudioSkips) {
     camsim::Options options;
     options.audio.skipEvery = 4;  // frames 3 and 7 are left out
     options.audio.dropAfter = 8;
-    auto server = Start(options);
-    std::string got = Exchange(server->Port(), "/audio.cgi");
-    got.erase(0, got.find("\r\n\r\n") + 4);
-    ASSERT_EQ(got.size(), 6 * camsim::kAudioFrameBytes);
-    for (size_t f = 0; f < 6; ++f) {
-        const auto* frame = reinterpret_cast<const uint8_t*>(got.data()) + f * camsim::kAudioFrameBytes;
-        const unsigned sequence = unsigned(f < 3 ? f : f + 1);
-        EXPECT_EQ(frame[5], sequence);
-        EXPECT_EQ(frame[8] | (frame[9] << 8), int(sequence * 128)) << f;  // its first sample
-    }
-}
-
-TEST(CamsimServer, GarbageTruncationWrongLengthsAndDripAsLogged) {
-    camsim::Options options;
     options.size = camsim::VideoSize{176, 144};
     options.faults.garbageBytes = 100;
     options.faults.truncateEvery = 3;
@@ -75,13 +52,17 @@ TEST(CamsimServer, GarbageTruncationWrongLengthsAndDripAsLogged) {
     options.faults.dropAfter = 4;
     options.faults.dripBytesPerSecond = 20000;
     options.frameLog = ::testing::TempDir() + "camsim_faults_frames.log";
-    auto server = Start(options);
+    options.port = 0;
+    camsim::Server server(options);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
     bool closed = false;
     const auto start = Clock::now();
-    std::string all = Exchange(server->Port(), "/video.cgi", &closed);
+    std::string all = Exchange(server.Port(), "/video.cgi", &closed);
     ASSERT_TRUE(closed);
     EXPECT_GT(std::chrono::duration<double>(Clock::now() - start).count(), 0.7 * all.size() / 20000);  // trickled
-    server->Stop();
+    std::string audio = Exchange(server.Port(), "/audio.cgi");
+    server.Stop();
     all.erase(0, all.find("\r\n\r\n") + 4);  // the response head
     std::ifstream log(options.frameLog);
     size_t n = 0;
@@ -101,6 +82,15 @@ TEST(CamsimServer, GarbageTruncationWrongLengthsAndDripAsLogged) {
     }
     EXPECT_EQ(n, 4u);
     EXPECT_EQ(all, "");
+
+    audio.erase(0, audio.find("\r\n\r\n") + 4);
+    ASSERT_EQ(audio.size(), 6 * camsim::kAudioFrameBytes);
+    for (size_t f = 0; f < 6; ++f) {
+        const auto* frame = reinterpret_cast<const uint8_t*>(audio.data()) + f * camsim::kAudioFrameBytes;
+        const unsigned sequence = unsigned(f < 3 ? f : f + 1);
+        EXPECT_EQ(frame[5], sequence);
+        EXPECT_EQ(frame[8] | (frame[9] << 8), int(sequence * 128)) << f;  // its first sample
+    }
 }
 
 }  // namespace

@@ -21,12 +21,10 @@ public:
     explicit PieceStream(std::string bytes = {}, std::vector<int32_t> pieces = {4096})
         : data(std::move(bytes)), sizes(std::move(pieces)) {}
     int32_t Read(uint8_t* buffer, int32_t size) override;
-    size_t Remaining() const { return data.size() - pos; }
 
     std::string data;
     std::vector<int32_t> sizes;
     size_t pos = 0;
-    int calls = 0;
     int overreads = 0;
 
 private:

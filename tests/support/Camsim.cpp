@@ -14,29 +14,23 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
-std::string ReadAll(const std::string& path) {
-    if (path.empty()) return {};
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Programs under Wine open the logs by their Windows names.
+// Programs under Wine open the log by its Windows name.
 #ifdef _WIN32
 const char* const kRequestLog = "QERN_CAMSIM_LOG_WIN";
-const char* const kFrameLog = "QERN_CAMSIM_FRAMELOG_WIN";
 #else
 const char* const kRequestLog = "QERN_CAMSIM_LOG";
-const char* const kFrameLog = "QERN_CAMSIM_FRAMELOG";
 #endif
 
 }  // namespace
 
 int CamsimPort() { return std::atoi(Env("QERN_CAMSIM_PORT").c_str()); }
 std::string CamsimUrl(const std::string& path) { return "http://127.0.0.1:" + std::to_string(CamsimPort()) + path; }
-std::string CamsimRequestLog() { return ReadAll(Env(kRequestLog)); }
-std::string CamsimFrameLog() { return ReadAll(Env(kFrameLog)); }
+std::string CamsimRequestLog() {
+    std::ifstream in(Env(kRequestLog), std::ios::binary);  // none without a simulator: empty
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 std::vector<std::string> CamsimRequestsSince(size_t& mark, bool withConnection) {
     std::istringstream log(CamsimRequestLog());

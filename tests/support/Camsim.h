@@ -1,6 +1,6 @@
 #pragma once
 // The camera simulator this test runs beside (tools/test/with-camsim, qern_add_camsim_test): its
-// port, its request and frame logs, and the set-up it was started with.
+// port, its request log, and the set-up it was started with.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -13,9 +13,8 @@ namespace test {
 int CamsimPort();
 // "http://127.0.0.1:PORT" followed by path.
 std::string CamsimUrl(const std::string& path = "");
-// The whole request log (one line per request) and frame log (one line per frame sent), read now.
+// The whole request log (one line per request), read now.
 std::string CamsimRequestLog();
-std::string CamsimFrameLog();
 // The request log's lines from line `mark` on, moving `mark` past them (start at 0; a first call
 // marks "now"): "auth=... GET TARGET", with the connection before it when asked. The streams
 // (/video.cgi, /audio.cgi) are left out.

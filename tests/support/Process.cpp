@@ -25,7 +25,6 @@ int ThreadCount() {
 
 int GdiObjectCount() {
     if (const int n = int(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))) return n;
-    // Freed handle slots are handed out again, so the highest slot of a batch grows with each object kept.
     HBRUSH batch[64];
     int top = 0;
     for (HBRUSH& b : batch) top = std::max(top, int(LOWORD(reinterpret_cast<UINT_PTR>(b = CreateSolidBrush(0)))));

@@ -13,12 +13,7 @@ namespace {
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_ERASEBKGND) return 1;
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    if (msg == WM_PAINT && ValidateRect(hwnd, nullptr)) return 0;
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -64,27 +59,18 @@ Rgb Capture::At(int x, int y) const {
     return {p[2], p[1], p[0]};
 }
 
-bool Capture::Is(int x, int y, COLORREF colour) const {
-    const Rgb c = At(x, y);
-    return c.r == GetRValue(colour) && c.g == GetGValue(colour) && c.b == GetBValue(colour);
-}
-
 int Capture::Count(COLORREF colour, int x0, int y0, int x1, int y1) const {
     int n = 0;
     for (int y = y0 < 0 ? 0 : y0; y < y1 && y < height(); ++y)
-        for (int x = x0 < 0 ? 0 : x0; x < x1 && x < width(); ++x) n += Is(x, y, colour);
+        for (int x = x0 < 0 ? 0 : x0; x < x1 && x < width(); ++x)
+            n += Near(At(x, y), GetRValue(colour), GetGValue(colour), GetBValue(colour), 0);
     return n;
 }
 
 double TextDrawn(const Capture& c, HWND like, int x, int y, COLORREF colour, const std::string& text, int* drawnOut) {
     const int w = c.width(), h = c.height();
     if (w <= 0 || h <= 0) return 0;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB}};  // 32-bit, top row first
     HDC window = GetDC(like);
     HDC dc = CreateCompatibleDC(window);
     void* bits = nullptr;
@@ -103,7 +89,7 @@ double TextDrawn(const Capture& c, HWND like, int x, int y, COLORREF colour, con
         for (int xx = 0; xx < w; ++xx)
             if ((p[size_t(yy) * w + xx] & 0xFFFFFF) == want) {
                 ++drawn;
-                matched += c.Is(xx, yy, colour);
+                matched += c.Count(colour, xx, yy, xx + 1, yy + 1);
             }
     SelectObject(dc, old);
     DeleteObject(bitmap);

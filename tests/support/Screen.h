@@ -1,6 +1,6 @@
 #pragma once
 // Windows and their pixels in tests: a message pump, a plain drawing window, one capture of a client
-// area (camhost's), "this text is drawn here", red pixels counted, and the simulator's test picture.
+// area (camhost's), "this text is drawn here" and the simulator's test picture.
 #include <windows.h>
 
 #include <cstdint>
@@ -41,7 +41,6 @@ public:
     int width() const { return m_picture.width; }
     int height() const { return m_picture.height; }
     Rgb At(int x, int y) const;  // black outside
-    bool Is(int x, int y, COLORREF colour) const;
     // Pixels of exactly `colour` within [x0, x1) x [y0, y1) (clipped to the capture).
     int Count(COLORREF colour, int x0 = 0, int y0 = 0, int x1 = 1 << 30, int y1 = 1 << 30) const;
 
@@ -54,9 +53,6 @@ private:
 // how many pixels GDI drew: equal to c.Count(colour) when the text is all there is in that colour.
 double TextDrawn(const Capture& c, HWND like, int x, int y, COLORREF colour, const std::string& text,
                  int* drawn = nullptr);
-
-// Red pixels (255, 0, 0 exactly: the alert colour) in the capture.
-inline int RedCount(const Capture& c) { return c.Count(RGB(255, 0, 0)); }
 
 // The simulator's picture (white upper quarter, then red, green, blue and grey bars) stretched over
 // the capture, upright or turned; returns what does not match, empty when it is all there.

@@ -27,9 +27,6 @@ public:
     int Port() const { return m_port; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     std::vector<std::string> Requests();
-    bool WaitForRequests(size_t n, int timeoutMs = 5000) {
-        return qern::test::WaitFor([&] { return Requests().size() >= n; }, timeoutMs);
-    }
     // Set by the test to end a handler that stalls.
     std::atomic<bool> release{false};
 

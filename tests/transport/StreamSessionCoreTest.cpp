@@ -56,13 +56,8 @@ std::string ReadFrame(StreamSessionCore& s, int32_t block = 4096) {
 bool StartsWith(const std::string& got, const std::string& frame) { return got.compare(0, frame.size(), frame) == 0; }
 
 TEST(StreamSessionCoreTest, OnlyAWholeStampChangesTheTimeEvenWithTheHeaderSplitAcrossReads) {
-#ifdef _WIN32
-    _putenv("TZ=UTC0");
-    _tzset();
-#else
-    setenv("TZ", "UTC", 1);
+    putenv(const_cast<char*>("TZ=UTC0"));
     tzset();
-#endif
     // The first read ends right after the type line; the other headers come 3 bytes at a time.
     for (const char* stamp :
          {static_cast<const char*>(nullptr), "0A5F5E1000", "", "zz", " 0A 5F5E1000 03039", kStamp}) {
@@ -131,7 +126,6 @@ TEST(StreamSessionCoreTest, LengthLinesAndCutParts) {
     } cases[] = {
         {" 321", lengthLine(" 321", 321), {{j, 335}, {c, 5014}}},
         {"321", lengthLine("321", 321), {{j, 335}}},
-        {"  321", lengthLine("  321", 321), {{j, 335}}},
         {"0000321", lengthLine("0000321", 321), {{j, 335}}},
         {"51186", lengthLine("51186", 51186), {{FakeJpeg(51186, 4), 51200}, {c, 5014}}},
         {"00000321", lengthLine("00000321", 321), {{"\r\n" + j, 51200}}},

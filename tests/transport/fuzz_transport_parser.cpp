@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
         const int32_t got = session.Fill();
         if (session.DropBacklog()) continue;
         if (session.ParseHeader(nullptr, nullptr) < 0) {
-            if (got == 0 && stream.Remaining() == 0) break;
+            if (got == 0 && stream.pos == stream.data.size()) break;
             continue;
         }
         bool end = false;
