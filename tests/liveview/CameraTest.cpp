@@ -1,6 +1,5 @@
-// The live view: the control built in alone and its painter (in the plain camera's run), then end to
-// end, in place in a container against the camera simulator (or ffmpeg), each group beside a camera
-// set up its own way (qern_add_camsim_test SETUP).
+// The live view: the control built in alone and its painter (in the plain camera's run), then end to end
+// in a container beside the camera simulator set up its own way for each group (SETUP), or ffmpeg.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +31,7 @@ using namespace qern::test;
 namespace {
 
 const std::function<void()> kPump = [] { PumpMessages(); };
+std::wstring Wide(const std::string& s) { return {s.begin(), s.end()}; }
 constexpr COLORREF kYellow = RGB(255, 255, 0), kRed = RGB(255, 0, 0);  // the overlay's and the alerts' colours
 
 class Camera : public ::testing::Test {
@@ -57,9 +58,7 @@ protected:
     void Connect(bool withUrl = true) {
         m_cam->put_User(BStr(L"admin").get());
         m_cam->put_Password(BStr(L"admin").get());
-        const std::string url = CamsimUrl("/video.cgi");
-        if (!withUrl) return;
-        ASSERT_EQ(m_cam->put_URL(BStr(std::wstring(url.begin(), url.end()).c_str()).get()), S_OK);
+        ASSERT_TRUE(!withUrl || m_cam->put_URL(BStr(Wide(CamsimUrl("/video.cgi")).c_str()).get()) == S_OK);
     }
     uint32_t Painted() const { return m_self->Stats().framesPainted.load(); }
     bool WaitPainted(uint32_t count, int ms = 20000) {
@@ -114,8 +113,7 @@ void Invert() {
 void Hang() { Sleep(20000); }
 LONG AddressOf(const void* p) { return LONG(reinterpret_cast<uintptr_t>(p)); }
 
-// The control built in without a container, in the plain camera's run; it is never given its address.
-// Its cases come first, before any view has painted: the named events must be fresh.
+// The control without a container or an address, in the plain run before any view paints (fresh named events).
 class CamImage : public Camera {
 protected:
     void SetUp() override {
@@ -125,8 +123,7 @@ protected:
     void Release() { m_cam = nullptr, m_ole = nullptr; }
 };
 
-// The defaults a script sees (Stretch, Reconnect, Version...) are checked by the JScript client.
-TEST_F(CamImage, DefaultsAndGreyBuffers) {
+TEST_F(CamImage, DefaultsGreyBuffersAndBoundedDestruction) {
     EXPECT_EQ(m_cam->get_Stretch(nullptr), E_POINTER);
     VARIANT_BOOL autoSize = VARIANT_TRUE;
     BStr user;
@@ -147,16 +144,17 @@ TEST_F(CamImage, DefaultsAndGreyBuffers) {
             ASSERT_EQ(b.GetBits(), reinterpret_cast<const uint8_t*>(b.Header()) + 40);
             EXPECT_TRUE(b.GetBits()[0] == 0xCC && b.GetBits()[bytes - 1] == 0xCC);
         }
+    // Its sound reader waits for an address; going is bounded all the same.
+    ASSERT_EQ(AudioReader::RunningReaders(), 1);
+    EXPECT_TRUE(EndsWithin([&] { Release(); }, 1500));
+    EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }
 
 TEST(DibBuffer, InvalidBuffersGiveNoPixels) {
-    DibBuffer empty;
-    EXPECT_EQ(empty.GetBits(), nullptr);
-    EXPECT_FALSE(empty.Create(0, 10, 32));
-    EXPECT_FALSE(empty.Create(100000, 100000, 32));  // more than a block can hold
-    EXPECT_FALSE(empty.IsValid());
-
     DibBuffer dib;
+    EXPECT_EQ(dib.GetBits(), nullptr);
+    EXPECT_FALSE(dib.Create(0, 10, 32));
+    EXPECT_FALSE(dib.Create(100000, 100000, 32));  // more than a block can hold
     ASSERT_TRUE(dib.Create(16, 16, 32));
     auto* h = const_cast<BITMAPINFOHEADER*>(dib.Header());
     for (auto spoil : {+[](BITMAPINFOHEADER& x) { x.biBitCount = 12; },
@@ -180,11 +178,10 @@ TEST_F(CamImage, UrlGivesTheBaseAndKeepsThePath) {
     } cases[] = {
         {L"/video.cgi", L"<null>", "/video.cgi", false},  // no page to take the server from
         {L"http://localhost/cgi/video.cgi", L"http://localhost:80", "/cgi/video.cgi", true},
-        {L"", L"<null>", "", false},
         {nullptr, L"<null>", "", false},
     };
     for (const Case& c : cases) {
-        if (!c.url || !*c.url) m_cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
+        if (!c.url) m_cam->put_URL(BStr(L"http://127.0.0.1:82/x").get());  // to be cleared
         ASSERT_EQ(m_cam->put_URL(c.url ? BStr(c.url).get() : nullptr), S_OK);
         EXPECT_EQ(Url(), c.base) << (c.url ? c.url : L"null");
         EXPECT_EQ(m_self->VideoPath(), c.path);
@@ -232,34 +229,22 @@ TEST_F(CamImage, ReconnectStopsAWorkerWaitingForAnAddressAtOnceAndAnAddressEndsT
 TEST_F(CamImage, EventsAreSharedByNameAndTheNewestViewIsCurrent) {
     HANDLE paint = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, "PaintOK");
     HANDLE dump = OpenEventA(SYNCHRONIZE, FALSE, "DumpOK");
-    ASSERT_NE(paint, nullptr);
-    ASSERT_NE(dump, nullptr);
+    ASSERT_TRUE(paint && dump);
     EXPECT_EQ(WaitForSingleObject(paint, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // manual reset, not signalled
     ComPtr<ICamImage> second;
     ASSERT_EQ(qern::ComObject<CCamImage>::Create(nullptr, IID_ICamImage, second.put_void()), S_OK);
-    SetEvent(paint);
     Release();  // the older one going does not clear the newer one's place
     EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), static_cast<CCamImage*>(second.get()));
-    second = nullptr;  // the event lives on while any handle holds it
+    second = nullptr;
     EXPECT_EQ(SharedLiveView().currentLiveView.Peek(), nullptr);
-    HANDLE again = OpenEventA(SYNCHRONIZE, FALSE, "PaintOK");
-    EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0);
-    ResetEvent(paint);
-    for (HANDLE h : {again, paint, dump}) CloseHandle(h);
-}
-
-TEST_F(CamImage, DestructionIsBoundedWhileTheAudioReaderWaits) {
-    ASSERT_EQ(AudioReader::RunningReaders(), 1);
-    EXPECT_TRUE(EndsWithin([&] { Release(); }, 1500));
-    EXPECT_EQ(AudioReader::RunningReaders(), 0);
+    for (HANDLE h : {paint, dump}) CloseHandle(h);
 }
 
 TEST_F(CamImage, DestructionClosesTheAudioReadersMessageBox) {
     ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
     const qern::test::MessageBox box = FindMessageBox(3000);
     ASSERT_NE(box.hwnd, nullptr);
-    EXPECT_EQ(box.text, L"ProceedingAudioStream m_bStreaming fail..");
-    EXPECT_EQ(box.caption, L"");
+    EXPECT_EQ(box.text + L"|" + box.caption, L"ProceedingAudioStream m_bStreaming fail..|");  // no caption
     EXPECT_TRUE(EndsWithin([&] { Release(); }, 2500));
     EXPECT_FALSE(IsWindow(box.hwnd));
     EXPECT_EQ(AudioReader::RunningReaders(), 0);
@@ -268,43 +253,31 @@ TEST_F(CamImage, DestructionClosesTheAudioReadersMessageBox) {
 // The painter alone, on a 32-bit bottom-up bitmap whose every pixel tells its own picture coordinates:
 // blue = x mod 256, green = y mod 256, red = (x / 256) x 16 + y / 256. `grey` paints it plain.
 struct CoordinateBitmap {
-    CoordinateBitmap(int w, int h, bool grey = false) {
+    CoordinateBitmap(int w, int h, int mode, bool grey = false) {
         dib.Create(w, h, 32);
+        src.mode = mode, src.header = dib.Header(), src.bits = dib.GetBits();
         for (int y = 0; y < h && !grey; ++y)
             for (int x = 0; x < w; ++x) {
                 uint8_t* p = dib.GetBits() + (size_t(h - 1 - y) * w + x) * 4;
                 p[0] = uint8_t(x & 255), p[1] = uint8_t(y & 255), p[2] = uint8_t(((x >> 8) << 4) | (y >> 8)), p[3] = 0;
             }
     }
-    PaintSource Source(int mode) const {
-        PaintSource s;
-        s.mode = mode;
-        s.header = dib.Header();
-        s.bits = dib.GetBits();
-        s.overlayText = "";
-        return s;
-    }
     DibBuffer dib;
+    PaintSource src;
 };
 
 POINT Decode(const Rgb& c) { return {((c.r >> 4) << 8) | c.b, ((c.r & 15) << 8) | c.g}; }
 
-class Painter : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QERN_NEED_CAMSIM("plain");
-        m_paintOK = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    }
-    void TearDown() override { CloseHandle(m_paintOK); }
-    void ExpectOnlyText(const Capture& c, HWND hwnd, int x, int y, COLORREF colour, const char* text) {
-        int drawn = 0;
-        EXPECT_EQ(TextDrawn(c, hwnd, x, y, colour, text, &drawn), 1.0) << text;
-        EXPECT_EQ(c.Count(colour), drawn) << text;
-    }
-    HANDLE m_paintOK = nullptr;
-};
+void ExpectOnlyText(const Capture& c, HWND hwnd, int x, int y, COLORREF colour, const char* text) {
+    int drawn = 0;
+    EXPECT_EQ(TextDrawn(c, hwnd, x, y, colour, text, &drawn), 1.0) << text;
+    EXPECT_EQ(c.Count(colour), drawn) << text;
+}
 
-TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
+TEST(Painter, EachWindowPixelShowsItsPicturePixelAndTextsAreDrawnWhereTheyBelongInTheirColours) {
+    QERN_NEED_CAMSIM("plain");
+    const KernelHandle paintEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE paintOK = paintEvent.Get();
     struct Case {
         int window, picture, mode;
         bool stretch;
@@ -318,12 +291,12 @@ TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
     };
     for (const Case& k : cases) {
         TestWindow window(k.window, k.window * 3 / 4);
-        CoordinateBitmap picture(k.picture, k.picture * 3 / 4);
-        PaintSource s = picture.Source(k.mode);
+        CoordinateBitmap picture(k.picture, k.picture * 3 / 4, k.mode);
+        PaintSource s = picture.src;
         s.stretch = k.stretch;
         s.zoom = k.zoom;
-        ASSERT_TRUE(PaintFrame(window.hwnd(), s, m_paintOK));
-        EXPECT_EQ(WaitForSingleObject(m_paintOK, 0), WAIT_OBJECT_0);
+        ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
+        EXPECT_EQ(WaitForSingleObject(paintOK, 0), WAIT_OBJECT_0);
         Capture c(window.hwnd());
         const int w = c.width(), h = c.height(), pw = k.picture, ph = k.picture * 3 / 4;
         for (POINT at : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h / 2}, POINT{w / 7, h * 7 / 9}}) {
@@ -339,16 +312,14 @@ TEST_F(Painter, EachWindowPixelShowsItsPicturePixel) {
             EXPECT_NEAR(p.y, py, slack) << k.window << "/" << k.zoom << " at " << at.x << "," << at.y;
         }
     }
-}
 
-TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     TestWindow window(320, 240);
-    CoordinateBitmap picture(320, 240, true);
-    PaintSource s = picture.Source(1);
+    CoordinateBitmap picture(320, 240, 1, true);
+    PaintSource s = picture.src;
     s.overlayText = "2026/12/06 21:24:10.160   FPS:25";
     s.recording = true;
     s.zoom = 3;
-    ASSERT_TRUE(PaintFrame(window.hwnd(), s, m_paintOK));
+    ASSERT_TRUE(PaintFrame(window.hwnd(), s, paintOK));
     Capture c(window.hwnd());
     ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, s.overlayText);
     int rec = 0, zoom = 0;
@@ -356,52 +327,54 @@ TEST_F(Painter, TextsAreDrawnWhereTheyBelongInTheirColours) {
     EXPECT_EQ(TextDrawn(c, window.hwnd(), 2, 32, kRed, "ZoomIn X 3", &zoom), 1.0);
     EXPECT_EQ(c.Count(kRed), rec + zoom);
     const int gdi = GdiObjectCount();
-    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, m_paintOK);
+    for (int i = 0; i < 50; ++i) PaintFrame(window.hwnd(), s, paintOK);
     EXPECT_LE(GdiObjectCount(), gdi);
-
-    TestWindow large(800, 600);
-    CoordinateBitmap big(640, 480, true);
-    PaintSource n = big.Source(0);
-    n.stretch = false;
-    n.overlayText = "FPS:07";
-    ASSERT_TRUE(PaintFrame(large.hwnd(), n, m_paintOK));
-    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
-}
-
-TEST_F(Painter, UnknownModeDrawsNothingAndAMissingBufferStillGetsItsText) {
-    TestWindow window(160, 120);
-    CoordinateBitmap picture(320, 240);
-    PaintSource s = picture.Source(3);
-    s.overlayText = "FPS:01";
-    EXPECT_FALSE(PaintFrame(window.hwnd(), s, m_paintOK));
-    EXPECT_FALSE(WaitForPaint(m_paintOK, 1));
-    EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), 0);
-
+    // An unknown size draws nothing and leaves the event alone; a missing buffer still gets its text.
+    EXPECT_TRUE(WaitForPaint(paintOK, 0));
+    EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
+    s.mode = 3;
+    EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
+    EXPECT_FALSE(WaitForPaint(paintOK, 1));
     PaintSource none;
     none.mode = 2;
     none.overlayText = "FPS:03";
-    ASSERT_TRUE(PaintFrame(window.hwnd(), none, m_paintOK));
-    EXPECT_TRUE(WaitForPaint(m_paintOK, 0));
-    EXPECT_EQ(WaitForSingleObject(m_paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
-    Capture c(window.hwnd());
-    EXPECT_TRUE(Near(c.At(100, 100), 0, 0, 0, 0));
-    ExpectOnlyText(c, window.hwnd(), 2, 2, kYellow, "FPS:03");
+    ASSERT_TRUE(PaintFrame(window.hwnd(), none, paintOK));
+    Capture blank(window.hwnd());
+    EXPECT_TRUE(Near(blank.At(100, 100), 0, 0, 0, 0));
+    ExpectOnlyText(blank, window.hwnd(), 2, 2, kYellow, "FPS:03");
+
+    TestWindow large(800, 600);
+    CoordinateBitmap big(640, 480, 0, true);
+    PaintSource n = big.src;
+    n.stretch = false;
+    n.overlayText = "FPS:07";
+    ASSERT_TRUE(PaintFrame(large.hwnd(), n, paintOK));
+    ExpectOnlyText(Capture(large.hwnd()), large.hwnd(), 82, 62, kYellow, "FPS:07");
 }
 
-TEST_F(Camera, ShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
+TEST_F(Camera, TakesThePagesAddressShowsThePictureTurnedAsAskedAndItsNegativeOnlyToTrustedCallers) {
     QERN_NEED_CAMSIM("plain");
-    Start();
+    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "5000");  // out of the way of the test's ticks
+    const std::wstring base = Wide(CamsimUrl());
+    Activate({0, 0, 320, 240}, base + L"/index.html");
+    EXPECT_TRUE(m_self->WatchdogArmed());
+    Connect(false);
+    ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
+    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::PageReconnected);
+    EXPECT_EQ(Url(), base);
+    EXPECT_EQ(m_self->VideoPath(), "/video.cgi");
+    // A hook without its buffer is neither fed nor called.
+    ASSERT_EQ(m_cam->gettmp(0), S_OK);
+    ASSERT_EQ(m_cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), S_OK);
     for (int flags : {1, 2, 3, 0}) {
         m_cam->put_UpsideDown(flags & 1);
         m_cam->put_Mirror(flags & 2 ? 1 : 0);
         EXPECT_EQ(CamsimPictureFaults(Settle(4), flags & 1, flags & 2), "") << "flags " << flags;
     }
     ASSERT_EQ(m_cam->gettmp(AddressOf(g_frame.data())), S_OK);
-    ASSERT_EQ(m_cam->SetImageProcessCallback(AddressOf(reinterpret_cast<void*>(&Invert))), S_OK);
     Capture negative = Settle(4);
-    EXPECT_TRUE(Near(negative.At(40, 200), 0, 255, 255, 40));   // red bar turned cyan
-    EXPECT_TRUE(Near(negative.At(120, 200), 255, 0, 255, 40));  // green turned magenta
-    EXPECT_TRUE(Near(negative.At(160, 48), 0, 0, 0, 40));       // white band turned black
+    EXPECT_TRUE(Near(negative.At(40, 200), 0, 255, 255, 40));  // red bar turned cyan
+    EXPECT_TRUE(Near(negative.At(160, 48), 0, 0, 0, 40));      // white band turned black
 
     // A page's script is an untrusted caller: it may switch the hook off but not set one.
     ComPtr<IObjectSafety> safety;
@@ -470,9 +443,8 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     }
     // WinINet's asynchronous requests run on Wine's thread pool, which keeps up to three idle
     // workers for good (the same after 10 or 80 restarts); a thread per restart would add 20.
-    const int kPoolWorkers = 4;
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads + kPoolWorkers; }, 10000, kPump))
-        << ThreadCount() << " > " << threads << " + " << kPoolWorkers;
+    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads + 4; }, 10000, kPump))
+        << ThreadCount() << " > " << threads << " + 4";
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_EQ(CCamImage::TerminatedWorkers(), terminated);
     EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
@@ -482,24 +454,9 @@ TEST_F(Camera, TicksEndWithoutAnAddressAndTwentyRestartsLeakNoThreadHandleOrWork
     EXPECT_FALSE(m_self->IsStreaming());
 }
 
-TEST_F(Camera, PagesAddressIsTakenByTheTickWithoutAUrl) {
-    QERN_NEED_CAMSIM("plain");
-    SetEnvironmentVariableA(Watchdog::kPeriodVariable, "5000");  // out of the way of the test's ticks
-    const std::string base = CamsimUrl();
-    Activate({0, 0, 320, 240}, std::wstring(base.begin(), base.end()) + L"/index.html");
-    EXPECT_TRUE(m_self->WatchdogArmed());
-    Connect(false);
-    ASSERT_EQ(m_cam->put_Reconnect(1), S_OK);
-    EXPECT_EQ(m_self->OnTimer(), WatchdogOutcome::PageReconnected);
-    EXPECT_EQ(Url(), std::wstring(base.begin(), base.end()));
-    EXPECT_EQ(m_self->VideoPath(), "/video.cgi");
-    EXPECT_EQ(CamsimPictureFaults(Settle(4)), "");
-}
-
 TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
     QERN_NEED_CAMSIM("cycle");
-    Activate();
-    Connect();
+    Start();
     std::vector<int32_t> seen;
     WaitFor(
         [&] {
@@ -519,8 +476,7 @@ TEST_F(Camera, SizesSwitchedMidStreamAreEachShownInTheCamerasOrder) {
 
 TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     QERN_NEED_CAMSIM("stamps");
-    Activate({0, 0, 640, 480});
-    Connect();
+    Start({0, 0, 640, 480});
     ASSERT_TRUE(WaitPainted(60, 30000));
     EXPECT_EQ(Action(6), 25);
     ASSERT_EQ(m_cam->put_Reconnect(0), S_OK);  // stops; the last frame stays on screen
@@ -529,9 +485,7 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
     PumpMessages(100);
     const std::string text = m_self->OverlayText();
     // Started at 2026-12-06 21:24:09 UTC, 25 frames a second: hundredths step by 4.
-    ASSERT_EQ(text.size(), 32u) << text;
-    EXPECT_EQ(text.substr(0, 14), "2026/12/06 21:");
-    EXPECT_EQ(text.substr(text.size() - 9), "   FPS:25");
+    ASSERT_TRUE(std::regex_match(text, std::regex(R"(2026/12/06 21:\d\d:\d\d\.\d\d0   FPS:25)"))) << text;
     EXPECT_EQ(std::stoi(text.substr(20, 2)) % 4, 0) << text;
     EXPECT_EQ(TextDrawn(Capture(m_hwnd), m_hwnd, 2, 2, kYellow, text), 1.0);
 }
@@ -539,8 +493,7 @@ TEST_F(Camera, ExactStampsGiveTwentyFiveAndTheOverlayText) {
 TEST_F(Camera, StalledCameraIsRestartedByTheShortTickAndAStopEndsTheBlockedRead) {
     QERN_NEED_CAMSIM("stall");
     SetEnvironmentVariableA(Watchdog::kPeriodVariable, "40");
-    Activate();
-    Connect();
+    Start();
     // Each connection stalls after 10 frames; 16 ticks of 40 ms later the window's timer restarts it.
     ASSERT_TRUE(WaitFor([&] { return m_self->Stats().streamsOpened >= 3; }, 20000, kPump))
         << "opened " << m_self->Stats().streamsOpened;
@@ -580,8 +533,7 @@ TEST_F(Camera, ASlowCamerasFramesComeOnTheOneRequest) {
 
 TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
     QERN_NEED_CAMSIM("ffmpeg");
-    Activate();
-    Connect();
+    Start();
     ASSERT_TRUE(WaitPainted(75, 30000)) << "painted " << Painted();
     PumpMessages(2500);  // past the burst of frames queued while connecting
     Capture c = Settle(3);
@@ -591,8 +543,7 @@ TEST_F(Camera, ShowsFfmpegsStreamWithoutStampsAtItsOwnRate) {
     // No stamps: the rate is the computer's clock's, the text the rate alone.
     EXPECT_NEAR(Action(6), 25, 4);
     const std::string text = m_self->OverlayText();
-    ASSERT_EQ(text.size(), 6u) << text;
-    EXPECT_EQ(text.substr(0, 4), "FPS:");
+    ASSERT_TRUE(text.size() == 6 && text.rfind("FPS:", 0) == 0) << text;
     EXPECT_NEAR(std::stoi(text.substr(4)), 25, 4) << text;
     EXPECT_GT(c.Count(kYellow, 0, 0, 60, 20), 10);
 }

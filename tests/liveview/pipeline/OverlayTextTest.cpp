@@ -114,7 +114,6 @@ TEST(FrameRate, StampsCountTheirSecondsAndAChangeOfKindCountsAfresh) {
     EXPECT_EQ(second(200000, 0), 5);
 }
 
-// The layout's rounding and limits; where pictures and texts land is checked on screen by the painter's test.
 TEST(PaintGeometry, TruncatedTowardZeroAndHeldToItsLimits) {
     const struct {
         int window_w, window_h, picture_w, picture_h;
