@@ -70,7 +70,8 @@ int Capture::Count(COLORREF colour, int x0, int y0, int x1, int y1) const {
 double TextDrawn(const Capture& c, HWND like, int x, int y, COLORREF colour, const std::string& text, int* drawnOut) {
     const int w = c.width(), h = c.height();
     if (w <= 0 || h <= 0) return 0;
-    BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB}};  // 32-bit, top row first
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // 32-bit, top row first
     HDC window = GetDC(like);
     HDC dc = CreateCompatibleDC(window);
     void* bits = nullptr;
