@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <memory>
 
 #include "JpegTestStream.h"

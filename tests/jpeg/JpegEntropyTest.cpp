@@ -42,6 +42,18 @@ Bytes RestartFrame(size_t i, int code, size_t garbage = 0) {
     return s.Eoi().bytes();
 }
 
+// The entropy bits of blocks given by their first zigzag coefficients.
+Bytes Blocks(const std::vector<std::vector<int>>& blocks) {
+    BitWriter w;
+    int pred = 0;
+    for (const auto& b : blocks) {
+        int zz[64] = {};
+        std::copy(b.begin(), b.end(), zz);
+        PutBlock(w, zz, pred);
+    }
+    return w.Finish();
+}
+
 // `values` AC values of 1, then the AC code run/value (default ZRL).
 Bytes AfterOnes(int values, int run = 15, int value = 0) {
     BitWriter w;
@@ -56,37 +68,24 @@ Bytes AfterOnes(int values, int run = 15, int value = 0) {
 TEST(JpegEntropy, StreamsThatDecode) {
     // Cut short by EOI: the rest reads 1-bits, 11111 no DC code (symbol 0: no change), 11111111 no AC code
     // (symbol 0: end of block). The TEM behind the EOI would fail the frame if the EOI were consumed.
-    BitWriter cut, ended, wide, nine;
-    auto dcOnly = [](BitWriter& w, int diff) {
-        PutDc(w, diff);
-        PutAc(w, 0, 0);
-    };
-    int pred = 0;
     const int first[64] = {30, 0, -7};
-    PutBlock(cut, first, pred);
-    dcOnly(cut, -42);
-    dcOnly(ended, 44);  // the source ends inside the data, with no EOI: the rest decodes the same way
-    // Size 16 with amplitude 0 is -65535: the predictor's low 16 bits (1) are the coefficient.
-    dcOnly(wide, 0);
-    wide.Put(16, 5);
-    wide.Put(0, 16);
-    PutAc(wide, 0, 0);
     // A zero run that starts at index 48 ends the block without an EOB.
     int ones[64] = {};
     std::fill(ones + 1, ones + 48, 1);
-    dcOnly(nine, 9);
-
     const struct {
         const char* what;
         Bytes frame;
         Bytes rows;
     } cases[] = {
-        {"cut by EOI", Grey(32, cut.Finish(), {0xFF, 0xD9, 0xFF, 0x01}), Column(ExpectedBlock(first, kOnes), -12, 3)},
-        {"source ends", Grey(48, ended.Finish(), {}), Column({}, 44, 6)},
-        {"16-bit DC", Grey(16, wide.Finish()), Column(Column({}, 0, 1), 1, 1)},
+        {"cut by EOI", Grey(32, Blocks({{30, 0, -7}, {-12}}), {0xFF, 0xD9, 0xFF, 0x01}),
+         Column(ExpectedBlock(first, kOnes), -12, 3)},
+        // The source ends inside the data, with no EOI: the rest decodes the same way.
+        {"source ends", Grey(48, Blocks({{44}}), {}), Column({}, 44, 6)},
+        // Size 16 with amplitude 0 is -65535: the predictor's low 16 bits (1) are the coefficient.
+        {"16-bit DC", Grey(16, Blocks({{0}, {-65535}})), Column(Column({}, 0, 1), 1, 1)},
         {"ZRL at 48", AfterOnes(47), ExpectedBlock(ones, kOnes)},
         // A non-interleaved second scan of a sequential frame is ignored.
-        {"second scan", Grey(8, nine.Finish(), Stream().Sos({{1, 0x00}}).Raw(Bytes(20, 0x55)).Eoi().bytes()),
+        {"second scan", Grey(8, Blocks({{9}}), Stream().Sos({{1, 0x00}}).Raw(Bytes(20, 0x55)).Eoi().bytes()),
          Column({}, 9, 1)},
         {"restart after 1500 bytes", RestartFrame(4, 0xD4, 1500), Column({}, 0, 20)},
     };
@@ -100,8 +99,6 @@ TEST(JpegEntropy, StreamsThatDecode) {
 }
 
 TEST(JpegEntropy, StreamsThatFail) {
-    BitWriter dc17;
-    PutDc(dc17, 0x1FFFF);  // size 17, once the DC table holds it
     Bytes dc17Symbols(18);
     std::iota(dc17Symbols.begin(), dc17Symbols.end(), 0);
     const struct {
@@ -112,7 +109,8 @@ TEST(JpegEntropy, StreamsThatFail) {
     } cases[] = {
         {"ZRL from 49", AfterOnes(48), kJpegBadEntropyData},
         {"run past 63", AfterOnes(60, 5, 1), kJpegBadEntropyData},  // index 61 + 5
-        {"DC size 17", Grey(8, dc17.Finish(), {0xFF, 0xD9}, Stream().Dht(0x00, {0, 0, 0, 0, 18}, dc17Symbols).bytes()),
+        {"DC size 17 in the table",
+         Grey(8, Blocks({{0x1FFFF}}), {0xFF, 0xD9}, Stream().Dht(0x00, {0, 0, 0, 0, 18}, dc17Symbols).bytes()),
          kJpegBadEntropyData},
         // A wrong restart number must fail even though every later one is right.
         {"RST2 for RST1", RestartFrame(1, 0xD2), kJpegBadRestart},
