@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <memory>
 
 #include "JpegTestStream.h"
@@ -31,31 +30,17 @@ struct StubSource : JpegSource {
 TEST(JpegDecoder, EveryLayoutDecodesBitExactlyInAnyPieces) {
     // One decoder for every frame: sizes and layouts change from frame to frame.
     auto d = std::make_unique<JpegDecoder>();
-    for (const auto& [layout, w, h, restart] : std::vector<std::array<int, 4>>{{0, 100, 20, 0},
-                                                                               {1, 17, 13, 0},
-                                                                               {2, 33, 17, 0},
-                                                                               {3, 23, 31, 0},
-                                                                               {4, 41, 35, 0},
-                                                                               {2, 1, 1, 0},
-                                                                               {4, 1, 1, 0},
-                                                                               {4, 175, 143, 0},
-                                                                               {2, 64, 8, 0},
-                                                                               {0, 100, 9, 0},
-                                                                               {2, 640, 480, 0},
-                                                                               {4, 160, 48, 1},
-                                                                               {4, 160, 48, 3},
-                                                                               {4, 160, 48, 7},
-                                                                               {1, 40, 24, 2},
-                                                                               {3, 40, 48, 9}}) {
+    const int kFrames[][4] = {{0, 100, 20, 0}, {1, 17, 13, 0},  {2, 33, 17, 0},   {3, 23, 31, 0},
+                              {4, 41, 35, 0},  {2, 1, 1, 0},    {4, 1, 1, 0},     {4, 175, 143, 0},
+                              {2, 64, 8, 0},   {0, 100, 9, 0},  {2, 640, 480, 0}, {4, 160, 48, 1},
+                              {4, 160, 48, 3}, {4, 160, 48, 7}, {1, 40, 24, 2},   {3, 40, 48, 9}};
+    for (const auto& [layout, w, h, restart] : kFrames) {
         for (uint32_t seed = 1; seed <= 4; ++seed) {
             // Sparse blocks take the shortened transforms; dense large ones give many stuffed FF bytes.
-            const Scene s = MakeScene({layout, w, h, restart,
-                                       seed == 4   ? 150
-                                       : seed == 2 ? 3
-                                                   : 8,
-                                       seed == 2 ? 500 : 60, seed, seed == 3});
-            SCOPED_TRACE(testing::Message()
-                         << layout << " " << w << "x" << h << " restart " << restart << " seed " << seed);
+            const int density[] = {8, 3, 8, 150};
+            const Scene s =
+                MakeScene({layout, w, h, restart, density[seed - 1], seed == 2 ? 500 : 60, seed, seed == 3});
+            SCOPED_TRACE(testing::Message() << layout << " " << w << "x" << h << " r" << restart << " s" << seed);
             const Decoded r = DecodeAll(s.jpeg, w < 600 ? 1 + (seed * 17 + w) % 70 : 0, 1, d.get());
             ASSERT_EQ(std::vector<int>({r.header, r.start, r.last, int(r.width), int(r.height), r.rows, r.length}),
                       std::vector<int>({layout == 0 ? 1 : 3, 0, 1, w, h, h, w * s.bytesPerPixel}))

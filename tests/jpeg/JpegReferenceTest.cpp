@@ -1,21 +1,19 @@
 // Files made by cjpeg and ffmpeg against libjpeg-turbo with plain upsampling, fast IDCT against fast, accurate
-// against accurate. Bound: per channel PSNR >= 50 dB, no sample more than 4 off (measured: fast 52.0 dB / 3,
-// accurate 58.2 dB / 3). Not 0: libjpeg-turbo's fast IDCT uses 8-bit constants in 32-bit arithmetic, ours
-// 16-bit ones in 16-bit arithmetic without rounding before the last shift; it rounds green in two steps.
+// against accurate. Bound: per channel mean square error <= 0.65025 (PSNR >= 50 dB), no sample more than 4 off
+// (measured: fast 52.0 dB / 3, accurate 58.2 dB / 3). Not 0: libjpeg-turbo's fast IDCT uses 8-bit constants in
+// 32-bit arithmetic, ours 16-bit ones in 16-bit arithmetic, unrounded before the last shift; green rounds twice.
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <tuple>
 
 #include "JpegTestStream.h"
-#include "jpeg/JpegFailure.h"
 
 namespace qern {
 
@@ -39,10 +37,6 @@ Bytes Encode(int w, int h, const std::string& encoder) {
 
 Bytes Cjpeg(const std::string& args, int w, int h) { return Encode(w, h, "-c:v ppm -f image2pipe - | cjpeg " + args); }
 
-Bytes Ffmpeg(const std::string& pixfmt, int w, int h) {
-    return Encode(w, h, "-pix_fmt " + pixfmt + " -q:v 4 -c:v mjpeg -f mjpeg -");
-}
-
 void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
     ASSERT_FALSE(jpeg.empty()) << what;
     EXPECT_EQ(DecodeAll(jpeg, 7).pixels, DecodeAll(jpeg).pixels) << what;  // pieces change nothing
@@ -59,18 +53,16 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
         tjDestroy(tj);
         ASSERT_EQ(rc, 0) << what;
         ASSERT_EQ(d.pixels.size(), ref.size()) << what;
-        for (int ch = 0; ch < (grey ? 1 : 4); ++ch) {
+        const size_t n = grey ? 1 : 4;
+        for (size_t ch = 0; ch < n; ++ch) {
             double sq = 0;
             int maxDiff = 0;
-            for (size_t i = ch; i < ref.size(); i += grey ? 1 : 4) {
-                const int diff = std::abs(d.pixels[i] - ref[i]);
-                maxDiff = std::max(maxDiff, diff);
-                sq += diff * diff;
+            for (size_t i = ch; i < ref.size(); i += n) {
+                maxDiff = std::max(maxDiff, std::abs(d.pixels[i] - ref[i]));
+                sq += (d.pixels[i] - ref[i]) * (d.pixels[i] - ref[i]);
             }
-            const double mse = sq / static_cast<double>(ref.size() / (grey ? 1 : 4));
-            EXPECT_GE(mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse), 50.0)
-                << what << " " << int(accelerate) << " channel " << ch;
-            EXPECT_LE(maxDiff, 4) << what << " " << int(accelerate) << " channel " << ch;
+            EXPECT_TRUE(sq * n / ref.size() <= 0.65025 && maxDiff <= 4)
+                << what << " " << int(accelerate) << " ch " << ch << " " << sq * n / ref.size() << " " << maxDiff;
         }
     }
 }
@@ -78,42 +70,22 @@ void ExpectMatchesReference(const Bytes& jpeg, const std::string& what) {
 }  // namespace
 
 TEST(JpegReference, CjpegAndFfmpegFiles) {
-    for (const auto& size : {std::pair<int, int>{1, 1}, {17, 13}, {175, 143}, {641, 479}}) {
-        for (const char* layout : {"-sample 1x1", "-sample 2x1", "-sample 1x2", "-sample 2x2", "-grayscale"}) {
-            ExpectMatchesReference(Cjpeg(std::string(layout) + " -quality 75", size.first, size.second),
-                                   std::string(layout) + " " + std::to_string(size.first));
-        }
-        ExpectMatchesReference(Ffmpeg("yuvj420p", size.first, size.second), "ffmpeg " + std::to_string(size.first));
+    for (const auto& [w, h] : {std::pair<int, int>{1, 1}, {17, 13}, {175, 143}, {641, 479}}) {
+        for (const std::string layout : {"-sample 1x1", "-sample 2x1", "-sample 1x2", "-sample 2x2", "-grayscale"})
+            ExpectMatchesReference(Cjpeg(layout + " -quality 75", w, h), layout + " " + std::to_string(w));
+        ExpectMatchesReference(Encode(w, h, "-pix_fmt yuvj420p -q:v 4 -c:v mjpeg -f mjpeg -"),
+                               "ffmpeg " + std::to_string(w));
     }
-    for (const auto& [args, w, h] :
-         std::vector<std::tuple<const char*, int, int>>{{"-progressive -sample 2x1", 640, 480},
-                                                        {"-progressive -sample 2x2", 175, 143},
-                                                        {"-progressive -sample 1x1", 17, 13},
-                                                        {"-progressive -sample 1x2", 64, 48},
-                                                        {"-progressive -grayscale", 641, 479},
-                                                        {"-progressive -sample 2x2 -restart 2B", 320, 240},
-                                                        {"-restart 1B -sample 2x1", 640, 480},
-                                                        {"-restart 3B -sample 2x2", 175, 143},
-                                                        {"-restart 1 -grayscale", 176, 144},
-                                                        {"-optimize -sample 2x1", 320, 240},
-                                                        {"-quality 50 -sample 2x1", 176, 144},
-                                                        {"-quality 90 -sample 2x1", 640, 480},
-                                                        {"-quality 30 -sample 2x2", 641, 479},
-                                                        {"-baseline -quality 10 -sample 2x1", 320, 240}}) {
-        ExpectMatchesReference(Cjpeg(args, w, h), args);
-    }
-}
-
-TEST(JpegReference, UnsupportedFilesAreRefusedWithTheirCode) {
-    EXPECT_EQ(DecodeAll(Cjpeg("-arithmetic", 64, 48)).code, kJpegArithmetic);
-    EXPECT_EQ(DecodeAll(Cjpeg("-arithmetic -progressive", 64, 48)).code, kJpegUnsupportedFrame);  // SOF10
-    EXPECT_EQ(DecodeAll(Cjpeg("-sample 4x1", 64, 48)).code, kJpegBadSampling);                    // 4:1:1
-    EXPECT_EQ(DecodeAll(Cjpeg("-sample 2x2,2x1,1x1", 64, 48)).code, kJpegBadSampling);
-    // ffmpeg's MJPEG encoder writes 4:2:2 as luma 2x2 with chroma 1x2, and 4:4:4 (also for grey input) as
-    // 1x2 for every component: neither is one of the decoder's layouts.
-    EXPECT_EQ(DecodeAll(Ffmpeg("yuvj422p", 64, 48)).code, kJpegBadSampling);
-    EXPECT_EQ(DecodeAll(Ffmpeg("yuvj444p", 64, 48)).code, kJpegBadSampling);
-    EXPECT_EQ(DecodeAll(Ffmpeg("gray", 64, 48)).code, kJpegBadSampling);
+    const std::pair<int, int> kSizes[] = {{640, 480}, {175, 143}, {17, 13},  {64, 48},
+                                          {641, 479}, {320, 240}, {176, 144}};
+    const char* const kVariants[] = {
+        "-progressive -sample 2x1", "-progressive -sample 2x2",         "-progressive -sample 1x1",
+        "-progressive -sample 1x2", "-progressive -grayscale",          "-progressive -sample 2x2 -restart 2B",
+        "-restart 1 -grayscale",    "-restart 1B -sample 2x1",          "-restart 3B -sample 2x2",
+        "-optimize -sample 2x1",    "-quality 50 -sample 2x1",          "-quality 90 -sample 2x1",
+        "-quality 30 -sample 2x2",  "-baseline -quality 10 -sample 2x1"};
+    for (size_t i = 0; i < std::size(kVariants); ++i)
+        ExpectMatchesReference(Cjpeg(kVariants[i], kSizes[i % 7].first, kSizes[i % 7].second), kVariants[i]);
 }
 
 // Files that crashed or hung other decoders: each must end with rows or a failure code, the same whether

@@ -77,37 +77,27 @@ void PutBlock(BitWriter& w, const int zigzag[64], int& predictor) {
 }
 
 Stream& Stream::Dqt(uint8_t id, const std::vector<uint16_t>& zigzag, bool wide) {
-    Bytes p{static_cast<uint8_t>((wide ? 0x10 : 0x00) | id)};
-    for (uint16_t q : zigzag) {
-        if (wide) p.push_back(static_cast<uint8_t>(q >> 8));
-        p.push_back(static_cast<uint8_t>(q));
-    }
-    return Segment(0xDB, p);
+    Marker(0xDB).Word(static_cast<uint16_t>(3 + zigzag.size() * (wide ? 2 : 1))).Byte((wide ? 0x10 : 0x00) | id);
+    for (uint16_t q : zigzag) wide ? Word(q) : Byte(static_cast<uint8_t>(q));
+    return *this;
 }
 
 Stream& Stream::Sof(uint8_t marker, uint16_t width, uint16_t height, const std::vector<FrameComponent>& c) {
-    Bytes p{8,
-            static_cast<uint8_t>(height >> 8),
-            static_cast<uint8_t>(height),
-            static_cast<uint8_t>(width >> 8),
-            static_cast<uint8_t>(width),
-            static_cast<uint8_t>(c.size())};
-    for (const auto& k : c) p.insert(p.end(), {k.id, k.hv, k.tq});
-    return Segment(marker, p);
+    Marker(marker).Word(static_cast<uint16_t>(8 + 3 * c.size())).Byte(8).Word(height).Word(width);
+    Byte(static_cast<uint8_t>(c.size()));
+    for (const auto& k : c) Raw({k.id, k.hv, k.tq});
+    return *this;
 }
 
 Stream& Stream::Dht(uint8_t classId, Bytes counts, const Bytes& symbols) {
     counts.resize(16);
-    counts.insert(counts.begin(), classId);
-    counts.insert(counts.end(), symbols.begin(), symbols.end());
-    return Segment(0xC4, counts);
+    return Marker(0xC4).Word(static_cast<uint16_t>(19 + symbols.size())).Byte(classId).Raw(counts).Raw(symbols);
 }
 
 Stream& Stream::Sos(const std::vector<ScanComponent>& c, uint8_t ss, uint8_t se, uint8_t a) {
-    Bytes p{static_cast<uint8_t>(c.size())};
-    for (const auto& k : c) p.insert(p.end(), {k.id, k.tables});
-    p.insert(p.end(), {ss, se, a});
-    return Segment(0xDA, p);
+    Marker(0xDA).Word(static_cast<uint16_t>(6 + 2 * c.size())).Byte(static_cast<uint8_t>(c.size()));
+    for (const auto& k : c) Raw({k.id, k.tables});
+    return Raw({ss, se, a});
 }
 
 Decoded DecodeAll(const Bytes& data, size_t chunk, uint8_t accelerate, JpegDecoder* decoder) {
@@ -172,14 +162,13 @@ Scene MakeScene(const SceneOptions& o) {
     int pred[3] = {};
     for (int mcu = 0; mcu < mcusX * mcusY; ++mcu) {
         if (o.restartInterval != 0 && mcu != 0 && mcu % o.restartInterval == 0) {
-            s.Entropy(bits).Marker(static_cast<uint8_t>(0xD0 + (mcu / o.restartInterval - 1) % 8));
+            s.Raw(bits.Finish()).Marker(static_cast<uint8_t>(0xD0 + (mcu / o.restartInterval - 1) % 8));
             pred[0] = pred[1] = pred[2] = 0;
         }
         for (int c = 0; c < comps; ++c) {
             const int bh = c == 0 ? lumaH : 1, bv = c == 0 ? lumaV : 1;
             for (int b = 0; b < bh * bv; ++b) {
-                int zz[64] = {};
-                zz[0] = static_cast<int>(rng() % 161) - 80;
+                int zz[64] = {static_cast<int>(rng() % 161) - 80};
                 for (int k = 1; k < 64; ++k) {
                     if (rng() % o.density != 0) continue;
                     const int m = 1 + static_cast<int>(rng() % o.maxMagnitude);
@@ -193,20 +182,16 @@ Scene MakeScene(const SceneOptions& o) {
             }
         }
     }
-    s.Entropy(bits).Eoi();
+    s.Raw(bits.Finish()).Eoi();
 
     Scene scene{s.bytes(), {}, grey ? 1 : 4};
     for (int y = 0; y < o.height; ++y) {
         for (int x = 0; x < o.width; ++x) {
             const int lum = plane[0][static_cast<size_t>(y) * planeW[0] + x];
-            if (grey) {
-                scene.expected.push_back(static_cast<uint8_t>(lum));
-                continue;
-            }
             const size_t ci = static_cast<size_t>(y / lumaV) * planeW[1] + x / lumaH;
-            uint8_t bgrx[4];
-            ReferenceBgrx(lum, plane[1][ci], plane[2][ci], bgrx);
-            scene.expected.insert(scene.expected.end(), bgrx, bgrx + 4);
+            uint8_t bgrx[4] = {static_cast<uint8_t>(lum)};
+            if (!grey) ReferenceBgrx(lum, plane[1][ci], plane[2][ci], bgrx);
+            scene.expected.insert(scene.expected.end(), bgrx, bgrx + scene.bytesPerPixel);
         }
     }
     return scene;

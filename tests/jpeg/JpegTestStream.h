@@ -64,10 +64,7 @@ public:
         return Dht(classId, {0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(FlatAcSymbols().size())}, FlatAcSymbols());
     }
     Stream& Sos(const std::vector<ScanComponent>& c, uint8_t ss = 0, uint8_t se = 63, uint8_t a = 0);
-    Stream& Dri(uint16_t interval) {
-        return Segment(0xDD, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)});
-    }
-    Stream& Entropy(BitWriter& w) { return Raw(w.Finish()); }
+    Stream& Dri(uint16_t interval) { return Marker(0xDD).Word(4).Word(interval); }
     // Baseline grey frame, quant table 0 all ones, flat tables.
     Stream& GreyHeaders(uint16_t w, uint16_t h) {
         return Soi().Dqt(0, 1).Sof(0xC0, w, h, {{1, 0x11, 0}}).FlatDcTable().FlatAcTable();
@@ -92,8 +89,7 @@ Decoded DecodeAll(const Bytes& data, size_t chunk = 0, uint8_t accelerate = 1, J
 // Fast-path samples of one block from zigzag coefficients and DQT values.
 Bytes ExpectedBlock(const int zigzag[64], const std::vector<uint16_t>& quant);
 
-// A random frame in one of the five layouts and the rows the fast path must give for it, computed block by
-// block with the scalar transform and ReferenceBgrx.
+// A random frame in one of the five layouts and the rows the fast path must give for it (by ExpectedBlock).
 struct Scene {
     Bytes jpeg, expected;
     int bytesPerPixel = 0;

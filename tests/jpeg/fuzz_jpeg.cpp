@@ -21,18 +21,12 @@ Outcome Decode(qern::JpegDecoder& d, const uint8_t* data, size_t size, size_t ch
     qern::MemoryJpegSource source(data, size, chunk);
     o.status = d.ReadHeader(&source, accelerate);
     // Huge pictures only make the fuzzer slow; their code paths are the same as for small ones.
-    if (o.status >= 0 && static_cast<uint64_t>(d.ImageWidth()) * d.ImageHeight() > (1u << 20)) {
-        o.status = 1000;
-    } else if (o.status >= 0 && d.StartDecompress() != 0) {
-        o.status = d.Error();
-    } else if (o.status >= 0) {
+    if (o.status >= 0 && static_cast<uint64_t>(d.ImageWidth()) * d.ImageHeight() <= (1u << 20)) {
         const uint8_t* row = nullptr;
         int32_t length = 0;
-        int rc;
-        while ((rc = d.ReadScanline(&row, &length)) == 0) {
-            ++o.rows;
+        int rc = d.StartDecompress();
+        for (; rc == 0 && (rc = d.ReadScanline(&row, &length)) == 0; ++o.rows)
             for (int32_t i = 0; i < length; ++i) o.hash = (o.hash ^ row[i]) * 1099511628211ull;
-        }
         o.status = rc == 1 ? 0 : d.Error();
     }
     d.Release();
