@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "audio/AudioFrameParser.h"
@@ -35,6 +34,7 @@ Bytes Frame(uint8_t seq, size_t samples = 128, uint16_t first = 0, int declared 
 }
 
 Bytes Head(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
+Bytes Tail(const Bytes& b, size_t n) { return Bytes(b.begin() + n, b.end()); }
 
 Bytes Frames(uint8_t seq, int count) {
     Bytes out;
@@ -42,7 +42,6 @@ Bytes Frames(uint8_t seq, int count) {
     return out;
 }
 
-// Feeds blocks one after the other; returns every payload byte.
 Bytes Feed(AudioFrameParser& p, const std::vector<Bytes>& blocks) {
     Bytes all, out(AudioFrameParser::kBlockBytes);
     for (const Bytes& b : blocks) {
@@ -66,12 +65,7 @@ TEST(AudioFrameParser, CutsFramesCarriesAndChecksSequences) {
         {"254 255 0 1", {Frames(254, 4)}, 1024, 0, 0, 0},
         {"3 after 1, then on", {Frame(1) + Frame(3) + Frame(4) + Frame(5)}, 1024, 0, 1, 0},
         {"no magic at all", {Bytes(5000, 0x55)}, 0, 0, 0, 0},
-        {"split magic carried",
-         {Frame(9) + Bytes{0x1A, 0x2B}, Bytes{0x3C, 0x4D, 7, 10, 1, 0} + Bytes(256, 1)},
-         512,
-         0,
-         0,
-         0},
+        {"split magic carried", {Head(Frames(9, 2), 266), Tail(Frames(9, 2), 266)}, 512, 0, 0, 0},
         {"header cut short", {Head(Frame(9), 6)}, 0, 6, 0, 0},
         {"too long while searching", {Frame(0, 150, 0) + Frame(1)}, 256, 0, 0, 1},
         {"too long while following", {Frame(0) + Frame(1, 200, 0, 400) + Frame(2) + Frame(3)}, 768, 0, 0, 1},
@@ -91,16 +85,13 @@ TEST(AudioFrameParser, CutsFramesCarriesAndChecksSequences) {
 TEST(AudioFrameParser, CarryJoinsTheNextBlockInOrder) {
     AudioFrameParser p, q;
     const Bytes stream = Frames(250, 70);
-    Bytes got = Feed(p, {Head(stream, 16000)});
-    EXPECT_EQ(p.Room(), 15840u);
-    EXPECT_EQ(got + Feed(p, {Bytes(stream.begin() + 16000, stream.end())}), Counter(0, 70 * 128));
+    EXPECT_EQ(Feed(p, {Head(stream, 16000), Tail(stream, 16000)}), Counter(0, 70 * 128));
     EXPECT_EQ(p.FramesLost(), 0u);
     std::vector<Bytes> bytes;  // byte by byte, the same samples
     for (uint8_t b : stream) bytes.push_back(Bytes{b});
     EXPECT_EQ(Feed(q, bytes), Counter(0, 70 * 128));
 }
 
-// What the player played, the delay of each second's first sample, the queue's counters.
 struct Played {
     Bytes sound;
     std::vector<double> delays;
@@ -141,26 +132,22 @@ Played Drive(const std::vector<double>& leads, double cameraStops = 1e9, double 
 // Counts the silent stretches of at least 2 samples between sound, and checks the counter
 // goes up by one between neighbours that are not silent.
 int Gaps(const Bytes& played, bool& ordered) {
-    int gaps = 0, silent = 0;
-    bool sound = false;
+    int gaps = 0, silent = 0, prev = -1;
     ordered = true;
-    int prev = -1;
     for (size_t i = 0; i + 1 < played.size(); i += 2) {
         const int v = played[i] | played[i + 1] << 8;
         if (v == 0 && prev != 65535) {
             ++silent;
             continue;
         }
-        if (sound && silent >= 2) ++gaps;
+        if (prev >= 0 && silent >= 2) ++gaps;
         if (prev >= 0 && silent == 0 && v != (prev + 1) % 65536) ordered = false;
         silent = 0;
-        sound = true;
         prev = v;
     }
     return gaps;
 }
 
-// Whole seconds at a steady delay, silence only while the camera stops.
 TEST(AudioSampleQueue, WholeSecondsSteadyDelayAndSilenceOnlyWhileTheCameraStops) {
     // Leads: the event half a second ahead and up to 0.3 s more for the poll; a loaded machine
     // makes the first refill late (the second already playing).

@@ -38,7 +38,6 @@ TEST(LiveViewSound, FirstFrameUnheldAndSoundPlayedUntilDestruction) {
     EXPECT_GE(s.queue.received, 8000u * 3);
     EXPECT_GT(s.queue.played, 8000u);
     EXPECT_EQ(s.framesLost + s.queue.shortRefills + s.queue.dropped, 0u);
-    // Destruction ends the reader and its player at once.
     EXPECT_TRUE(qern::test::EndsWithin([&] { cam = nullptr; }, 1500));
     EXPECT_EQ(AudioReader::RunningReaders(), 0);
 }

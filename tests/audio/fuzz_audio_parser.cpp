@@ -13,8 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     static qern::AudioFrameParser parser;
     parser.Reset();
-    qern::AudioSampleQueue queue(800 + data[0] * 8);
-    std::vector<uint8_t> out(qern::AudioFrameParser::kBlockBytes), second(size_t(800 + 255 * 8) * 2);
+    const uint32_t rate = 800 + data[0] * 8;
+    qern::AudioSampleQueue queue(rate);
+    std::vector<uint8_t> out(qern::AudioFrameParser::kBlockBytes), second(size_t(rate) * 2);
     size_t pos = 2;
     while (pos < size) {
         // Byte 1 picks the block pattern; the magic is common so that frames are found.
@@ -28,10 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (got > carriedBefore + n || got % 2 || parser.Carried() >= qern::AudioFrameParser::kMaxFrame)
             __builtin_trap();
         queue.Push(out.data(), got / 2);
-        if (data[pos] & 1) {
-            const uint32_t wanted = 800 + data[0] * 8;
-            if (queue.Fill(second.data(), wanted, int32_t(data[pos]) * 8 - 1000) > wanted) __builtin_trap();
-        }
+        if (data[pos] & 1 && queue.Fill(second.data(), rate, int32_t(data[pos]) * 8 - 1000) > rate) __builtin_trap();
         if (queue.Queued() > queue.Capacity()) __builtin_trap();
         pos += n;
     }

@@ -1,7 +1,6 @@
-// Recording as a user does it, through the DLL against the camera simulator: setaction 1 of the
-// live view and the strip's "REC" with the "REC SETTING" dialog answered from another thread.
-// Each case is one run that recording-e2e.sh starts beside a camsim of its own and whose files
-// it reads back with ffprobe and ffmpeg against camsim's frame log.
+// Recording through the DLL: setaction 1 of the live view and the strip's "REC", "REC SETTING"
+// answered from another thread. recording-e2e.sh runs each case beside a camsim of its own and
+// reads its files back with ffprobe and ffmpeg against camsim's frame log.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -57,16 +56,10 @@ struct Placed {
         if (!ole) return;
         EXPECT_EQ(ole.query(iid, control), S_OK);
         EXPECT_EQ(container.Activate(ole.get(), params), S_OK) << container.error;
-        hwnd = container.Control();
-    }
-    ~Placed() {
-        control.reset();
-        container.Shutdown();
     }
     qern::test::InPlaceContainer container;
     ComPtr<IOleObject> ole;
     ComPtr<I> control;
-    HWND hwnd = nullptr;
 };
 
 class Recording : public ::testing::Test {
@@ -90,35 +83,29 @@ protected:
     void WaitForPicture() {
         ASSERT_TRUE(PumpUntil([&] { return Action(6) > 0; }, 30000)) << "no frame rate shown";
     }
-    // Starts through setaction 1 and returns its out value.
-    LONG RecordWithDialog(Answer a, Seen* seen = nullptr) {
+    LONG RecordWithDialog(Answer a) {
         std::future<Seen> answer = Answering(a);
         const LONG out = Action(1);
-        const Seen got = answer.get();
-        EXPECT_TRUE(got.found);
-        if (seen) *seen = got;
+        EXPECT_TRUE(answer.get().found);
         return out;
     }
     void PlaceStrip() {
         m_strip.reset(new Placed<ICRec>(CLSID_CRec, IID_ICRec, {0, 500, 600, 560}));
         ASSERT_TRUE(m_strip->control);
-        m_stripDialog = FindWindowExA(m_strip->hwnd, nullptr, "#32770", nullptr);
+        m_stripDialog = FindWindowExA(m_strip->container.Control(), nullptr, "#32770", nullptr);
         ASSERT_NE(m_stripDialog, nullptr);
     }
     bool Enabled(int button) { return IsWindowEnabled(GetDlgItem(m_stripDialog, button)) != FALSE; }
     bool StripIdle() { return Enabled(206) && !Enabled(236); }
-    void Press(int id) { camhost::RecordDemo::Press(m_strip->hwnd, id); }
-    // Presses "REC" and answers the dialog.
     Seen PressRec(Answer a) {
         std::future<Seen> answer = Answering(a);
-        Press(206);
+        camhost::RecordDemo::Press(m_strip->container.Control(), 206);
         PumpUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
         return answer.get();
     }
     void StopWithButton() {
-        Press(236);
-        EXPECT_TRUE(PumpUntil([&] { return !Active(); }, 10000));
-        EXPECT_TRUE(StripIdle());
+        camhost::RecordDemo::Press(m_strip->container.Control(), 236);
+        EXPECT_TRUE(PumpUntil([&] { return !Active() && StripIdle(); }, 10000));
     }
     std::string Log() { return qern::test::CamsimRequestLog().substr(m_logStart); }
     size_t Requests(const std::string& what) {
@@ -141,8 +128,9 @@ TEST_F(Recording, SetactionCancelPeriodAndDestroy) {
     EXPECT_EQ(RecordWithDialog(Answer{false}), 0);
     EXPECT_FALSE(Active());
     EXPECT_EQ(Requests("/DVRctrl.cgi"), 0u);
-    Seen seen;
-    ASSERT_EQ(RecordWithDialog(Answer{true, false, "1"}, &seen), 1);
+    std::future<Seen> answer = Answering(Answer{true, false, "1"});
+    ASSERT_EQ(Action(1), 1);
+    const Seen seen = answer.get();
     EXPECT_EQ(seen.folder, Env("QERN_RECORD_DIR_WIN"));
     EXPECT_EQ(seen.period, "7");
     EXPECT_TRUE(Active());

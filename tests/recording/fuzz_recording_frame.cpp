@@ -16,17 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
 
     qern::CameraTime time;
-    int32_t fields[6] = {};
-    std::memcpy(fields, data, size < sizeof fields ? size : sizeof fields);
-    time.year = fields[0];
-    time.month = fields[1];
-    time.dayOfMonth = fields[2];
-    time.hours = fields[3];
-    time.minutes = fields[4];
-    time.seconds = fields[5];
-    char name[24];
-    std::memset(name, 'x', sizeof name);
-    qern::RecordName::Format(time, name, size % sizeof name + 1);
-    if (std::memchr(name, 0, size % sizeof name + 1) == nullptr) __builtin_trap();
+    std::memcpy(&time, data, size < sizeof time ? size : sizeof time);
+    std::vector<char> name(24, 'x');
+    qern::RecordName::Format(time, name.data(), size % name.size() + 1);
+    if (std::memchr(name.data(), 0, size % name.size() + 1) == nullptr) __builtin_trap();
     return 0;
 }
