@@ -204,6 +204,9 @@ protected:
         return S_OK;
     }
     void SendOnDataChange();
+    // Asks the container for as much room as `child` takes (a dialog's size follows its font), once the
+    // container has placed the new window: call it from OnWindowCreated.
+    void AskForRoomOf(HWND child);
     HRESULT InPlaceActivate(LONG verb, const RECT* pos);
     void DestroyControlWindow();
 
@@ -237,6 +240,10 @@ private:
     HRESULT CreateControlWindow(HWND parent, const RECT& pos);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void FitToChild(HWND child);
+
+    // The framework's own message, at the end of the range the controls' messages come from.
+    static constexpr UINT kAskForRoom = 0xBFFF;
 };
 
 // Fills the interface map of T in the query order of the module's controls, after T's own dual

@@ -1,6 +1,8 @@
 // Windowed in-place activation: the control's child window inside the container's window.
 #include "com/ControlBase.h"
 
+#include <algorithm>
+
 namespace qern {
 namespace {
 
@@ -159,8 +161,27 @@ LRESULT CALLBACK ControlBase::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     return self->HandleMessage(msg, wp, lp);
 }
 
+void ControlBase::AskForRoomOf(HWND child) {
+    if (m_hWnd && child) PostMessageW(m_hWnd, kAskForRoom, reinterpret_cast<WPARAM>(child), 0);
+}
+
+void ControlBase::FitToChild(HWND child) {
+    if (!IsWindow(child) || GetParent(child) != m_hWnd || !m_inPlaceSite) return;
+    RECT rect;
+    GetWindowRect(child, &rect);
+    // Only ever more room: a larger cell stays as the page made it.
+    const LONG width = std::max(rect.right - rect.left, m_posRect.right - m_posRect.left);
+    const LONG height = std::max(rect.bottom - rect.top, m_posRect.bottom - m_posRect.top);
+    if (width == m_posRect.right - m_posRect.left && height == m_posRect.bottom - m_posRect.top) return;
+    RECT wanted{m_posRect.left, m_posRect.top, m_posRect.left + width, m_posRect.top + height};
+    m_inPlaceSite->OnPosRectChange(&wanted);
+}
+
 LRESULT ControlBase::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case kAskForRoom:
+            FitToChild(reinterpret_cast<HWND>(wp));
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC hdc = BeginPaint(m_hWnd, &ps);

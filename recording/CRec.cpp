@@ -80,7 +80,9 @@ STDMETHODIMP CRec::setaction(int iaction) {
 void CRec::OnWindowCreated() {
     m_strip = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(kTemplate), m_hWnd, &CRec::StripProc,
                                  reinterpret_cast<LPARAM>(this));
-    if (m_strip) ShowWindow(m_strip, SW_SHOW);
+    if (!m_strip) return;
+    ShowWindow(m_strip, SW_SHOW);
+    AskForRoomOf(m_strip);
 }
 
 void CRec::OnWindowDestroying() {

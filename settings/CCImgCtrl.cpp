@@ -96,23 +96,7 @@ void CCImgCtrl::StopCurrentRecording() {
 void CCImgCtrl::OnWindowCreated() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    // The container places the window once more after this: the room is asked for after that.
-    if (m_panel.Create(ComModule::Get().Instance(), m_hWnd)) PostMessageW(m_hWnd, kAskForRoom, 0, 0);
-}
-
-bool CCImgCtrl::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != kAskForRoom) return false;
-    result = 0;
-    if (!m_panel.Window()) return true;
-    // The dialog's size follows its font: ask the container for that much room.
-    RECT dialog;
-    GetWindowRect(m_panel.Window(), &dialog);
-    const LONG width = dialog.right - dialog.left, height = dialog.bottom - dialog.top;
-    if (m_inPlaceSite && (width != m_posRect.right - m_posRect.left || height != m_posRect.bottom - m_posRect.top)) {
-        RECT wanted{m_posRect.left, m_posRect.top, m_posRect.left + width, m_posRect.top + height};
-        m_inPlaceSite->OnPosRectChange(&wanted);
-    }
-    return true;
+    if (m_panel.Create(ComModule::Get().Instance(), m_hWnd)) AskForRoomOf(m_panel.Window());
 }
 
 void CCImgCtrl::OnWindowDestroying() { m_panel.Destroy(); }

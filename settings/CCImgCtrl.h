@@ -26,11 +26,9 @@ protected:
     const CLSID& ClassId() const override;
     PropertyMap Properties() const override;
     void OnWindowCreated() override;
-    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnWindowDestroying() override;
 
 private:
-    static const UINT kAskForRoom = WM_APP + 1;
     // The camera for the panel's commands: the kept host and port with the credentials.
     CameraEndpoint Camera() const;
     static void StopCurrentRecording();

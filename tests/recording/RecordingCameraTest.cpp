@@ -90,13 +90,20 @@ protected:
         return out;
     }
     void PlaceStrip() {
-        m_strip.reset(new Placed<ICRec>(CLSID_CRec, IID_ICRec, {0, 500, 600, 560}));
+        // A cell narrower than the strip's dialog: the strip asks its container for the room.
+        m_strip.reset(new Placed<ICRec>(CLSID_CRec, IID_ICRec, {0, 500, 200, 540}));
         ASSERT_TRUE(m_strip->control);
         m_stripDialog = FindWindowExA(m_strip->container.Control(), nullptr, "#32770", nullptr);
         ASSERT_NE(m_stripDialog, nullptr);
     }
     bool Enabled(int button) { return IsWindowEnabled(GetDlgItem(m_stripDialog, button)) != FALSE; }
     bool StripIdle() { return Enabled(206) && !Enabled(236); }
+    bool SnapShown() {
+        RECT strip, snap;
+        GetWindowRect(m_strip->container.Control(), &strip);
+        GetWindowRect(GetDlgItem(m_stripDialog, 243), &snap);
+        return snap.right <= strip.right && snap.bottom <= strip.bottom;
+    }
     Seen PressRec(Answer a) {
         std::future<Seen> answer = Answering(a);
         camhost::RecordDemo::Press(m_strip->container.Control(), 206);
@@ -150,6 +157,7 @@ TEST_F(Recording, SetactionCancelPeriodAndDestroy) {
 TEST_F(Recording, StripUntilStopThenReplacedBySetaction) {
     PlaceStrip();
     EXPECT_TRUE(StripIdle());
+    EXPECT_TRUE(PumpUntil([&] { return SnapShown(); }, 5000));
     WaitForPicture();
     Seen seen = PressRec(Answer{});
     EXPECT_EQ(seen.periodAfterClear, "");
