@@ -282,6 +282,14 @@ TEST(OleControl, StockPropertiesAskThenNotifyAndReachTheSinksDrawingAndMetafile)
     EXPECT_EQ(sink->events, "r-518 ");
     EXPECT_EQ(Snapshot(cam.get()), L"<null> <null> <null> hall -1 0 0 5080x5080");
 
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(cp->EnumConnections(connections.put()), S_OK);
+    CONNECTDATA connection[2] = {};
+    EXPECT_EQ(connections->Next(2, connection, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(connection[0].dwCookie, cookie);
+    connection[0].pUnk->Release();
+    connections = nullptr;  // the enumerator's snapshot holds the sink too
     EXPECT_EQ(cp->Unadvise(cookie + 100), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     EXPECT_EQ(data->DUnadvise(dataCookie), S_OK);
