@@ -332,9 +332,12 @@ TEST(Painter, EachWindowPixelShowsItsPicturePixelAndTextsAreDrawnWhereTheyBelong
     // An unknown size draws nothing and leaves the event alone; a missing buffer still gets its text.
     EXPECT_TRUE(WaitForPaint(paintOK, 0));
     EXPECT_EQ(WaitForSingleObject(paintOK, 0), DWORD(WAIT_TIMEOUT));  // reset by the wait
+    const int yellow = Capture(window.hwnd()).Count(kYellow);
     s.mode = 3;
+    s.overlayText = "FPS:01";
     EXPECT_FALSE(PaintFrame(window.hwnd(), s, paintOK));
     EXPECT_FALSE(WaitForPaint(paintOK, 1));
+    EXPECT_EQ(Capture(window.hwnd()).Count(kYellow), yellow);
     PaintSource none;
     none.mode = 2;
     none.overlayText = "FPS:03";
