@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "com/ComPtr.h"
+#include "common/WinHandle.h"
 #include "module/SettingsResource.h"
 #include "settings/BitmapButton.h"
 #include "settings/BitmapSlider.h"
@@ -126,23 +127,17 @@ TEST(SettingsChannel, OneReceivePerReply) {
 TEST(SettingsChannel, CamerasThatDoNotAnswer) {
     LoopbackServer silent([&](SOCKET, const std::string&, int) { silent.Pause(20000); });
     // A listener whose queue is full: the connect is never answered.
-    SOCKET full = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(full, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(full, 0);
-    int len = sizeof addr;
-    getsockname(full, reinterpret_cast<sockaddr*>(&addr), &len);
+    int fullPort = 0;
+    SocketHandle full(LoopbackServer::Listen(0, &fullPort));
     SocketClient fillers[2];
-    for (SocketClient& f : fillers) f.SetTimeouts(500, 500), f.Connect("127.0.0.1", ntohs(addr.sin_port));
+    for (SocketClient& f : fillers) f.SetTimeouts(500, 500), f.Connect("127.0.0.1", fullPort);
 
     struct Case {
         const char* host;
         int port;
         Strings notes;
     } cases[] = {
-        {"127.0.0.1", ntohs(addr.sin_port), {"failed", "closed"}},  // never answers the connect
+        {"127.0.0.1", fullPort, {"failed", "closed"}},  // never answers the connect
         {"127.0.0.1", silent.Port(), {"open", "read-failed", "closed"}},
         {"localhost", 80, {"failed", "applied Cont", "applied PathD", "read-failed", "closed"}},
     };
@@ -170,7 +165,6 @@ TEST(SettingsChannel, CamerasThatDoNotAnswer) {
         EXPECT_EQ(notes.seen, c.notes) << c.port;
     }
     silent.release = true;
-    closesocket(full);
 }
 
 using Clock = std::chrono::steady_clock;

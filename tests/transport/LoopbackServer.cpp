@@ -7,16 +7,21 @@ namespace qern {
 LoopbackServer::LoopbackServer(Handler h) : m_handler(std::move(h)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    m_listener = Listen(8, &m_port);
+    m_thread = std::thread([this] { Run(); });
+}
+
+SOCKET LoopbackServer::Listen(int backlog, int* port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(m_listener, 8);
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    listen(s, backlog);
     int len = sizeof addr;
-    getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    m_thread = std::thread([this] { Run(); });
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    *port = ntohs(addr.sin_port);
+    return s;
 }
 
 LoopbackServer::~LoopbackServer() {

@@ -31,6 +31,8 @@ public:
     std::atomic<bool> release{false};
 
     static void Send(SOCKET s, const std::string& bytes);
+    // A listening socket on 127.0.0.1 at a free port (Winsock started by the caller).
+    static SOCKET Listen(int backlog, int* port);
     void Pause(int ms) {
         qern::test::WaitFor([&] { return bool(release); }, ms);
     }
